@@ -1,0 +1,22 @@
+// Dates: whole seconds of local wall-clock time since 1970-01-01 00:00:00, formatted and parsed
+// with the masks %yyyy %yy %mm %dd %hh %ii %ss.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/text.h"
+
+// The UTC instant plus the local zone's offset at that instant; -1 is "no date".
+using DateValue = int64_t;
+
+// Now, in local wall-clock seconds.
+DateValue Date();
+// "" for an empty mask or the date -1.
+Text FormatDate(TextView mask, DateValue date);
+// -1 for any mismatch, missing digits, trailing text or invalid date (years 1601 to 9999).
+DateValue ParseDate(TextView mask, TextView text);
+
+// The clock behind Date(): seconds since 1970 in UTC, with fraction. Tests replace it; nullptr
+// restores the system clock.
+using DateClock = double (*)();
+void SetDateClock(DateClock clock);

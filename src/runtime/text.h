@@ -1,0 +1,75 @@
+// Texts and number formatting: the runtime's text model and the conversions between numbers and
+// texts that every layer above shows, logs and reads back.
+//
+// A text is a sequence of UTF-16 code units; lengths and positions count units, positions are
+// 1-based. An absent text and the empty text are the same value. Number texts never depend on the
+// process locale: the decimal separator is always "." and nothing is grouped.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+using Text = std::u16string;
+using TextView = std::u16string_view;
+
+// Encodings understood by PeekS and the text files.
+enum TextEncoding : int {
+    EncodingAscii = 24,  // one byte per unit; units above 255 are dropped when writing
+    EncodingUtf8 = 2,
+    EncodingUtf16 = 25,  // little-endian units
+};
+
+enum RoundMode : int { RoundDown = 0, RoundUp = 1, RoundNearest = 2 };
+
+// --- Numbers to texts and back ---------------------------------------------------------------
+
+// Decimal digits, "-" for negatives, no grouping.
+Text Str(int64_t n);
+// A 32-bit float with `decimals` digits after the point, rounded as printf rounds the exact binary
+// value; "+Infinity", "-Infinity", "NaN"; zero never prints a sign; decimals clamped to 0..512,
+// -1 meaning "as many as needed" (trailing zeros removed).
+Text StrF(float value, int64_t decimals);
+// Leading blanks/tabs, optional sign, then decimal digits, "%" binary or "$" hexadecimal digits;
+// stops at the first foreign character; 64-bit wrap-around.
+int64_t Val(TextView text);
+// ValD narrowed to float; "+Infinity", "-Infinity" and "NaN" in any case are recognised whole.
+float ValF(TextView text);
+// atof in the "C" locale on the text's 8-bit units, with the runtime's rules for infinity and NaN
+// (a leading lower-case "n" reads as NaN whatever follows).
+double ValD(TextView text);
+double Abs(double x);
+// RoundDown floor, RoundUp ceil, RoundNearest halves away from zero; other modes floor.
+double Round(double x, int mode);
+// The conversion of a floating value to an integer: nearest, halves to even.
+int64_t RoundToInteger(double x);
+
+// --- Text operations -------------------------------------------------------------------------
+
+int64_t Len(TextView text);
+Text Left(TextView text, int64_t n);
+Text Right(TextView text, int64_t n);
+// 1-based position of the first occurrence at or after `start` (below 2: from the start); 0 if none
+// or if either text is empty.
+int64_t FindString(TextView text, TextView search, int64_t start = 0);
+int64_t CountString(TextView text, TextView search);
+Text ReplaceString(TextView text, TextView search, TextView replacement);
+Text RemoveString(TextView text, TextView search);
+// Removes the first unit of `character` (a space when empty) from both ends.
+Text Trim(TextView text, TextView character = u" ");
+Text LCase(TextView text);
+// Exactly `width` units: cut, or padded with spaces on the right.
+Text LSet(TextView text, int64_t width);
+// The index-th (1-based) field between separators; "" outside.
+Text StringField(TextView text, int64_t index, TextView separator);
+
+// --- Conversions at the boundaries -------------------------------------------------------------
+
+// Reads a text from memory. length -1 reads up to the first NUL; otherwise it is a maximum in
+// characters (UTF-8), units (UTF-16) or bytes (8-bit), a NUL ending the text earlier.
+// Malformed UTF-8 never crashes: each byte that starts no valid sequence reads as "?".
+Text PeekS(const void* address, int64_t length, int encoding);
+// UTF-8 copy of a text (std::string keeps its own terminating NUL).
+std::string TextToUtf8(TextView text);
+// UTF-8 bytes to a text, with the same rule for malformed input as PeekS.
+Text TextFromUtf8(std::string_view bytes);
