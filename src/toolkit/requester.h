@@ -1,0 +1,53 @@
+// Requesters: the message requester, the open-file requester and the clipboard.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "runtime/text.h"
+
+enum RequesterFlag : int {
+    RequesterYesNo = 1,
+    RequesterYesNoCancel = 2,
+    RequesterInfo = 4,
+    RequesterError = 8,
+    RequesterWarning = 16,
+};
+enum RequesterAnswer : int { RequesterCancel = 2, RequesterYes = 6, RequesterNo = 7 };
+
+// Shows an alert and returns the answer (RequesterYes/No/Cancel), or 0 for an alert with only the
+// default button.
+int MessageRequester(TextView title, TextView message, int flags = 0);
+// The chosen file's full path, or "" when cancelled. `defaultFile` is split at its last "/" into the
+// starting folder and the proposed name. The pattern is accepted; every file can be chosen.
+Text OpenFileRequester(TextView title, TextView defaultFile, TextView pattern, int patternPosition,
+                       int flags = 0);
+// Puts the text on the general clipboard as plain text; returns 1.
+int SetClipboardText(TextView text);
+
+// Yes/No/Cancel titles for the desktop's preferred language ("fr", "de", "it", "es" prefixes,
+// else English).
+struct RequesterButtonTitles {
+    Text yes, no, cancel;
+};
+RequesterButtonTitles RequesterButtonTitlesFor(TextView languageTag);
+
+// The seam through which tests (and the headless command line) answer requesters without a person.
+// While a responder is set, the requesters do not open a dialog: they describe it to the responder
+// and return its answer.
+struct RequesterCall {
+    enum Kind { Message, OpenFile } kind = Message;
+    Text title;
+    Text message;           // Message: the informative text
+    int flags = 0;
+    Text yesTitle, noTitle, cancelTitle;  // Message: the button titles it would show ("" if none)
+    int icon = 0;           // Message: the icon flag that won (16, 4, 8) or 0
+    Text startFolder;       // OpenFile
+    Text proposedName;      // OpenFile
+};
+struct RequesterResponse {
+    int answer = 0;   // Message
+    Text path;        // OpenFile ("" = cancelled)
+};
+using RequesterResponder = std::function<RequesterResponse(const RequesterCall&)>;
+void SetRequesterResponder(RequesterResponder responder);  // empty function: real dialogs again
