@@ -8,6 +8,9 @@
 #include <vector>
 
 inline constexpr int64_t AnyNumber = -1;
+// Numbers are small and chosen by the program; a value this large (a stale handle or garbage) would
+// otherwise make the numbered part grow to its size.
+inline constexpr int64_t MaxObjectNumber = 1000000;
 
 template <typename T>
 class ObjectTable {
@@ -18,7 +21,8 @@ public:
 
     // Creates an object under `number`, or under a new handle for AnyNumber. An object already
     // living under that number is destroyed first. Returns the record; `number` receives the
-    // handle for AnyNumber. Negative numbers other than AnyNumber are refused (nullptr).
+    // handle for AnyNumber. Negative numbers other than AnyNumber, and numbers above
+    // MaxObjectNumber, are refused (nullptr).
     T* Create(int64_t& number) {
         if (number == AnyNumber) {
             auto record = std::make_unique<T>();
@@ -28,7 +32,7 @@ public:
             dynamic_[number] = std::move(record);
             return raw;
         }
-        if (number < 0) return nullptr;
+        if (number < 0 || number > MaxObjectNumber) return nullptr;
         if (number >= Capacity()) numbered_.resize(static_cast<size_t>(number + growthStep_));
         numbered_[static_cast<size_t>(number)].reset();  // the old object goes first
         numbered_[static_cast<size_t>(number)] = std::make_unique<T>();
@@ -44,18 +48,21 @@ public:
 
     bool Exists(int64_t number) const { return Get(number) != nullptr; }
 
-    // Destroys one object, or every object for AnyNumber.
+    // Destroys one object, or every object for AnyNumber. An object is unlinked before its
+    // destructor runs, so a destructor that looks objects up sees a consistent table.
     void Free(int64_t number) {
         if (number == AnyNumber) {
+            auto dynamic = std::move(dynamic_);
+            auto numbered = std::move(numbered_);
             numbered_.clear();
             dynamic_.clear();
-            return;
+            return;  // the old objects die here, numbered ones first
         }
         if (number >= 0 && number < Capacity()) {
             numbered_[static_cast<size_t>(number)].reset();
             return;
         }
-        dynamic_.erase(number);
+        auto node = dynamic_.extract(number);
     }
 
     // Calls f(number, record) for every living object: numbered ones in order, then handles.
