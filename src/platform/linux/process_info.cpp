@@ -1,0 +1,342 @@
+#include "platform/process_info.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace {
+
+std::string& RootStorage() {
+    static std::string root = "/proc";
+    return root;
+}
+
+// A count the kernel keeps as unsigned long, held within the signed 32-bit range of the record.
+int32_t SaturateCount(uint64_t count) {
+    return count > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(count);
+}
+
+int64_t SaturateBytes(uint64_t bytes) {
+    return bytes > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(bytes);
+}
+
+// units × unitBytes, held at INT64_MAX.
+int64_t ScaledBytes(uint64_t units, uint64_t unitBytes) {
+    if (unitBytes != 0 && units > uint64_t(INT64_MAX) / unitBytes) return INT64_MAX;
+    return int64_t(units * unitBytes);
+}
+
+int64_t PageSize() {
+    static const int64_t size = sysconf(_SC_PAGESIZE) > 0 ? sysconf(_SC_PAGESIZE) : 4096;
+    return size;
+}
+
+// The whole text must be a decimal number that fits.
+template <typename Number>
+bool ParseNumber(std::string_view text, Number& out) {
+    if (text.empty()) return false;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+// Reads the start of a file of the process directory, at most size - 1 bytes, into buffer and
+// ends them with a NUL. The number of bytes read, or -1 when the file cannot be opened or read.
+// One read is enough: the kernel hands a per-process file out whole when the buffer can hold it,
+// and the readers need only what comes first.
+ssize_t ReadFileAt(int dirFd, const char* name, char* buffer, size_t size) {
+    int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    ssize_t length;
+    do length = read(fd, buffer, size - 1);
+    while (length < 0 && errno == EINTR);
+    close(fd);
+    if (length >= 0) buffer[length] = '\0';
+    return length;
+}
+
+// Calls visit(record) for each record of a file of the process directory, records ending at
+// separator. A record longer than the buffer is passed cut to the buffer's length. Stops at the
+// first record for which visit is true and returns true; false otherwise or when unreadable.
+template <typename Visit>
+bool AnyRecordAt(int dirFd, const char* name, char separator, Visit visit) {
+    int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[4096];
+    size_t used = 0;
+    bool skipping = false;  // inside the tail of a record already passed cut
+    bool found = false;
+    while (!found) {
+        ssize_t n = read(fd, buffer + used, sizeof buffer - used);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            found = n == 0 && used > 0 && !skipping && visit(std::string_view(buffer, used));
+            break;
+        }
+        used += size_t(n);
+        size_t start = 0;
+        while (!found) {
+            auto* end = static_cast<char*>(std::memchr(buffer + start, separator, used - start));
+            if (!end) break;
+            size_t length = size_t(end - buffer) - start;
+            found = !skipping && visit(std::string_view(buffer + start, length));
+            skipping = false;
+            start += length + 1;
+        }
+        std::memmove(buffer, buffer + start, used - start);
+        used -= start;
+        if (!found && used == sizeof buffer) {
+            found = !skipping && visit(std::string_view(buffer, used));
+            skipping = true;
+            used = 0;
+        }
+    }
+    close(fd);
+    return found;
+}
+
+// The fields of /proc/PID/status that the readers need; -1 for those that are absent.
+struct StatusFields {
+    int64_t realUid{-1};
+    int64_t rssAnonKb{-1};
+    int64_t vmSwapKb{-1};
+    int64_t vmPteKb{-1};
+};
+
+// A "Key:\t value [kB]" line's first number; -1 if it has none.
+int64_t StatusLineNumber(std::string_view value) {
+    value = TrimBlanks(value);
+    int64_t number = -1;
+    auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (error != std::errc() || number < 0) return -1;
+    bool ended = end == value.data() + value.size() || *end == ' ' || *end == '\t';
+    return ended ? number : -1;
+}
+
+// /proc/PID/status: "Key:\tvalue" lines; Uid holds the real, effective, saved and filesystem
+// IDs, the Vm and Rss lines sizes in kB (kernel threads have none of the memory lines).
+bool ReadStatusAt(int dirFd, StatusFields& out) {
+    char buffer[4096];
+    ssize_t length = ReadFileAt(dirFd, "status", buffer, sizeof buffer);
+    if (length <= 0) return false;
+    std::string_view text(buffer, size_t(length));
+    // Only whole lines count: a line cut at the buffer's end could hold a cut number.
+    for (size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
+        std::string_view line = text.substr(0, end);
+        size_t colon = line.find(':');
+        if (colon == std::string_view::npos) continue;
+        std::string_view key = line.substr(0, colon);
+        std::string_view value = line.substr(colon + 1);
+        if (key == "Uid") out.realUid = StatusLineNumber(value);
+        else if (key == "RssAnon") out.rssAnonKb = StatusLineNumber(value);
+        else if (key == "VmSwap") out.vmSwapKb = StatusLineNumber(value);
+        else if (key == "VmPTE") out.vmPteKb = StatusLineNumber(value);
+    }
+    return true;
+}
+
+// Fields of /proc/PID/stat after the command name, numbered from 0 for the state (field 3).
+enum StatField : int {
+    StatState = 0,
+    StatMinorFaults = 7,
+    StatMajorFaults = 9,
+    StatThreads = 17,
+    StatStartTime = 19,
+    StatVirtualSize = 20,
+    StatResidentPages = 21,
+    StatFieldsNeeded = 22,
+};
+
+bool ParseStat(std::string_view text, TaskInfo& out) {
+    // The command name may hold blanks and brackets; the fields start after its last ")".
+    size_t close = text.rfind(')');
+    if (close == std::string_view::npos) return false;
+    text.remove_prefix(close + 1);
+    std::string_view fields[StatFieldsNeeded];
+    for (int i = 0; i < StatFieldsNeeded; ++i) {
+        size_t start = text.find_first_not_of(' ');
+        if (start == std::string_view::npos) return false;
+        text.remove_prefix(start);
+        size_t end = text.find_first_of(" \n");
+        fields[i] = text.substr(0, end);
+        text.remove_prefix(fields[i].size());
+    }
+    std::string_view state = fields[StatState];
+    if (state.size() != 1 || state == "Z" || state == "X" || state == "x") return false;
+    uint64_t minor = 0, major = 0, threads = 0, start = 0, virtualSize = 0;
+    int64_t residentPages = 0;
+    if (!ParseNumber(fields[StatMinorFaults], minor) || !ParseNumber(fields[StatMajorFaults], major) ||
+        !ParseNumber(fields[StatThreads], threads) || !ParseNumber(fields[StatStartTime], start) ||
+        !ParseNumber(fields[StatVirtualSize], virtualSize) ||
+        !ParseNumber(fields[StatResidentPages], residentPages))
+        return false;
+    out.virtualBytes = SaturateBytes(virtualSize);
+    out.residentBytes = residentPages > 0 ? ScaledBytes(uint64_t(residentPages), PageSize()) : 0;
+    out.pageFaults = SaturateCount(uint64_t(SaturateCount(minor)) + SaturateCount(major));
+    out.pageIns = SaturateCount(major);
+    out.cowFaults = 0;
+    out.threadCount = SaturateCount(threads);
+    out.startTime = start;
+    return true;
+}
+
+// /proc/PID/comm: the command name, at most 15 bytes for user tasks, and a line feed.
+std::string_view ReadCommandNameAt(int dirFd, char* buffer, size_t size) {
+    ssize_t length = ReadFileAt(dirFd, "comm", buffer, size);
+    return length > 0 ? TrimBlanks(std::string_view(buffer, size_t(length))) : std::string_view();
+}
+
+// /proc/PID/exe: a link to the executable; none for kernel threads.
+std::string_view ReadExecutablePathAt(int dirFd, char* buffer, size_t size) {
+    ssize_t length = readlinkat(dirFd, "exe", buffer, size);
+    if (length <= 0 || size_t(length) >= size) return {};  // a full buffer may be cut
+    return std::string_view(buffer, size_t(length));
+}
+
+// /proc/PID/cgroup: one "hierarchy:controllers:path" line per hierarchy.
+bool InAppSliceAt(int dirFd) {
+    return AnyRecordAt(dirFd, "cgroup", '\n', [](std::string_view line) {
+        // Whole path components, so that a "myapp.slice" is not taken for the app slice.
+        for (size_t start = line.find('/'); start != std::string_view::npos;) {
+            size_t end = line.find('/', start + 1);
+            std::string_view part = line.substr(start + 1, end - start - 1);  // npos: to the end
+            if (part == "app.slice" || (part.starts_with("app-") && part.ends_with(".scope")))
+                return true;
+            start = end;
+        }
+        return false;
+    });
+}
+
+// /proc/PID/environ: the environment the program was started with, NUL-separated "NAME=value".
+bool NamesDisplayAt(int dirFd) {
+    return AnyRecordAt(dirFd, "environ", '\0', [](std::string_view entry) {
+        for (std::string_view name : {"DISPLAY=", "WAYLAND_DISPLAY="})
+            if (entry.starts_with(name) && entry.size() > name.size()) return true;
+        return false;
+    });
+}
+
+// Runs read on the process's directory descriptor; fallback when there is no such process.
+template <typename Result, typename Read>
+Result WithProcessDir(int32_t pid, Result fallback, Read read) {
+    int dirFd = OpenProcessDir(pid);
+    if (dirFd < 0) return fallback;
+    Result result = read(dirFd);
+    CloseProcessDir(dirFd);
+    return result;
+}
+
+}  // namespace
+
+void SetProcRoot(const char* root) {
+    RootStorage() = root && *root ? root : "/proc";
+}
+
+const char* ProcRoot() {
+    return RootStorage().c_str();
+}
+
+int OpenProcessDir(int32_t pid) {
+    if (pid <= 0) return -1;
+    char path[4096];
+    int length = std::snprintf(path, sizeof path, "%s/%d", ProcRoot(), int(pid));
+    if (length < 0 || size_t(length) >= sizeof path) return -1;
+    return open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+void CloseProcessDir(int dirFd) {
+    if (dirFd >= 0) close(dirFd);
+}
+
+// /proc/PID/stat: one line, "pid (comm) state ppid ..." with the fault counters, the thread
+// count, the start time in clock ticks, the virtual size in bytes and the resident size in pages.
+bool ReadTaskInfoAt(int dirFd, TaskInfo& out) {
+    char buffer[1024];
+    ssize_t length = ReadFileAt(dirFd, "stat", buffer, sizeof buffer);
+    return length > 0 && ParseStat(std::string_view(buffer, size_t(length)), out);
+}
+
+int64_t ReadPhysicalFootprintAt(int dirFd) {
+    StatusFields status;
+    if (!ReadStatusAt(dirFd, status)) return -1;
+    uint64_t kilobytes = 0;
+    for (int64_t part : {status.rssAnonKb, status.vmSwapKb, status.vmPteKb})
+        if (part > 0) kilobytes += uint64_t(part);  // each below 2^63: the sum cannot wrap
+    return ScaledBytes(kilobytes, 1024);
+}
+
+Text ProcessPathForPid(int32_t pid) {
+    return WithProcessDir(pid, Text(), [](int dirFd) {
+        char buffer[4096];
+        return TextFromUtf8(ReadExecutablePathAt(dirFd, buffer, sizeof buffer));
+    });
+}
+
+Text ProcessNameForPid(int32_t pid) {
+    // One directory for both reads, so that the name cannot come from a process that took over
+    // the PID in between.
+    Text name = WithProcessDir(pid, Text(), [](int dirFd) {
+        char buffer[4096];
+        std::string_view path = ReadExecutablePathAt(dirFd, buffer, sizeof buffer);
+        if (!path.empty()) return TextFromUtf8(path.substr(path.rfind('/') + 1));  // npos + 1 = 0
+        return TextFromUtf8(ReadCommandNameAt(dirFd, buffer, sizeof buffer));
+    });
+    return name.empty() ? Text(u"Unknown") : name;
+}
+
+std::vector<int32_t> ListAllPids() {
+    std::vector<int32_t> pids;
+    DIR* dir = opendir(ProcRoot());
+    if (!dir) return pids;
+    while (const dirent* entry = readdir(dir)) {
+        int32_t pid = 0;
+        if (ParseNumber(std::string_view(entry->d_name), pid) && pid > 0) pids.push_back(pid);
+    }
+    closedir(dir);
+    return pids;
+}
+
+uint64_t ProcessStartTime(int32_t pid) {
+    return WithProcessDir(pid, uint64_t(0), [](int dirFd) {
+        TaskInfo info;
+        return ReadTaskInfoAt(dirFd, info) ? info.startTime : uint64_t(0);
+    });
+}
+
+int64_t ProcessRealUid(int32_t pid) {
+    return WithProcessDir(pid, int64_t(-1), [](int dirFd) {
+        StatusFields status;
+        return ReadStatusAt(dirFd, status) ? status.realUid : int64_t(-1);
+    });
+}
+
+bool ProcessInAppSlice(int32_t pid) {
+    return WithProcessDir(pid, false, InAppSliceAt);
+}
+
+bool ProcessNamesDisplay(int32_t pid) {
+    return WithProcessDir(pid, false, NamesDisplayAt);
+}
+
+bool IsUserAppProcess(int32_t pid) {
+    return WithProcessDir(pid, false, [](int dirFd) {
+        StatusFields status;
+        if (!ReadStatusAt(dirFd, status) || status.realUid != int64_t(getuid())) return false;
+        return InAppSliceAt(dirFd) || NamesDisplayAt(dirFd);
+    });
+}

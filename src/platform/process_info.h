@@ -1,0 +1,64 @@
+// Process information: what the system tells about another process, read from the kernel's
+// per-process files. A process that has gone, cannot be read or is a zombie is an ordinary
+// result (false, 0, -1 or an empty text), never an error path.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "runtime/text.h"
+
+// One reading of a process's task figures. Counters are cumulative since the process started;
+// a counter beyond the signed 32-bit range is held at INT32_MAX rather than wrapped.
+struct TaskInfo {
+    int64_t virtualBytes{};   // reserved address space
+    int64_t residentBytes{};  // pages in physical memory
+    int32_t pageFaults{};     // minor and major faults
+    int32_t pageIns{};        // major faults: pages that had to be read in
+    int32_t cowFaults{};      // the kernel keeps no copy-on-write count: always 0
+    int32_t threadCount{};
+    uint64_t startTime{};  // clock ticks since boot; with the PID it names one process for good
+};
+
+// The directory that holds the per-process files, "/proc" unless a test points it at a fixture
+// tree. A null or empty root restores "/proc". Not thread-safe: set it before reading.
+void SetProcRoot(const char* root);
+const char* ProcRoot();
+
+// --- One process through its own directory -------------------------------------------------
+// Every file of one reading is opened relative to the same directory descriptor, so that a PID
+// reused in the middle of a reading can never mix another process's figures into it: once the
+// process has gone, reads through the old descriptor fail.
+
+// A directory descriptor for the process, or -1 if there is no such process.
+int OpenProcessDir(int32_t pid);
+void CloseProcessDir(int dirFd);
+// False when the process has gone, cannot be read, or is a zombie or dead.
+bool ReadTaskInfoAt(int dirFd, TaskInfo& out);
+// Anonymous resident memory plus swapped-out memory plus page tables, in bytes: what the process
+// itself costs, without the file pages it shares. 0 when none is reported (kernel threads),
+// -1 when the figures cannot be read.
+int64_t ReadPhysicalFootprintAt(int dirFd);
+
+// --- By PID, for listing and naming ----------------------------------------------------------
+
+// The executable's path as the kernel reports it (a replaced binary keeps the kernel's
+// " (deleted)" mark); empty when there is none (kernel threads) or it cannot be read.
+Text ProcessPathForPid(int32_t pid);
+// The last component of the executable's path; otherwise the command name without surrounding
+// blanks; otherwise "Unknown".
+Text ProcessNameForPid(int32_t pid);
+// Every PID under the process root, in the order the directory gives them.
+std::vector<int32_t> ListAllPids();
+// The process's start time in clock ticks since boot; 0 if it has gone or is a zombie.
+uint64_t ProcessStartTime(int32_t pid);
+// The real user ID; -1 if it cannot be read.
+int64_t ProcessRealUid(int32_t pid);
+// Whether the process runs in the desktop session's application slice (an "app.slice" or an
+// "app-*.scope" cgroup), where desktops start the applications the user launched.
+bool ProcessInAppSlice(int32_t pid);
+// Whether the process's environment names a display (DISPLAY or WAYLAND_DISPLAY, not empty).
+bool ProcessNamesDisplay(int32_t pid);
+// A process of the current real user that is a desktop application: in the application slice or
+// connected to a display.
+bool IsUserAppProcess(int32_t pid);
