@@ -39,9 +39,11 @@ float ValF(TextView text);
 // (a leading lower-case "n" reads as NaN whatever follows).
 double ValD(TextView text);
 double Abs(double x);
-// RoundDown floor, RoundUp ceil, RoundNearest halves away from zero; other modes floor.
+// RoundDown floor, RoundUp ceil, RoundNearest halves away from zero (exactly, also for
+// 0.49999999999999994 and integers above 2^52); other modes floor.
 double Round(double x, int mode);
-// The conversion of a floating value to an integer: nearest, halves to even.
+// The conversion of a floating value to an integer: nearest, halves to even. NaN gives 0; values
+// beyond the 64-bit range give the nearest bound.
 int64_t RoundToInteger(double x);
 
 // --- Text operations -------------------------------------------------------------------------
@@ -55,8 +57,10 @@ int64_t FindString(TextView text, TextView search, int64_t start = 0);
 int64_t CountString(TextView text, TextView search);
 Text ReplaceString(TextView text, TextView search, TextView replacement);
 Text RemoveString(TextView text, TextView search);
-// Removes the first unit of `character` (a space when empty) from both ends.
+// Removes every leading and trailing occurrence of the first unit of `character` (a space when
+// empty); other white space stays.
 Text Trim(TextView text, TextView character = u" ");
+// Unicode simple lower-case mapping of each unit of the basic plane, whatever the process locale.
 Text LCase(TextView text);
 // Exactly `width` units: cut, or padded with spaces on the right.
 Text LSet(TextView text, int64_t width);
@@ -65,9 +69,11 @@ Text StringField(TextView text, int64_t index, TextView separator);
 
 // --- Conversions at the boundaries -------------------------------------------------------------
 
-// Reads a text from memory. length -1 reads up to the first NUL; otherwise it is a maximum in
-// characters (UTF-8), units (UTF-16) or bytes (8-bit), a NUL ending the text earlier.
-// Malformed UTF-8 never crashes: each byte that starts no valid sequence reads as "?".
+// Reads a text from memory. length -1 (any negative length) reads up to the first NUL; otherwise
+// it is a maximum in characters (UTF-8), units (UTF-16) or bytes (8-bit), a NUL ending the text
+// earlier. Encodings other than UTF-8 and UTF-16 map each byte to the unit of the same value.
+// Malformed UTF-8 never crashes: each byte that starts no valid sequence reads as "?". Against the
+// maximum, a lead byte and the continuation bytes it announces count as one character.
 Text PeekS(const void* address, int64_t length, int encoding);
 // UTF-8 copy of a text (std::string keeps its own terminating NUL).
 std::string TextToUtf8(TextView text);
