@@ -11,9 +11,11 @@ using DateValue = int64_t;
 
 // Now, in local wall-clock seconds.
 DateValue Date();
-// "" for an empty mask or the date -1.
+// "" for an empty mask or the date -1. The fields are those of the value read as UTC, which are the
+// local wall-clock fields of its instant.
 Text FormatDate(TextView mask, DateValue date);
-// -1 for any mismatch, missing digits, trailing text or invalid date (years 1601 to 9999).
+// -1 for any mismatch, missing digits, trailing text or invalid date (years 1601 to 9999). A local
+// time that the zone skips at a forward change of offset moves forward by the gap.
 DateValue ParseDate(TextView mask, TextView text);
 
 // The clock behind Date(): seconds since 1970 in UTC, with fraction. Tests replace it; nullptr
