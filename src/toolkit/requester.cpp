@@ -1,0 +1,187 @@
+#include "toolkit/requester.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QWidget>
+
+#include <utility>
+
+#include "platform/preferred_language.h"
+#include "toolkit/modal.h"
+
+namespace {
+
+RequesterResponder responder;
+
+QString ToQt(TextView text) { return QString::fromStdU16String(Text(text)); }
+Text FromQt(const QString& text) { return text.toStdU16String(); }
+
+// The icon flags are tested warning, information, error: the first one set wins.
+int WinningIcon(int flags) {
+    for (int icon : {RequesterWarning, RequesterInfo, RequesterError}) {
+        if (flags & icon) return icon;
+    }
+    return 0;
+}
+
+bool HasAnswerButtons(int flags) { return (flags & (RequesterYesNo | RequesterYesNoCancel)) != 0; }
+
+RequesterCall DescribeMessage(TextView title, TextView message, int flags) {
+    RequesterCall call;
+    call.kind = RequesterCall::Message;
+    call.title = Text(title);
+    call.message = Text(message);
+    call.flags = flags;
+    call.icon = WinningIcon(flags);
+    if (HasAnswerButtons(flags)) {
+        RequesterButtonTitles titles = RequesterButtonTitlesFor(PreferredLanguageTag());
+        call.yesTitle = titles.yes;
+        call.noTitle = titles.no;
+        if (flags & RequesterYesNoCancel) call.cancelTitle = titles.cancel;
+    }
+    return call;
+}
+
+// The folder before the last "/" and the name after it; a path directly under the root keeps "/".
+std::pair<Text, Text> SplitDefaultFile(TextView path) {
+    size_t slash = path.rfind(u'/');
+    if (slash == TextView::npos) return {Text(), Text(path)};
+    Text folder = slash == 0 ? Text(u"/") : Text(path.substr(0, slash));
+    return {std::move(folder), Text(path.substr(slash + 1))};
+}
+
+// Whatever window had the focus gets it back when the requester is gone.
+struct KeyWindowKeeper {
+    QPointer<QWidget> window = QApplication::activeWindow();
+    ~KeyWindowKeeper() {
+        if (window && window->isVisible()) {
+            window->raise();
+            window->activateWindow();
+        }
+    }
+};
+
+void SetMessageIcon(QMessageBox& box, int icon) {
+    switch (icon) {
+        case RequesterWarning: box.setIcon(QMessageBox::Warning); break;
+        case RequesterInfo: box.setIcon(QMessageBox::Information); break;
+        case RequesterError: box.setIcon(QMessageBox::Critical); break;
+        default: {
+            // Informational style: no alert symbol, the application's own icon when it has one.
+            QIcon appIcon = QApplication::windowIcon();
+            if (appIcon.isNull()) {
+                box.setIcon(QMessageBox::NoIcon);
+            } else {
+                box.setIconPixmap(appIcon.pixmap(64, 64));
+            }
+        }
+    }
+}
+
+int RunMessageBox(const RequesterCall& call) {
+    KeyWindowKeeper keeper;
+    QMessageBox box(QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(ToQt(call.title));
+    box.setInformativeText(ToQt(call.message));
+    // The informative label does not follow the box's text format; a "<" in a message (a process
+    // name, a path) must not turn it into markup.
+    for (QLabel* label : box.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
+    SetMessageIcon(box, call.icon);
+    if (!HasAnswerButtons(call.flags)) {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+        return 0;
+    }
+    QPushButton* yes = box.addButton(ToQt(call.yesTitle), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(ToQt(call.noTitle), QMessageBox::NoRole);
+    QPushButton* cancel = nullptr;
+    if (call.flags & RequesterYesNoCancel) {
+        cancel = box.addButton(ToQt(call.cancelTitle), QMessageBox::RejectRole);
+    }
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel ? cancel : no);
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    if (clicked == yes) return RequesterYes;
+    if (clicked == no || !cancel) return RequesterNo;
+    return RequesterCancel;
+}
+
+Text RunOpenFileDialog(const RequesterCall& call) {
+    KeyWindowKeeper keeper;
+    QFileDialog dialog(QApplication::activeWindow(), ToQt(call.title));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // The program checks the chosen file's content itself, so no file is hidden from the user.
+    dialog.setFileMode((call.flags & 1) ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    if (!call.startFolder.empty()) dialog.setDirectory(ToQt(call.startFolder));
+    if (!call.proposedName.empty()) dialog.selectFile(ToQt(call.proposedName));
+    if (dialog.exec() != QDialog::Accepted) return Text();
+    QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return Text();
+    return FromQt(QFileInfo(chosen.first()).absoluteFilePath());
+}
+
+}  // namespace
+
+RequesterButtonTitles RequesterButtonTitlesFor(TextView languageTag) {
+    if (languageTag.starts_with(u"fr")) return {u"Oui", u"Non", u"Annuler"};
+    if (languageTag.starts_with(u"de")) return {u"Ja", u"Nein", u"Abbrechen"};
+    if (languageTag.starts_with(u"it")) return {u"S\u00CC", u"NO", u"Annulla"};
+    if (languageTag.starts_with(u"es")) return {u"S\u00ED", u"No", u"Cancelar"};
+    return {u"Yes", u"No", u"Cancel"};
+}
+
+void SetRequesterResponder(RequesterResponder newResponder) { responder = std::move(newResponder); }
+
+int MessageRequester(TextView title, TextView message, int flags) {
+    RequesterCall call = DescribeMessage(title, message, flags);
+    // Window timers must not tick while the user (or the responder) answers.
+    ModalRunScope modal;
+    if (responder) return responder(call).answer;
+    return RunMessageBox(call);
+}
+
+Text OpenFileRequester(TextView title, TextView defaultFile, TextView pattern, int patternPosition,
+                       int flags) {
+    RequesterCall call;
+    call.kind = RequesterCall::OpenFile;
+    call.title = Text(title);
+    call.flags = flags;
+    std::tie(call.startFolder, call.proposedName) = SplitDefaultFile(defaultFile);
+    ModalRunScope modal;
+    if (responder) return responder(call).path;
+    return RunOpenFileDialog(call);
+}
+
+int SetClipboardText(TextView text) {
+    // setText stores plain text only, replacing whatever the clipboard held.
+    QGuiApplication::clipboard()->setText(ToQt(text), QClipboard::Clipboard);
+    return 1;
+}
+
+void AlertAttention(bool beep) {
+    QWidget* window = QApplication::activeWindow();
+    if (!window) {
+        for (QWidget* candidate : QApplication::topLevelWidgets()) {
+            if (candidate->isVisible() && candidate->isWindow()) {
+                window = candidate;
+                break;
+            }
+        }
+    }
+    if (window) {
+        window->raise();
+        window->activateWindow();
+    }
+    if (beep) QApplication::beep();
+}
