@@ -1,0 +1,120 @@
+#include "analysis/log_loader.h"
+
+#include <cmath>
+
+#include "app/strings/stringtable.h"
+#include "runtime/date.h"
+#include "runtime/file.h"
+
+namespace {
+
+constexpr int64_t SecondsPerDay = 86400;
+constexpr int64_t NoPreviousSeconds = -1;
+
+// The rollover state lives as long as the application: a later load continues from it, which
+// shifts all of its stamps equally and so changes none of the differences the analysis uses.
+struct TimeRollover {
+    int64_t previousSeconds{NoPreviousSeconds};
+    int64_t dayOffset{};
+};
+
+TimeRollover& AppTimeRollover() {
+    static TimeRollover rollover;
+    return rollover;
+}
+
+// 64-bit arithmetic that wraps as the runtime's integers do, instead of overflowing.
+int64_t WrapAdd(int64_t a, int64_t b) {
+    return static_cast<int64_t>(static_cast<uint64_t>(a) + static_cast<uint64_t>(b));
+}
+int64_t WrapMul(int64_t a, int64_t b) {
+    return static_cast<int64_t>(static_cast<uint64_t>(a) * static_cast<uint64_t>(b));
+}
+
+DateValue ParseTimeOfDay(TextView text) {
+    int64_t hours = Val(StringField(text, 1, u":"));
+    int64_t minutes = Val(StringField(text, 2, u":"));
+    int64_t seconds = Val(StringField(text, 3, u":"));
+    int64_t s = WrapAdd(WrapAdd(WrapMul(hours, 3600), WrapMul(minutes, 60)), seconds);
+    TimeRollover& rollover = AppTimeRollover();
+    // A time of day below the previous one means the log passed midnight.
+    if (rollover.previousSeconds != NoPreviousSeconds && s < rollover.previousSeconds)
+        rollover.dayOffset = WrapAdd(rollover.dayOffset, SecondsPerDay);
+    rollover.previousSeconds = s;
+    return WrapAdd(rollover.dayOffset, s);
+}
+
+// A number field of a row; values that are not finite count as no value at all, so that they can
+// neither make a slot active nor reach the report.
+float ReadMBField(TextView field) {
+    float value = ValF(field);
+    return std::isfinite(value) ? value : 0.0f;
+}
+
+// Reads the data rows into slots 0 upward, never reading past the last row that fits; the
+// number of rows read.
+int64_t ReadRows(int64_t file, SampleHistory& history) {
+    int64_t n = 0;
+    while (!Eof(file) && n < MaxLogRows) {
+        Text line = ReadString(file);
+        Text trimmed = Trim(line);
+        if (trimmed.empty() || trimmed[0] == u'#') continue;
+        HistoryPoint& point = history.slots[n];
+        point.timestamp = ParseLogTimestamp(StringField(line, 1, u","));
+        point.virtualMB = ReadMBField(StringField(line, 2, u","));
+        point.footprintMB = ReadMBField(StringField(line, 3, u","));
+        ++n;
+    }
+    return n;
+}
+
+// Line 1 is the header, or a comment naming the product followed by the header.
+bool ReadHeader(int64_t file) {
+    Text line = ReadString(file);
+    if (FindString(line, u"Quolk") > 0) line = ReadString(file);
+    return line == LogHeaderLine;
+}
+
+}  // namespace
+
+DateValue ParseLogTimestamp(TextView field) {
+    if (field.empty()) {
+        ResetLogTimeRollover();
+        return 0;
+    }
+    Text cleaned = RemoveString(field, u"\"");
+    if (CountString(cleaned, u"/") >= 2 || CountString(cleaned, u"-") >= 2)
+        return ParseDate(u"%yyyy/%mm/%dd %hh:%ii:%ss", ReplaceString(cleaned, u"-", u"/"));
+    return ParseTimeOfDay(cleaned);
+}
+
+void ResetLogTimeRollover() { AppTimeRollover() = TimeRollover{}; }
+
+LogLoadResult LoadMonitorLog(TextView path, SampleHistory& history) {
+    // No byte-order-mark option: a mark arrives as the first character of line 1, which a log
+    // written by the monitor tolerates because its first line is the comment.
+    int64_t file = ReadFile(AnyNumber, path, EncodingUtf8);
+    if (!file) return LogLoadResult::OpenError;
+    if (!ReadHeader(file)) {
+        CloseFile(file);
+        return LogLoadResult::FormatError;
+    }
+    ClearHistorySlots(history);
+    if (Eof(file)) {
+        CloseFile(file);
+        return LogLoadResult::RowCountError;
+    }
+    int64_t n = ReadRows(file, history);
+    CloseFile(file);
+    return n <= 2 ? LogLoadResult::RowCountError : LogLoadResult::Loaded;
+}
+
+Text LoadErrorMessage(LogLoadResult result) {
+    switch (result) {
+        case LogLoadResult::OpenError: return LookupText(72) + u"\n";
+        case LogLoadResult::FormatError: return LookupText(204) + u"Quolk.\n";
+        case LogLoadResult::RowCountError: return LookupText(73) + u"\n";
+        case LogLoadResult::Loaded: break;
+    }
+    return Text();
+}
