@@ -226,7 +226,9 @@ TEST(MessageRequesterDialog, ShowsItsButtonsAndIconAndAnswersTheClickedButton) {
         EXPECT_TRUE(seen.plainLabels) << c.what;
         EXPECT_EQ(seen.icon, c.icon) << c.what;
         EXPECT_EQ(seen.buttons, c.buttons) << c.what;
-        if (c.flags & 3) EXPECT_EQ(seen.defaultButton, "Yes") << c.what;
+        if (c.flags & 3) {
+            EXPECT_EQ(seen.defaultButton, "Yes") << c.what;
+        }
     }
 }
 
