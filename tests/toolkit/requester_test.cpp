@@ -24,6 +24,8 @@
 #include <string>
 
 #include "toolkit/event_queue.h"
+#include "toolkit/timer.h"
+#include "toolkit/window.h"
 
 namespace {
 
@@ -275,6 +277,35 @@ TEST(OpenFileRequesterDialog, ReturnsTheChosenFullPathOrNothingOnCancel) {
         if (auto* panel = qobject_cast<QFileDialog*>(dialog)) panel->reject();
     });
     EXPECT_EQ(OpenFileRequester(u"Open log", start, u"", 0), u"");
+}
+
+// Takes every queued event and counts the ticks of one timer.
+int TakeTimerTicks(int64_t window, int64_t timer) {
+    int ticks = 0;
+    int32_t code = 0;
+    while (TakeQueuedEvent(code)) {
+        ticks += code == EventCodeTimer && EventWindow() == window && EventTimer() == timer;
+    }
+    return ticks;
+}
+
+TEST(MessageRequesterDialog, WindowTimersDoNotTickWhileItIsOpen) {
+    constexpr int64_t kWindow = 95, kTimer = 47;
+    ASSERT_NE(OpenWindow(kWindow, 0, 0, 200, 100, u"Monitor"), 0);
+    ASSERT_EQ(AddWindowTimer(kWindow, kTimer, 5), 1);
+    ClearEventQueue();
+    // The requester stays open for many timer periods before it is answered.
+    WhenModalOpens([](QWidget* dialog) {
+        QTimer::singleShot(150, dialog, [dialog] { QTest::keyClick(dialog, Qt::Key_Return); });
+    });
+    EXPECT_EQ(MessageRequester(u"Error!", u"The process is gone.", RequesterError), 0);
+    EXPECT_EQ(TakeTimerTicks(kWindow, kTimer), 0);
+    // The timer itself kept running: its next tick arrives once the requester is gone.
+    EXPECT_EQ(WaitWindowEvent(2000), EventCodeTimer);
+    EXPECT_EQ(EventTimer(), kTimer);
+    RemoveWindowTimer(kWindow, kTimer);
+    CloseWindow(kWindow);
+    ClearEventQueue();
 }
 
 // --- Clipboard -------------------------------------------------------------------------------
