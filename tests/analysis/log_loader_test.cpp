@@ -235,6 +235,27 @@ TEST_F(LogLoader, NumbersThatAreNotFiniteAreStoredAsZero) {
     EXPECT_EQ(report.find(u"Infinity"), Text::npos) << Shown(report);
 }
 
+int OpenDescriptors() {
+    std::error_code ignored;
+    int n = 0;
+    for (auto it = std::filesystem::directory_iterator("/proc/self/fd", ignored);
+         it != std::filesystem::directory_iterator(); it.increment(ignored))
+        ++n;
+    return n;
+}
+
+TEST_F(LogLoader, EveryOutcomeClosesTheFile) {
+    SampleHistory history;
+    int before = OpenDescriptors();
+    EXPECT_EQ(Load(Log(RowsEverySecond(5)), history), LogLoadResult::Loaded);
+    EXPECT_EQ(Load(Log(RowsEverySecond(400)), history), LogLoadResult::Loaded);
+    EXPECT_EQ(Load(Log(RowsEverySecond(2)), history), LogLoadResult::RowCountError);
+    EXPECT_EQ(Load(Log({}), history), LogLoadResult::RowCountError);
+    EXPECT_EQ(Load("not a log\n", history), LogLoadResult::FormatError);
+    EXPECT_EQ(LoadMonitorLog(TextFromUtf8(dir.path()), history), LogLoadResult::OpenError);
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
 TEST(LoadErrorMessages, AreTheRequesterTextsWithTheirLineFeed) {
     LoadStringTable(u"en");
     EXPECT_EQ(LoadErrorMessage(LogLoadResult::OpenError), u"Could not open selected CSV log file.\n");

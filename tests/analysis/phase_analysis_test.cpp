@@ -145,6 +145,8 @@ TEST_F(AnalysisReport, WarmUpWindowIsFifteenPercentBetweenTenAndOneHundredTwenty
         {"2000 s session: 120 s", Constant(2000, 10, 80.0f), u"110s", u"2000s"},
         {"100 s session: 15 s", Constant(100, 1, 80.0f), u"14s", u"100s"},
         {"40 s session: at least 10 s", Constant(40, 1, 80.0f), u"9s", u"40s"},
+        // 22.5 s: the end of the warm-up rounds to 22 (half to even), so the stamp of 22 s opens it.
+        {"150 s session: 22.5 s", Constant(150, 1, 80.0f), u"21s", u"150s"},
     };
     for (const Case& c : cases) {
         Text expected = Report(
