@@ -55,7 +55,7 @@ float ReadMBField(TextView field) {
 // number of rows read.
 int64_t ReadRows(int64_t file, SampleHistory& history) {
     int64_t n = 0;
-    while (!Eof(file) && n < MaxLogRows) {
+    while (n < MaxLogRows && !Eof(file)) {
         Text line = ReadString(file);
         Text trimmed = Trim(line);
         if (trimmed.empty() || trimmed[0] == u'#') continue;
