@@ -158,6 +158,33 @@ TEST_F(AnalysisReport, WarmUpWindowIsFifteenPercentBetweenTenAndOneHundredTwenty
     }
 }
 
+TEST_F(AnalysisReport, TheFinalPhaseIsNamedByItsOverallChange) {
+    // 30 s at 100 MB and a last sample lower: the fall starts a release at the slot before it.
+    Points smallFall = Constant(29, 1, 100.0f), largeFall = Constant(29, 1, 100.0f);
+    smallFall.push_back({30, 99.0f});
+    largeFall.push_back({30, 97.0f});
+
+    // 0.7 MB down is not enough for a release: the final phase is a flatline.
+    Text expected = Report(
+        {Row(WarmUpName, u"0s", u"9s", u"100.0 MB", u"0.0 MB", u"0.00 MB/s", WarmUpNote),
+         Row(BaselineName, u"9s", u"29s", u"100.0 → 99.7 MB", u"-0.3 MB", u"-0.02 MB/s", BaselineNote),
+         Row(FlatlineName, u"29s", u"30s", u"99.7 → 99.0 MB", u"-0.7 MB", u"-0.67 MB/s", FlatlineNote)},
+        WarmUpLine + u"99.7 MB.\r\n" + NoEvidence(u"-0.7 MB", u"99.7", FlatlineClosing));
+    Text report = RunPhaseAnalysis(HistoryOf(smallFall));
+    EXPECT_EQ(report, expected) << Shown(report);
+
+    // 3 MB down from the peak: a final release, counted, and the reference it lowers.
+    expected = Report(
+        {Row(WarmUpName, u"0s", u"9s", u"100.0 MB", u"0.0 MB", u"0.00 MB/s", WarmUpNote),
+         Row(BaselineName, u"9s", u"28s", u"100.0 MB", u"0.0 MB", u"0.00 MB/s", BaselineNote),
+         Row(ReleaseName, u"28s", u"30s", u"100.0 → 97.0 MB", u"-3.0 MB", u"-1.50 MB/s", ReleaseNote)},
+        WarmUpLine + u"97.0 MB.\r\n" + RecoveryLine(u"1", u"3.0") + HealthyHeadline + u"\r\n\r\n" +
+            u"• Evidence of reclaimed 100% of peak allocation back down near baseline (97.0 MB).\r\n"
+            u"• Evidence of active Garbage Collection / buffer releases observed (3.0 MB freed).\r\n");
+    report = RunPhaseAnalysis(HistoryOf(largeFall));
+    EXPECT_EQ(report, expected) << Shown(report);
+}
+
 TEST_F(AnalysisReport, SpansBeyondOneHundredThousandAreMilliseconds) {
     // 150 samples one second (1000 units) apart: 200 MB, then 1 MB more per sample from the 102nd.
     Points points;
