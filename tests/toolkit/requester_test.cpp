@@ -257,12 +257,20 @@ TEST(OpenFileRequesterDialog, ReturnsTheChosenFullPathOrNothingOnCancel) {
     Text start = (QDir(folder.path()).canonicalPath() + "/").toStdU16String();
 
     QString shownFolder;
-    // The panel lists its folder in the background and may reset a name chosen before that is
-    // done, so the choice is repeated until the panel closes, as a person would retry.
+    // The panel lists its folder in the background, and a name given while its name field has
+    // the focus only selects the row once the listing is done; so the field is left first and the
+    // choice repeated until the panel closes. After many tries the panel is cancelled: a failure,
+    // not a hang.
+    int tries = 0;
     std::function<void(QWidget*)> choose = [&](QWidget* dialog) {
         auto* panel = qobject_cast<QFileDialog*>(dialog);
         if (!panel) return;
         shownFolder = panel->directory().canonicalPath();
+        if (++tries > 100) {
+            panel->reject();
+            return;
+        }
+        if (QWidget* focus = panel->focusWidget()) focus->clearFocus();
         panel->selectFile(file);
         QMetaObject::invokeMethod(panel, "accept");
         if (panel->isVisible()) WhenModalOpens(choose);
