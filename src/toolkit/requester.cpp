@@ -172,8 +172,10 @@ int SetClipboardText(TextView text) {
 void AlertAttention(bool beep) {
     QWidget* window = QApplication::activeWindow();
     if (!window) {
+        // Popups and tool tips are top-level too, but never what the user should look at.
         for (QWidget* candidate : QApplication::topLevelWidgets()) {
-            if (candidate->isVisible() && candidate->isWindow()) {
+            Qt::WindowType type = candidate->windowType();
+            if (candidate->isVisible() && (type == Qt::Window || type == Qt::Dialog)) {
                 window = candidate;
                 break;
             }

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetricsF>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QTest>
+#include <QWidget>
 
 #include <cmath>
 
@@ -91,6 +94,34 @@ TEST_F(DrawingTest, DrawsOnlyBetweenStartAndStopAndOneContextAtATime) {
     EXPECT_EQ(At(Buffer(), 0, 0), (Rgba{25, 28, 36, 255})) << "the context ended with the stop";
     ASSERT_NE(StartDrawing(CanvasOutput(kCanvas)), 0) << "a new context after the stop";
     StopDrawing();
+}
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+TEST_F(DrawingTest, StoppingShowsTheNewPicture) {
+    QWidget* canvas = GadgetID(kCanvas);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(WindowID(kWindow)));
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    canvas->installEventFilter(&counter);
+    ASSERT_NE(StartDrawing(CanvasOutput(kCanvas)), 0);
+    Box(0, 0, 560, 140, RGB(25, 28, 36));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(counter.paints, 0) << "nothing is shown half-drawn";
+    StopDrawing();
+    QCoreApplication::processEvents();
+    EXPECT_GT(counter.paints, 0);
+    canvas->removeEventFilter(&counter);
 }
 
 // Counts the pixels of a row range that are pure black.
