@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "toolkit/qt_text.h"
+
 namespace {
 
 constexpr int kCoordinateLimit = 65000;
@@ -175,7 +177,7 @@ void BlendCoverage(CanvasBuffer& buffer, const QImage& coverage, int left, int t
 
 double RasterText(CanvasBuffer& buffer, double x, double y, TextView text, uint32_t colour,
                   uint32_t backColour, bool transparent, const QFont& font) {
-    QString string = QString::fromStdU16String(Text(text));
+    QString string = ToQString(text);
     QFontMetricsF metrics(font);
     double width = metrics.horizontalAdvance(string);
     double height = metrics.height();

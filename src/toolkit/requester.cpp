@@ -16,13 +16,11 @@
 
 #include "platform/preferred_language.h"
 #include "toolkit/modal.h"
+#include "toolkit/qt_text.h"
 
 namespace {
 
 RequesterResponder responder;
-
-QString ToQt(TextView text) { return QString::fromStdU16String(Text(text)); }
-Text FromQt(const QString& text) { return text.toStdU16String(); }
 
 // The icon flags are tested warning, information, error: the first one set wins.
 int WinningIcon(int flags) {
@@ -90,8 +88,8 @@ int RunMessageBox(const RequesterCall& call) {
     KeyWindowKeeper keeper;
     QMessageBox box(QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText);
-    box.setText(ToQt(call.title));
-    box.setInformativeText(ToQt(call.message));
+    box.setText(ToQString(call.title));
+    box.setInformativeText(ToQString(call.message));
     // The informative label does not follow the box's text format; a "<" in a message (a process
     // name, a path) must not turn it into markup.
     for (QLabel* label : box.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
@@ -102,11 +100,11 @@ int RunMessageBox(const RequesterCall& call) {
         box.exec();
         return 0;
     }
-    QPushButton* yes = box.addButton(ToQt(call.yesTitle), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(ToQt(call.noTitle), QMessageBox::NoRole);
+    QPushButton* yes = box.addButton(ToQString(call.yesTitle), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(ToQString(call.noTitle), QMessageBox::NoRole);
     QPushButton* cancel = nullptr;
     if (call.flags & RequesterYesNoCancel) {
-        cancel = box.addButton(ToQt(call.cancelTitle), QMessageBox::RejectRole);
+        cancel = box.addButton(ToQString(call.cancelTitle), QMessageBox::RejectRole);
     }
     box.setDefaultButton(yes);
     box.setEscapeButton(cancel ? cancel : no);
@@ -119,16 +117,16 @@ int RunMessageBox(const RequesterCall& call) {
 
 Text RunOpenFileDialog(const RequesterCall& call) {
     KeyWindowKeeper keeper;
-    QFileDialog dialog(QApplication::activeWindow(), ToQt(call.title));
+    QFileDialog dialog(QApplication::activeWindow(), ToQString(call.title));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // The program checks the chosen file's content itself, so no file is hidden from the user.
     dialog.setFileMode((call.flags & 1) ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-    if (!call.startFolder.empty()) dialog.setDirectory(ToQt(call.startFolder));
-    if (!call.proposedName.empty()) dialog.selectFile(ToQt(call.proposedName));
+    if (!call.startFolder.empty()) dialog.setDirectory(ToQString(call.startFolder));
+    if (!call.proposedName.empty()) dialog.selectFile(ToQString(call.proposedName));
     if (dialog.exec() != QDialog::Accepted) return Text();
     QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return Text();
-    return FromQt(QFileInfo(chosen.first()).absoluteFilePath());
+    return FromQString(QFileInfo(chosen.first()).absoluteFilePath());
 }
 
 }  // namespace
@@ -165,7 +163,7 @@ Text OpenFileRequester(TextView title, TextView defaultFile, TextView pattern, i
 
 int SetClipboardText(TextView text) {
     // setText stores plain text only, replacing whatever the clipboard held.
-    QGuiApplication::clipboard()->setText(ToQt(text), QClipboard::Clipboard);
+    QGuiApplication::clipboard()->setText(ToQString(text), QClipboard::Clipboard);
     return 1;
 }
 
