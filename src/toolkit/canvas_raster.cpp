@@ -184,6 +184,8 @@ double RasterText(CanvasBuffer& buffer, double x, double y, TextView text, uint3
     // The rendering sits on whole pixels; a fractional position moves the glyphs inside it.
     double left = std::floor(x), top = std::floor(y);
     double fx = x - left, fy = y - top;
+    // Far outside any canvas (or not a number): nothing to draw, and no pixel position to compute.
+    if (!(std::abs(left) <= kCoordinateLimit && std::abs(top) <= kCoordinateLimit)) return x + width;
     int boxWidth = int(std::ceil(width + fx)), boxHeight = int(std::ceil(height + fy));
     if (!transparent) {
         FillRect(buffer, int64_t(left), int64_t(top), boxWidth, boxHeight, ChannelsOf(backColour));

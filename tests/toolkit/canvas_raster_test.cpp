@@ -311,7 +311,12 @@ TEST(CanvasText, TextPartlyOutsideTheCanvasIsClipped) {
     double end = RasterText(buffer, -10, -5, u"Virtual RAM", 0, 0, false, QGuiApplication::font());
     EXPECT_GT(end, -10.0);
     EXPECT_FALSE(Painted(buffer).empty());
-    RasterText(buffer, 500, 500, u"far away", 0, 0, false, QGuiApplication::font());
+    CanvasBuffer before = buffer;
+    for (double far : {500.0, -1e12, 1e15, std::nan("")}) {
+        RasterText(buffer, far, far, u"far away", 0, 0, false, QGuiApplication::font());
+        RasterText(buffer, 3, far, u"far away", 0, 0, false, QGuiApplication::font());
+    }
+    EXPECT_EQ(buffer.pixels, before.pixels);
 }
 
 }  // namespace
