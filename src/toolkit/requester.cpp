@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <tuple>
 #include <utility>
 
 #include "platform/preferred_language.h"
