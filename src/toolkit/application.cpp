@@ -1,0 +1,68 @@
+// Start and end of the toolkit, and the interception of the desktop's quit requests.
+#include "toolkit/application.h"
+
+#include <QApplication>
+#include <QSessionManager>
+
+#include "toolkit/event_queue.h"
+#include "toolkit/menu.h"
+#include "toolkit/window.h"
+#include "toolkit/window_record.h"
+
+namespace {
+
+// The program ends when it decides to: a quit request of the desktop only asks it to, as the
+// Quit menu item does.
+class QuitInterceptor : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == qApp && event->type() == QEvent::Quit) {
+            QueueToolkitEvent(EventCodeMenu, -1, MenuItemQuit, 0);
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+QuitInterceptor* interceptor = nullptr;
+QApplication* ownApplication = nullptr;
+
+}  // namespace
+
+int InitToolkit(int& argc, char** argv) {
+    if (!qApp) ownApplication = new QApplication(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    if (!interceptor) {
+        interceptor = new QuitInterceptor;
+        qApp->installEventFilter(interceptor);
+        // A session log-out asks every application to save; here it asks the program to quit.
+        QObject::connect(qApp, &QGuiApplication::commitDataRequest, interceptor,
+                         [](QSessionManager&) { QueueToolkitEvent(EventCodeMenu, -1, MenuItemQuit, 0); });
+    }
+    BuildApplicationMenu();
+    return 1;
+}
+
+void EndToolkit() {
+    CloseWindow(-1);
+    FreeApplicationMenu();
+    ClearEventQueue();
+    if (interceptor) {
+        if (qApp) qApp->removeEventFilter(interceptor);
+        delete interceptor;
+        interceptor = nullptr;
+    }
+    delete ownApplication;
+    ownApplication = nullptr;
+}
+
+void BringApplicationToFront() {
+    if (ActivateWindowRecord(KeyWindow())) return;
+    int64_t first = -1;
+    WindowTable().ForEach([&](int64_t number, WindowRecord& record) {
+        if (first < 0 && record.window && record.window->isVisible()) first = number;
+    });
+    ActivateWindowRecord(first);
+}
+
+void Beep() { QApplication::beep(); }

@@ -1,0 +1,98 @@
+// The toolkit's own view of its windows: the records behind the window numbers and the Qt window
+// class that turns the platform's window notifications into events. Not for the program's code.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <QPoint>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include "runtime/objects.h"
+
+class QVBoxLayout;
+
+// A top-level window: the content widget (gadget coordinates, top-left origin) below an optional
+// menu bar. Close requests only become events; the program decides whether the window closes.
+class Xo_QWindow : public QWidget {
+    Q_OBJECT
+public:
+    Xo_QWindow(int64_t number, QWidget* parent, Qt::WindowFlags flags);
+
+    QWidget* Content() const { return Xo_content; }
+    QVBoxLayout* Layout() const { return Xo_layout; }
+
+    // Follows the parent window's moves, as a child window does.
+    void FollowParent(QWidget* parent);
+    // Keeps the window where it is now (or lets it move again).
+    void PinPosition(bool pinned);
+
+    int64_t Xo_number = -1;
+    bool Xo_disabled = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QWidget* Xo_content = nullptr;
+    QVBoxLayout* Xo_layout = nullptr;
+    QPointer<QWidget> Xo_followed;
+    QPoint Xo_followedPos;
+    bool Xo_pinned = false;
+    QPoint Xo_pinnedPos;
+};
+
+struct WindowTimer {
+    int64_t number = 0;
+    std::unique_ptr<QTimer> timer;
+};
+
+struct WindowRecord {
+    QPointer<Xo_QWindow> window;
+    QPointer<QWidget> parent;         // the parent window given at opening
+    int64_t parentNumber = -1;
+    std::vector<WindowTimer> timers;
+    QPointer<QWidget> disabledView;   // the blocking overlay while disabled
+    Qt::WindowFlags flagsBeforeDisable;
+    int64_t previousKeyWindow = -1;   // the key window when this one opened
+    QSize minimumSize;
+    QSize maximumSize;
+    int flags = 0;
+
+    WindowRecord() = default;
+    WindowRecord(const WindowRecord&) = delete;
+    WindowRecord& operator=(const WindowRecord&) = delete;
+    ~WindowRecord();
+};
+
+ObjectTable<WindowRecord>& WindowTable();
+WindowRecord* FindWindowRecord(int64_t number);
+// The number of the window whose platform window this is, or -1.
+int64_t WindowNumberOf(const QWidget* window);
+
+// The window that gadgets are created in (-1 for none), and its content widget.
+int64_t CurrentGadgetList();
+QWidget* GadgetListContent();
+
+// The window the toolkit last made key (or the platform reported as key); -1 for none.
+int64_t KeyWindow();
+void NoteKeyWindow(int64_t number);
+// Brings a visible window to the front and makes it key; false for a hidden or missing one.
+bool ActivateWindowRecord(int64_t number);
+
+// Applies window flags to a window that may be on screen, without hiding and re-showing it.
+void ApplyWindowFlags(QWidget* window, Qt::WindowFlags flags);
+
+// What a closing window takes with it; implemented by the gadgets, menus and timers.
+void FreeWindowGadgets(int64_t window);
+void FreeWindowMenus(int64_t window);
+void StopWindowTimers(WindowRecord& record);
