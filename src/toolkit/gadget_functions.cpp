@@ -1,0 +1,109 @@
+// What every gadget kind shares: events, visibility, geometry, tooltips, and the control's value
+// and text for the controls that have them.
+#include "toolkit/gadget_functions.h"
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "toolkit/event_queue.h"
+#include "toolkit/qt_text.h"
+
+void XoGadgetFunctions::Setup(int64_t gadget, int type, QWidget* view, QWidget* container, int flags) {
+    Xo_gadget = gadget;
+    Xo_type = type;
+    Xo_view = view;
+    Xo_container = container;
+    Xo_flags = flags;
+}
+
+void XoGadgetFunctions::Reuse(int64_t gadget, int type) {
+    Xo_gadget = gadget;
+    Xo_type = type;
+}
+
+void XoGadgetFunctions::SendEvent(int64_t eventType) {
+    QueueToolkitEvent(EventCodeGadget, Xo_window, Xo_gadget, eventType);
+}
+
+void XoGadgetFunctions::EventHandler() { SendEvent(0); }
+
+void XoGadgetFunctions::FreeGadget() {}
+
+void XoGadgetFunctions::ActivateGadget() { Xo_view->setFocus(Qt::OtherFocusReason); }
+
+void XoGadgetFunctions::GadgetToolTip(TextView text) { Xo_view->setToolTip(ToQString(text)); }
+
+void XoGadgetFunctions::HideGadget(int state) {
+    if (Xo_container) Xo_container->setVisible(state == 0);
+}
+
+void XoGadgetFunctions::DisableGadget(int state) {
+    if (Xo_container) Xo_container->setEnabled(state == 0);
+}
+
+int64_t XoGadgetFunctions::GadgetX(int) { return Xo_container ? Xo_container->x() : 0; }
+int64_t XoGadgetFunctions::GadgetY(int) { return Xo_container ? Xo_container->y() : 0; }
+int64_t XoGadgetFunctions::GadgetWidth() { return Xo_container ? Xo_container->width() : 0; }
+int64_t XoGadgetFunctions::GadgetHeight() { return Xo_container ? Xo_container->height() : 0; }
+
+void XoGadgetFunctions::ResizeGadget(int x, int y, int width, int height) {
+    if (Xo_container) Xo_container->setGeometry(x, y, width, height);
+}
+
+void XoGadgetFunctions::SetGadgetFont(const QFont& font) { Xo_view->setFont(font); }
+QFont XoGadgetFunctions::GetGadgetFont() { return Xo_view->font(); }
+
+int64_t XoGadgetFunctions::AddGadgetItem(int64_t, TextView, const QIcon&, int) { return -1; }
+void XoGadgetFunctions::RemoveGadgetItem(int64_t) {}
+void XoGadgetFunctions::ClearGadgetItems() {}
+int64_t XoGadgetFunctions::CountGadgetItems() { return 0; }
+int64_t XoGadgetFunctions::AddGadgetColumn(int64_t, TextView, int) { return -1; }
+void XoGadgetFunctions::RemoveGadgetColumn(int64_t) {}
+
+void XoGadgetFunctions::SetGadgetState(int64_t state) {
+    if (auto* button = qobject_cast<QAbstractButton*>(Xo_view))
+        button->setChecked(state != 0);
+    else if (auto* slider = qobject_cast<QAbstractSlider*>(Xo_view))
+        slider->setValue(static_cast<int>(state));
+}
+
+int64_t XoGadgetFunctions::GetGadgetState() {
+    if (auto* button = qobject_cast<QAbstractButton*>(Xo_view)) return button->isChecked() ? 1 : 0;
+    if (auto* slider = qobject_cast<QAbstractSlider*>(Xo_view)) return slider->value();
+    return 0;
+}
+
+void XoGadgetFunctions::SetGadgetItemState(int64_t, int64_t) {}
+int64_t XoGadgetFunctions::GetGadgetItemState(int64_t) { return 0; }
+void XoGadgetFunctions::SetGadgetItemImage(int64_t, const QIcon&) {}
+
+void XoGadgetFunctions::SetGadgetText(TextView text) {
+    if (auto* button = qobject_cast<QAbstractButton*>(Xo_view))
+        button->setText(ToQString(text));
+    else if (auto* field = qobject_cast<QLineEdit*>(Xo_view))
+        field->setText(ToQString(text));
+    else if (auto* label = qobject_cast<QLabel*>(Xo_view))
+        label->setText(ToQString(text));
+}
+
+Text XoGadgetFunctions::GetGadgetText() {
+    if (auto* button = qobject_cast<QAbstractButton*>(Xo_view)) return FromQString(button->text());
+    if (auto* field = qobject_cast<QLineEdit*>(Xo_view)) return FromQString(field->text());
+    if (auto* label = qobject_cast<QLabel*>(Xo_view)) return FromQString(label->text());
+    return Text();
+}
+
+void XoGadgetFunctions::SetGadgetItemText(int64_t, TextView, int64_t) {}
+Text XoGadgetFunctions::GetGadgetItemText(int64_t, int64_t) { return Text(); }
+void XoGadgetFunctions::SetGadgetAttribute(int, int64_t) {}
+int64_t XoGadgetFunctions::GetGadgetAttribute(int) { return 0; }
+void XoGadgetFunctions::SetGadgetItemAttribute(int64_t, int, int64_t, int64_t) {}
+int64_t XoGadgetFunctions::GetGadgetItemAttribute(int64_t, int, int64_t) { return 0; }
+void XoGadgetFunctions::SetGadgetColor(int, uint32_t) {}
+int64_t XoGadgetFunctions::GetGadgetColor(int) { return 0; }
+void XoGadgetFunctions::SetGadgetItemColor(int64_t, int, uint32_t, int64_t) {}
+int64_t XoGadgetFunctions::GetGadgetItemColor(int64_t, int, int64_t) { return 0; }
+void XoGadgetFunctions::SetGadgetItemData(int64_t, int64_t) {}
+int64_t XoGadgetFunctions::GetGadgetItemData(int64_t) { return 0; }

@@ -1,0 +1,102 @@
+// The toolkit's side of gadgets: the record behind a gadget number and the base class of the
+// per-kind functions, one virtual per gadget operation. Each kind overrides what it does
+// differently; the base gives the behaviour every control shares.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include <QFont>
+#include <QIcon>
+#include <QPointer>
+#include <QWidget>
+
+#include "runtime/objects.h"
+#include "runtime/text.h"
+
+class XoGadgetFunctions {
+public:
+    XoGadgetFunctions() = default;
+    XoGadgetFunctions(const XoGadgetFunctions&) = delete;
+    XoGadgetFunctions& operator=(const XoGadgetFunctions&) = delete;
+    virtual ~XoGadgetFunctions() = default;
+
+    virtual void Setup(int64_t gadget, int type, QWidget* view, QWidget* container, int flags);
+    virtual void Reuse(int64_t gadget, int type);
+    // Queues a gadget event of this gadget and its window.
+    virtual void SendEvent(int64_t eventType);
+    // The control's action: a gadget event of type 0.
+    virtual void EventHandler();
+    virtual void FreeGadget();
+    virtual void ActivateGadget();
+    virtual void GadgetToolTip(TextView text);
+    virtual void HideGadget(int state);
+    virtual void DisableGadget(int state);
+    virtual int64_t GadgetX(int mode);
+    virtual int64_t GadgetY(int mode);
+    virtual int64_t GadgetWidth();
+    virtual int64_t GadgetHeight();
+    virtual void ResizeGadget(int x, int y, int width, int height);
+    virtual void SetGadgetFont(const QFont& font);
+    virtual QFont GetGadgetFont();
+    virtual int64_t AddGadgetItem(int64_t position, TextView text, const QIcon& image, int flags);
+    virtual void RemoveGadgetItem(int64_t item);
+    virtual void ClearGadgetItems();
+    virtual int64_t CountGadgetItems();
+    virtual int64_t AddGadgetColumn(int64_t position, TextView title, int width);
+    virtual void RemoveGadgetColumn(int64_t column);
+    virtual void SetGadgetState(int64_t state);
+    virtual int64_t GetGadgetState();
+    virtual void SetGadgetItemState(int64_t item, int64_t state);
+    virtual int64_t GetGadgetItemState(int64_t item);
+    virtual void SetGadgetItemImage(int64_t item, const QIcon& image);
+    virtual void SetGadgetText(TextView text);
+    virtual Text GetGadgetText();
+    virtual void SetGadgetItemText(int64_t item, TextView text, int64_t column);
+    virtual Text GetGadgetItemText(int64_t item, int64_t column);
+    virtual void SetGadgetAttribute(int attribute, int64_t value);
+    virtual int64_t GetGadgetAttribute(int attribute);
+    virtual void SetGadgetItemAttribute(int64_t item, int attribute, int64_t value, int64_t column);
+    virtual int64_t GetGadgetItemAttribute(int64_t item, int attribute, int64_t column);
+    virtual void SetGadgetColor(int colorType, uint32_t color);
+    virtual int64_t GetGadgetColor(int colorType);
+    virtual void SetGadgetItemColor(int64_t item, int colorType, uint32_t color, int64_t column);
+    virtual int64_t GetGadgetItemColor(int64_t item, int colorType, int64_t column);
+    virtual void SetGadgetItemData(int64_t item, int64_t value);
+    virtual int64_t GetGadgetItemData(int64_t item);
+
+    int64_t Xo_gadget = -1;
+    int64_t Xo_window = -1;
+    int Xo_type = 0;
+    int Xo_flags = 0;
+    QWidget* Xo_view = nullptr;
+    QPointer<QWidget> Xo_container;
+};
+
+struct GadgetRecord {
+    QWidget* view = nullptr;          // the control itself
+    QPointer<QWidget> container;      // the outermost widget placed in the window
+    std::unique_ptr<XoGadgetFunctions> functions;
+    int64_t window = -1;
+    int type = 0;
+    int flags = 0;
+
+    GadgetRecord() = default;
+    GadgetRecord(const GadgetRecord&) = delete;
+    GadgetRecord& operator=(const GadgetRecord&) = delete;
+    ~GadgetRecord();
+};
+
+ObjectTable<GadgetRecord>& GadgetTable();
+// The functions of a living gadget, or nullptr.
+XoGadgetFunctions* FindGadgetFunctions(int64_t gadget);
+
+// Registers a new gadget in the current gadget list: frees a gadget living under the number,
+// places the container at (x, y, width, height) in the list's content and sets the functions up.
+// The result as the creation functions return it: the control as a number, the handle for
+// AnyNumber, 0 when there is no gadget list (the widgets are then deleted).
+int64_t RegisterGadget(int64_t number, int type, int x, int y, int width, int height, QWidget* view,
+                       QWidget* container, int flags, std::unique_ptr<XoGadgetFunctions> functions);
+
+// The content widget gadgets are created in; nullptr when no window is the current gadget list.
+QWidget* GadgetParent();

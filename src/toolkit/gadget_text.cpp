@@ -1,0 +1,103 @@
+// Text fields: the editable string gadget, the text label and the titled frame.
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "toolkit/event_queue.h"
+#include "toolkit/gadget.h"
+#include "toolkit/gadget_functions.h"
+#include "toolkit/qt_text.h"
+
+namespace {
+
+// Reports the field's focus as gadget events; a window losing or gaining activation is not a
+// focus change of the field.
+class Xo_QLineEdit : public QLineEdit {
+public:
+    Xo_QLineEdit(const QString& text, QWidget* parent) : QLineEdit(text, parent) {}
+    XoGadgetFunctions* Xo_functions = nullptr;
+
+protected:
+    void focusInEvent(QFocusEvent* event) override {
+        QLineEdit::focusInEvent(event);
+        if (Xo_functions && Counts(event->reason())) Xo_functions->SendEvent(EventTypeFocus);
+    }
+    void focusOutEvent(QFocusEvent* event) override {
+        QLineEdit::focusOutEvent(event);
+        if (Xo_functions && Counts(event->reason())) Xo_functions->SendEvent(EventTypeLostFocus);
+    }
+
+private:
+    static bool Counts(Qt::FocusReason reason) {
+        return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+    }
+};
+
+class Xo_QLabel : public QLabel {
+public:
+    Xo_QLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+};
+
+class Xo_QGroupBox : public QGroupBox {
+public:
+    explicit Xo_QGroupBox(QWidget* parent) : QGroupBox(parent) {}
+};
+
+class StringFunctions : public XoGadgetFunctions {};
+class TextFunctions : public XoGadgetFunctions {};
+
+// A frame without a visible title still keeps the title it was given.
+class FrameFunctions : public XoGadgetFunctions {
+public:
+    FrameFunctions(QGroupBox* box, bool titled) : box_(box), titled_(titled) {}
+
+    void SetGadgetText(TextView text) override {
+        title_ = Text(text);
+        if (titled_) box_->setTitle(ToQString(text));
+    }
+    Text GetGadgetText() override { return title_; }
+
+private:
+    QGroupBox* box_;
+    bool titled_;
+    Text title_;
+};
+
+}  // namespace
+
+int64_t StringGadget(int64_t number, int x, int y, int width, int height, TextView text, int flags) {
+    auto* field = new Xo_QLineEdit(ToQString(text), GadgetParent());
+    auto functions = std::make_unique<StringFunctions>();
+    XoGadgetFunctions* f = functions.get();
+    field->Xo_functions = f;
+    // textEdited fires for the user's edits only, never for setText.
+    QObject::connect(field, &QLineEdit::textEdited, field, [f] { f->SendEvent(EventTypeChange); });
+    return RegisterGadget(number, GadgetKindString, x, y, width, height, field, field, flags,
+                          std::move(functions));
+}
+
+int64_t TextGadget(int64_t number, int x, int y, int width, int height, TextView text, int flags) {
+    auto* label = new Xo_QLabel(ToQString(text), GadgetParent());
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::NoTextInteraction);
+    Qt::Alignment alignment = Qt::AlignTop | Qt::AlignLeft;
+    if (flags & TextRight) alignment = Qt::AlignTop | Qt::AlignRight;
+    if (flags & TextCenter) alignment = Qt::AlignTop | Qt::AlignHCenter;
+    label->setAlignment(alignment);
+    if (flags & TextBorder) label->setFrameStyle(QFrame::Box | QFrame::Plain);
+    return RegisterGadget(number, GadgetKindText, x, y, width, height, label, label, flags,
+                          std::make_unique<TextFunctions>());
+}
+
+int64_t FrameGadget(int64_t number, int x, int y, int width, int height, TextView text, int flags) {
+    auto* box = new Xo_QGroupBox(GadgetParent());
+    const int style = flags & FrameFlat;
+    if (style == FrameFlat) box->setFlat(true);
+    auto functions = std::make_unique<FrameFunctions>(box, style == 0);
+    functions->SetGadgetText(text);
+    // The frame is decoration: it must not take clicks or focus from the gadgets drawn over it.
+    box->setFocusPolicy(Qt::NoFocus);
+    return RegisterGadget(number, GadgetKindFrame, x, y, width, height, box, box, flags,
+                          std::move(functions));
+}
