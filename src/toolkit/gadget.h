@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "runtime/objects.h"  // AnyNumber
 #include "runtime/text.h"
 
 class QIcon;

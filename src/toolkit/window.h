@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "runtime/objects.h"  // AnyNumber
 #include "runtime/text.h"
 
 class QWidget;
