@@ -270,6 +270,16 @@ void CloseWindow(int64_t number) {
     }
     WindowRecord* record = WindowTable().Get(number);
     if (!record) return;
+    // Windows attached to this one would go with its platform window; close them properly first.
+    std::vector<int64_t> children;
+    WindowTable().ForEach([&](int64_t n, WindowRecord& child) {
+        if (n != number && child.parentNumber == number && child.window && record->window &&
+            child.window->parentWidget() == record->window)
+            children.push_back(n);
+    });
+    for (int64_t child : children) CloseWindow(child);
+    record = WindowTable().Get(number);
+    if (!record) return;
     const bool wasKey = keyWindow == number;
     const int64_t previous = record->previousKeyWindow;
     FreeWindowGadgets(number);

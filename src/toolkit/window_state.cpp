@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWindow>
 
+#include "toolkit/event_queue.h"
 #include "toolkit/qt_text.h"
 #include "toolkit/window.h"
 #include "toolkit/window_record.h"
@@ -66,6 +67,8 @@ void ApplyWindowFlags(QWidget* window, Qt::WindowFlags flags) {
 void DisableWindow(int64_t number, int state) {
     WindowRecord* record = FindWindowRecord(number);
     if (!record) return;
+    // The cover takes the keyboard focus and gives it back: not a focus change of the controls.
+    SuppressEventsScope quiet;
     Xo_QWindow* window = record->window;
     if (state && !record->disabledView) {
         record->flagsBeforeDisable = window->windowFlags();

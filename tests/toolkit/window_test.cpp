@@ -15,6 +15,11 @@ namespace {
 
 using WindowTest = ToolkitTest;
 
+// Keys through the platform window, so that they reach whatever widget has the focus there.
+void TypeInto(QWindow* window, const char* text) {
+    for (const char* c = text; *c; ++c) QTest::keyClick(window, *c);
+}
+
 bool WaitActive(int64_t number) {
     return QTest::qWaitFor([number] { return QApplication::activeWindow() == WindowID(number); }, 3000);
 }
@@ -112,6 +117,13 @@ TEST_F(WindowTest, WindowWithParentIsItsChildAndMovesWithIt) {
     // An invisible window is not attached.
     OpenWindow(1, 0, 0, 100, 80, u"Sheet", WindowInvisible, 0);
     EXPECT_EQ(WindowID(1)->parentWidget(), nullptr);
+    // Closing the parent closes the attached child with its gadgets, not only its platform window.
+    UseGadgetList(2);
+    ButtonGadget(5, 0, 0, 50, 25, u"Close");
+    CloseWindow(0);
+    EXPECT_FALSE(IsWindow(2));
+    EXPECT_FALSE(IsGadget(5));
+    EXPECT_TRUE(IsWindow(1));
 }
 
 TEST_F(WindowTest, CloseButtonQueuesCloseEventAndTheWindowStays) {
@@ -161,6 +173,8 @@ TEST_F(WindowTest, KeyWindowReturnsToThePreviousOneAfterClose) {
 TEST_F(WindowTest, DisabledWindowSwallowsClicksAndCloseRequestsAndRestoresItsFlags) {
     OpenWindow(0, 0, 0, 200, 100, u"", 0x64);
     ButtonGadget(5, 10, 10, 80, 25, u"Press");
+    StringGadget(1, 10, 50, 120, 24, u"");
+    SetActiveGadget(1);
     QWindow* handle = WindowID(0)->windowHandle();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(handle));
     StickyWindow(0, 1);
@@ -173,15 +187,22 @@ TEST_F(WindowTest, DisabledWindowSwallowsClicksAndCloseRequestsAndRestoresItsFla
     EXPECT_FALSE(WindowID(0)->windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_TRUE(WindowID(0)->isVisible()) << "changing the buttons does not hide the window";
     QTest::mouseClick(handle, Qt::LeftButton, {}, onButton);
+    TypeInto(handle, "abc");
+    QTest::keyClick(handle, Qt::Key_Tab);
+    TypeInto(handle, "abc");
     WindowID(0)->close();
-    EXPECT_TRUE(TakeGadgetEvents().empty());
+    EXPECT_EQ(GetGadgetText(1), u"") << "typing does not reach the field";
     EXPECT_TRUE(TakeAll().empty());
 
     DisableWindow(0, 0);
     EXPECT_EQ(WindowID(0)->windowFlags(), before);
     EXPECT_EQ(handle->flags(), before);
     QTest::mouseClick(handle, Qt::LeftButton, {}, onButton);
-    EXPECT_EQ(TakeGadgetEvents(), (Pairs{{5, 0}}));
+    // The click reaches the button, which takes the focus from the field.
+    EXPECT_EQ(TakeGadgetEvents(), (Pairs{{1, EventTypeLostFocus}, {5, EventTypeLeftClick}}));
+    SetActiveGadget(1);
+    TypeInto(handle, "ok");
+    EXPECT_EQ(GetGadgetText(1), u"ok");
 }
 
 TEST_F(WindowTest, StickyWindowStaysOnTopUntilReleased) {
