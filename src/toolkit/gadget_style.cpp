@@ -16,8 +16,7 @@ void SetStringGadgetPlaceholder(int64_t gadget, TextView text) {
 void SetGadgetSmallControlSize(int64_t gadget) {
     QWidget* view = GadgetID(gadget);
     if (!view) return;
-    // Small controls are about 85% of the regular size (11 against 13 points on the reference
-    // desktop).
+    // A small control's text is about 85% of the regular size (11 against 13 points).
     QFont font = view->font();
     if (font.pointSizeF() > 0)
         font.setPointSizeF(font.pointSizeF() * 0.85);

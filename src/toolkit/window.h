@@ -13,7 +13,6 @@ enum WindowFlag : int {
     WindowInvisible = 0x01,
     WindowSizeGadget = 0x02,
     WindowSystemMenu = 0x04,         // close button
-    WindowTitleBar = 0x08,
     WindowMaximizeGadget = 0x10,     // resizable, close button
     WindowMinimizeGadget = 0x20,     // minimise and close buttons
     WindowScreenCentered = 0x40,
