@@ -1,15 +1,13 @@
 // Shared helpers of the analysis tests: histories from (time, footprint) lists, the report layout
-// written out independently of the code that builds it, the English texts the reports contain,
-// and scratch files.
+// and its English texts written out independently of the code that builds them, and scratch files.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
-#include <utility>
+#include <functional>
+#include <fstream>
 #include <vector>
 
 #include "app/strings/stringtable.h"
@@ -22,121 +20,111 @@ using Points = std::vector<std::pair<int64_t, float>>;
 
 inline SampleHistory HistoryOf(const Points& points) {
     SampleHistory history;
-    for (const auto& [time, footprint] : points) AppendHistoryPoint(history, time, footprint, 2.0f * footprint);
+    for (const auto& [time, mb] : points) AppendHistoryPoint(history, time, mb, 2.0f * mb);
     return history;
 }
+// `count` samples `step` seconds apart from 0, sample k at mb(k) MB.
+inline Points Sampled(int count, int64_t step, const std::function<double(int)>& mb) {
+    Points points;
+    for (int k = 0; k < count; ++k) points.push_back({step * k, static_cast<float>(mb(k))});
+    return points;
+}
 
-// English texts of the report.
 inline const Text InsufficientData =
     u"⚠️ Insufficient data to perform Phase Analysis (requires at least 3 active samples with >0 MB RAM).";
-inline const Text WarmUpName = u"Warm-Up / Initializing";
-inline const Text SpikeName = u"Processing Spike / Memory Growth";
-inline const Text ReleaseName = u"Post-Task Release / Garbage Collection";
-inline const Text BaselineName = u"Baseline Phase";
-inline const Text FlatlineName = u"Extended Flatline (Resting)";
-inline const Text WarmUpNote = u"Process startup & initial buffer caching.";
-inline const Text BaselineNote = u"Idle baseline footprint established.";
-inline const Text FlatlineNote = u"Memory plateaued; footprint remained stable.";
-inline const Text ReleaseNote = u"Buffers freed; memory footprint reduced.";
-inline const Text SpikeNote = u"Active buffer allocation / work execution.";
-inline const Text FinalSpikeNote = u"Active allocation through session end.";
-
 inline const Text WarmUpLine = u"ℹ️ WARM-UP FILTER: Warm-up noise excluded. Clean baseline settled at ";
-inline Text RecoveryLine(const Text& count, const Text& reclaimed) {
-    return u"ℹ️ RECOVERY METRICS: Detected " + count + u" release phase(s) reclaiming ~" + reclaimed +
-           u" MB total.\r\n";
+inline Text RecoveryLine(const Text& count, const Text& mb) {
+    return u"ℹ️ RECOVERY METRICS: Detected " + count + u" release phase(s) reclaiming ~" + mb + u" MB total.\r\n";
 }
-inline const Text HighSuspicionHeadline =
-    u"🚨 HIGH SUSPICION OF MEMORY LEAK\n\rMemory climbs steadily without releasing. This indicates a severe leak "
-    u"where allocated objects, event listeners, or buffers are never freed.\n\r";
-inline const Text StairStepHeadline =
-    u"⚠️ STAIR-STEP / PROGRESSIVE FLOOR DRIFT LEAK\n\rMemory drops after tasks, but each resting floor is higher "
-    u"than the last. This is consistent with retain cycles, unclosed database connections, or unmanaged caches.\n\r";
-inline const Text PossibleLeakHeadline =
-    u"⚠️ POSSIBLE LEAK OR STEP-UP INITIALIZATION\n\rMemory rose and stabilized at a higher level. Normal for "
-    u"transactional apps caching their assets, but worth evaluating further if running a long-term background app "
-    u"or process.\n\r";
-inline const Text HealthyHeadline =
-    u"✅ HEALTHY MEMORY MANAGEMENT (ACTIVE CLEANUP)\n\rThe app efficiently reclaims memory after work finishes. The "
-    u"memory footprint drops back near the resting baseline, showing no signs of persistent leaks.\n\r";
-inline const Text NoEvidenceHeadline = u"✅ NO EVIDENCE OF MEMORY LEAK!";
-inline const Text CachingNotes =
-    u"• NOTE: If this is a transactional app (e.g. a cataloging tool, a file converter), a step-up baseline is "
-    u"often normal (due to asset caching).\r\n"
-    u"       For long-running menu bar tools that run in the background, verify that this memory is eventually "
-    u"released.\r\n";
-inline const Text FlatlineClosing = u"Memory consumption plateaued safely into an Extended Flatline (Resting) phase.";
-inline const Text SpikeClosing = u"Memory growth remains bounded within safe limits through session end.";
+
+// A verdict block: the headline, two line breaks, then one bullet line per item.
+inline Text Block(const Text& headline, const std::vector<Text>& items) {
+    Text text = headline + u"\r\n\r\n";
+    for (const Text& item : items) text += u"• " + item + u"\r\n";
+    return text;
+}
+inline Text HighSuspicion(const Text& net, const Text& peak) {
+    return Block(u"🚨 HIGH SUSPICION OF MEMORY LEAK\n\rMemory climbs steadily without releasing. This indicates a severe leak where allocated objects, event listeners, or buffers are never freed.\n\r",
+                 {u"Evidence of continuous growth with net increase of +" + net + u" MB past warm-up baseline.",
+                  u"Evidence of zero post-allocation cleanup or GC release phases were detected.",
+                  u"Evidence that memory peaked at " + peak + u" MB and retained 100% of allocated buffers."});
+}
+inline Text StairStep(const Text& drift, const Text& trough, const Text& cycles) {
+    return Block(u"⚠️ STAIR-STEP / PROGRESSIVE FLOOR DRIFT LEAK\n\rMemory drops after tasks, but each resting floor is higher than the last. This is consistent with retain cycles, unclosed database connections, or unmanaged caches.\n\r",
+                 {u"Evidence that Garbage Collection is triggering, but post-GC memory floor drifted " + drift + u" relative to baseline.",
+                  u"Evidence of trough-to-trough accumulation escalated by " + trough + u" across " + cycles + u" recovery cycles.",
+                  u"Evidence of unfreed references or uncollected heap buffers are lingering across tasks."});
+}
+inline Text PossibleLeak(const Text& net, bool longForm) {
+    Text block = Block(u"⚠️ POSSIBLE LEAK OR STEP-UP INITIALIZATION\n\rMemory rose and stabilized at a higher level. Normal for transactional apps caching their assets, but worth evaluating further if running a long-term background app or process.\n\r",
+                       {u"Evidence of moderate net growth of +" + net + u" MB above settled baseline."});
+    return !longForm ? block : block + u"• Evidence that no memory release phase was detected. Verify if buffers are intentionally cached.\r\n"
+                                       u"• NOTE: If this is a transactional app (e.g. a cataloging tool, a file converter), a step-up baseline is often normal (due to asset caching).\r\n"
+                                       u"       For long-running menu bar tools that run in the background, verify that this memory is eventually released.\r\n";
+}
+inline Text Healthy(const Text& percent, const Text& final, const Text& freed) {
+    return Block(u"✅ HEALTHY MEMORY MANAGEMENT (ACTIVE CLEANUP)\n\rThe app efficiently reclaims memory after work finishes. The memory footprint drops back near the resting baseline, showing no signs of persistent leaks.\n\r",
+                 {u"Evidence of reclaimed " + percent + u"% of peak allocation back down near baseline (" + final + u" MB).",
+                  u"Evidence of active Garbage Collection / buffer releases observed (" + freed + u" MB freed)."});
+}
+inline Text NoEvidence(const Text& net, const Text& settled, bool finalSpike = false) {
+    return Block(u"✅ NO EVIDENCE OF MEMORY LEAK!",
+                 {u"Evidence that net memory delta settled cleanly at " + net + u" relative to settled baseline (" + settled + u" MB).",
+                  finalSpike ? u"Memory growth remains bounded within safe limits through session end."
+                             : u"Memory consumption plateaued safely into an Extended Flatline (Resting) phase."});
+}
+
+// A phase kind's English name and note.
+struct Kind { Text name, note; };
+inline const Kind WarmUp{u"Warm-Up / Initializing", u"Process startup & initial buffer caching."};
+inline const Kind Spike{u"Processing Spike / Memory Growth", u"Active buffer allocation / work execution."};
+inline const Kind FinalSpike{Spike.name, u"Active allocation through session end."};
+inline const Kind Release{u"Post-Task Release / Garbage Collection", u"Buffers freed; memory footprint reduced."};
+inline const Kind Baseline{u"Baseline Phase", u"Idle baseline footprint established."};
+inline const Kind Flatline{u"Extended Flatline (Resting)", u"Memory plateaued; footprint remained stable."};
 
 // Exactly `width` UTF-16 units: cut, or filled with blanks.
-inline Text Pad(Text text, size_t width) {
-    text.resize(width, u' ');
-    return text;
-}
-
+inline Text Pad(Text text, size_t width) { text.resize(width, u' '); return text; }
 // One phase row as the report lays it out: label 62, footprint 18, delta 11, rate 15, the note.
-inline Text Row(const Text& name, const Text& from, const Text& to, const Text& footprint, const Text& delta,
-                const Text& rate, const Text& note) {
-    Text label = name + u" (" + from + u"–" + to + u")";
-    return Pad(label, 62) + u" | " + Pad(footprint, 18) + u" | " + Pad(delta, 11) + u" | " + Pad(rate, 15) + u" | " +
-           note + u"\r\n";
+inline Text Row(const Kind& kind, const Text& from, const Text& to, const Text& footprint, const Text& delta,
+                const Text& rate) {
+    return Pad(kind.name + u" (" + from + u"–" + to + u")", 62) + u" | " + Pad(footprint, 18) + u" | " +
+           Pad(delta, 11) + u" | " + Pad(rate, 15) + u" | " + kind.note + u"\r\n";
 }
-
-inline Text Repeat(char16_t c, size_t n) { return Text(n, c); }
-
+// A row whose footprint did not change.
+inline Text Flat(const Kind& kind, const Text& from, const Text& to, const Text& mb) {
+    return Row(kind, from, to, mb + u" MB", u"0.0 MB", u"0.00 MB/s");
+}
 // The fixed parts around the rows and the evidence.
-inline Text Report(const std::vector<Text>& rows, const Text& evidence,
-                   const Text& verdictHeader = u"DIAGNOSTIC VERDICT & EVIDENCE SUMMARY:") {
-    Text banner = Repeat(u'=', 106) + u"\r\n";
-    Text text = banner;
-    text += Repeat(u' ', 40) + u"MEMORY PHASE ANALYSIS REPORT" + Repeat(u' ', 38) + u"\r\n";
-    text += banner;
-    text += u"Phase / Time Range                                             | Memory Footprint   | Phase Delta | "
-            u"Rate (MB/s)     | Behavior Note\r\n";
-    text += u"--------------------------------------------------------------|--------------------|-------------|"
-            u"-----------------|---------------------------\r\n";
+inline Text Report(const std::vector<Text>& rows, const Text& evidence) {
+    Text banner = Text(106, u'=') + u"\r\n", ruler = Text(96, u'-') + u"\r\n";
+    Text text = banner + Text(40, u' ') + u"MEMORY PHASE ANALYSIS REPORT" + Text(38, u' ') + u"\r\n" + banner +
+                u"Phase / Time Range                                             | Memory Footprint   | Phase Delta | Rate (MB/s)     | Behavior Note\r\n"
+                u"--------------------------------------------------------------|--------------------|-------------|-----------------|---------------------------\r\n";
     for (const Text& row : rows) text += row;
-    text += u"\r\n" + Repeat(u'-', 96) + u"\r\n";
-    text += verdictHeader + u"\r\n";
-    text += Repeat(u'-', 96) + u"\r\n";
-    text += evidence;
-    text += banner;
-    return text;
+    return text + u"\r\n" + ruler + u"DIAGNOSTIC VERDICT & EVIDENCE SUMMARY:\r\n" + ruler + evidence + banner;
 }
 
 // Readable failure output: the report as UTF-8 with its CR and LF shown.
 inline std::string Shown(const Text& text) {
     std::string out;
-    for (char c : TextToUtf8(text)) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n\n";
-        else out += c;
-    }
+    for (char c : TextToUtf8(text)) out += c == '\r' ? "\\r" : c == '\n' ? "\\n\n" : std::string(1, c);
     return out;
 }
 
-// Every test starts from the English table.
-class EnglishTest : public ::testing::Test {
-protected:
+struct EnglishTest : ::testing::Test {
     void SetUp() override { LoadStringTable(u"en"); }
 };
 
 // A fresh directory under the system's temporary folder, removed with its contents afterwards.
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quolk-analysis-XXXXXX").string();
-        path_ = mkdtemp(pattern.data()) ? pattern : std::string();
+struct ScratchDir {
+    std::string path = (std::filesystem::temp_directory_path() / "quolk-analysis-XXXXXX").string();
+    ScratchDir() { EXPECT_NE(mkdtemp(path.data()), nullptr); }
+    ~ScratchDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        std::ofstream(path + "/" + name, std::ios::binary) << bytes;
+        return path + "/" + name;
     }
-    ~ScratchDir() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    const std::string& path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
 };
 
 }  // namespace analysis_test
