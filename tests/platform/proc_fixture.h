@@ -1,26 +1,19 @@
-// Test helpers: a fake process root in a temporary directory for the process-information readers,
-// and real child processes that the tests can steer with pipes.
+// Test helpers: a fake process root for the process-information readers, and real child processes.
 #pragma once
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <initializer_list>
+#include <map>
 #include <string>
-#include <string_view>
-#include <utility>
-#include <vector>
 
 #include "platform/process_info.h"
 
-// A process root of plain files and directories; the readers use it while the fixture lives.
+// A process root of plain files in a temporary directory; the readers use it while it lives.
 class ProcFixture {
 public:
     ProcFixture() {
@@ -29,25 +22,15 @@ public:
         SetProcRoot(root_.c_str());
     }
     ~ProcFixture() {
-        SetProcRoot(nullptr);
         std::error_code ignored;
-        if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
+        SetProcRoot(nullptr), std::filesystem::remove_all(root_, ignored);
     }
-    ProcFixture(const ProcFixture&) = delete;
-    ProcFixture& operator=(const ProcFixture&) = delete;
-
-    const std::string& Root() const { return root_; }
-    std::string DirOf(std::string_view entry) const { return root_ + "/" + std::string(entry); }
-    void AddDir(std::string_view entry) const { std::filesystem::create_directories(DirOf(entry)); }
-    void AddFile(int32_t pid, std::string_view name, std::string_view content) const {
-        std::string dir = DirOf(std::to_string(pid));
+    // Creates the process's directory and in it `name` holding content, or linking to it.
+    void Add(int32_t pid, const std::string& name, const std::string& content = "", bool link = false) const {
+        const std::string dir = root_ + "/" + std::to_string(pid);
         std::filesystem::create_directories(dir);
-        std::ofstream(dir + "/" + std::string(name), std::ios::binary) << content;
-    }
-    void AddLink(int32_t pid, std::string_view name, std::string_view target) const {
-        std::string dir = DirOf(std::to_string(pid));
-        std::filesystem::create_directories(dir);
-        std::filesystem::create_symlink(std::string(target), dir + "/" + std::string(name));
+        if (link) std::filesystem::create_symlink(content, dir + "/" + name);
+        else if (!name.empty()) std::ofstream(dir + "/" + name) << content;
     }
 
 private:
@@ -56,116 +39,35 @@ private:
 
 // A stat line whose field n (numbered from 1, as the kernel documents them) holds 1000 + n unless
 // overridden, so that a reader taking a neighbouring field gets a telling value.
-inline std::string StatLine(int32_t pid, std::string_view comm, std::string_view state,
-                            std::initializer_list<std::pair<int, std::string>> overrides = {}) {
-    std::string line = std::to_string(pid) + " (" + std::string(comm) + ") " + std::string(state);
-    for (int field = 4; field <= 52; ++field) {
-        std::string value = std::to_string(1000 + field);
-        for (const auto& [number, text] : overrides)
-            if (number == field) value = text;
-        line += " " + value;
-    }
+inline std::string StatLine(int32_t pid, const std::string& comm, const std::string& state,
+                            const std::map<int, std::string>& overrides = {}) {
+    std::string line = std::to_string(pid) + " (" + comm + ") " + state;
+    for (int field = 4; field <= 52; ++field)
+        line += " " + (overrides.count(field) ? overrides.at(field) : std::to_string(1000 + field));
     return line + "\n";
 }
 
-// A forked child running body(fromParent, toChild's reply end); killed and reaped when it goes
-// out of scope unless the test reaped it.
+// A forked child running body(), which stops itself with Pause() wherever the parent is to look;
+// killed and reaped at the end of its scope unless the test reaped it.
 class ChildProcess {
 public:
     template <typename Body>
-    explicit ChildProcess(Body body) {
-        int down[2], up[2];
-        if (pipe2(down, O_CLOEXEC) != 0 || pipe2(up, O_CLOEXEC) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(down[1]);
-            close(up[0]);
-            body(down[0], up[1]);
-            _exit(0);
-        }
-        close(down[0]);
-        close(up[1]);
-        toChild_ = down[1];
-        fromChild_ = up[0];
+    explicit ChildProcess(Body body) : pid_(fork()) {
+        if (pid_ == 0) body(), _exit(0);
     }
-    ~ChildProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            Reap();
-        }
-        if (toChild_ >= 0) close(toChild_);
-        if (fromChild_ >= 0) close(fromChild_);
+    ~ChildProcess() {  // the checks on pid_ matter: kill(-1) would reach every process
+        if (pid_ > 0) kill(pid_, SIGKILL), Reap();
     }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
     pid_t Pid() const { return pid_; }
-    bool Send() const { return write(toChild_, "x", 1) == 1; }
-    bool Receive() const {
-        char byte;
-        return read(fromChild_, &byte, 1) == 1;
-    }
-    // Blocks until the child has exited, leaving it a zombie.
-    bool WaitUntilExited() const {
+    static void Pause() { raise(SIGSTOP); }
+    // Blocks until the child has paused, or (with WEXITED | WNOWAIT) exited and become a zombie.
+    bool WaitUntil(int state = WSTOPPED) const {
         siginfo_t info{};
-        return waitid(P_PID, id_t(pid_), &info, WEXITED | WNOWAIT) == 0;
+        return waitid(P_PID, id_t(pid_), &info, state) == 0;
     }
-    void Reap() {
-        if (pid_ > 0) waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-
-    // Child side: one byte each way.
-    static bool Tell(int fd) { return write(fd, "x", 1) == 1; }
-    static bool Await(int fd) {
-        char byte;
-        return read(fd, &byte, 1) == 1;
-    }
+    void Resume() const { if (pid_ > 0) kill(pid_, SIGCONT); }
+    void Reap() { if (pid_ > 0) waitpid(pid_, nullptr, 0), pid_ = -1; }
 
 private:
     pid_t pid_ = -1;
-    int toChild_ = -1;
-    int fromChild_ = -1;
-};
-
-// A shell started with exactly this environment, waiting on its input; killed and reaped when it
-// goes out of scope. The constructor returns once the shell runs (it has written a line), so the
-// new program's environment is in place.
-class WaitingShell {
-public:
-    explicit WaitingShell(std::vector<std::string> environment) {
-        std::vector<char*> env;
-        for (std::string& entry : environment) env.push_back(entry.data());
-        env.push_back(nullptr);
-        int input[2], output[2];
-        if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-        posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-        char program[] = "/bin/sh", option[] = "-c", script[] = "echo ready; read line";
-        char* argv[] = {program, option, script, nullptr};
-        if (posix_spawn(&pid_, program, &actions, nullptr, argv, env.data()) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(input[0]);
-        close(output[1]);
-        input_ = input[1];
-        char byte;
-        if (pid_ > 0 && read(output[0], &byte, 1) != 1) pid_ = -1;
-        close(output[0]);
-    }
-    ~WaitingShell() {
-        if (input_ >= 0) close(input_);
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    WaitingShell(const WaitingShell&) = delete;
-    WaitingShell& operator=(const WaitingShell&) = delete;
-    pid_t Pid() const { return pid_; }
-
-private:
-    pid_t pid_ = -1;
-    int input_ = -1;
 };
