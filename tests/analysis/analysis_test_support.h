@@ -2,6 +2,8 @@
 // and its English texts written out independently of the code that builds them, and scratch files.
 #pragma once
 
+#include "scratch_dir.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -116,15 +118,5 @@ struct EnglishTest : ::testing::Test {
     void SetUp() override { LoadStringTable(u"en"); }
 };
 
-// A fresh directory under the system's temporary folder, removed with its contents afterwards.
-struct ScratchDir {
-    std::string path = (std::filesystem::temp_directory_path() / "quolk-analysis-XXXXXX").string();
-    ScratchDir() { EXPECT_NE(mkdtemp(path.data()), nullptr); }
-    ~ScratchDir() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream(path + "/" + name, std::ios::binary) << bytes;
-        return path + "/" + name;
-    }
-};
 
 }  // namespace analysis_test

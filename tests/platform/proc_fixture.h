@@ -12,29 +12,23 @@
 #include <string>
 
 #include "platform/process_info.h"
+#include "scratch_dir.h"
 
 // A process root of plain files in a temporary directory; the readers use it while it lives.
 class ProcFixture {
 public:
-    ProcFixture() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quolk-proc-XXXXXX").string();
-        if (mkdtemp(pattern.data())) root_ = pattern;
-        SetProcRoot(root_.c_str());
-    }
-    ~ProcFixture() {
-        std::error_code ignored;
-        SetProcRoot(nullptr), std::filesystem::remove_all(root_, ignored);
-    }
+    ProcFixture() { SetProcRoot(root_.path.c_str()); }
+    ~ProcFixture() { SetProcRoot(nullptr); }
     // Creates the process's directory and in it `name` holding content, or linking to it.
     void Add(int32_t pid, const std::string& name, const std::string& content = "", bool link = false) const {
-        const std::string dir = root_ + "/" + std::to_string(pid);
+        const std::string dir = root_.File(std::to_string(pid));
         std::filesystem::create_directories(dir);
         if (link) std::filesystem::create_symlink(content, dir + "/" + name);
         else if (!name.empty()) std::ofstream(dir + "/" + name) << content;
     }
 
 private:
-    std::string root_;
+    ScratchDir root_;
 };
 
 // A stat line whose field n (numbered from 1, as the kernel documents them) holds 1000 + n unless

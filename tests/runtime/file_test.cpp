@@ -1,5 +1,6 @@
 // Text files, on real files in a fresh temporary directory per test.
 #include "runtime/file.h"
+#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -19,19 +20,11 @@ namespace {
 
 class FileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quolk-file-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { CloseFile(AnyNumber), std::filesystem::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    void TearDown() override { CloseFile(AnyNumber); }
+    std::string Path(const std::string& name) const { return dir_.File(name); }
     Text TPath(const std::string& name) const { return TextFromUtf8(Path(name)); }
-    void Put(const std::string& name, const std::string& bytes) const { std::ofstream(Path(name)) << bytes; }
-    std::string Bytes(const std::string& name) const {
-        std::ifstream in(Path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    void Put(const std::string& name, const std::string& bytes) const { dir_.Write(name, bytes); }
+    std::string Bytes(const std::string& name) const { return dir_.Read(name); }
     // Every line of the file, read as the log loader reads: one line while Eof is 0.
     std::vector<Text> Lines(const std::string& bytes, int flags) const {
         Put("in.txt", bytes);
@@ -41,7 +34,7 @@ protected:
         CloseFile(file);
         return lines;
     }
-    std::string dir_;
+    ScratchDir dir_;
 };
 
 TEST_F(FileTest, MarkAndTwoLinesGiveExactBytesAndReadBackWithTheMarkAsData) {
@@ -170,13 +163,13 @@ TEST_F(FileTest, TenMegabyteLineReadsBackWhole) {
 TEST_F(FileTest, OpeningFailsForWhatIsNotARegularFile) {
     ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
     Put("in.txt", "a\n");
-    for (const Text& path : {TextFromUtf8(dir_), TPath("missing.csv"), TPath("fifo"), Text(),
+    for (const Text& path : {TextFromUtf8(dir_.path), TPath("missing.csv"), TPath("fifo"), Text(),
                              TPath("in.txt") + Text(1, u'\0') + u"x"}) {
         EXPECT_EQ(ReadFile(AnyNumber, path), 0) << TextToUtf8(path);
         EXPECT_EQ(ReadFile(4, path), 0) << TextToUtf8(path);
         EXPECT_EQ(IsFile(4), 0);
     }
-    EXPECT_EQ(CreateFile(5, TextFromUtf8(dir_)), 0);
+    EXPECT_EQ(CreateFile(5, TextFromUtf8(dir_.path)), 0);
     EXPECT_EQ(CreateFile(5, TPath("missing/out.txt")), 0);
     EXPECT_EQ(IsFile(5), 0);
 }

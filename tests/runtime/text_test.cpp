@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "runtime/text.h"
+#include "scratch_dir.h"
 
 using namespace std::string_literals;
 
@@ -83,20 +84,18 @@ struct GermanNumbers {
             failure = "de_DE is not installed and /usr/share/i18n/locales/de_DE, its source, is missing";
             return;
         }
-        dir = (std::filesystem::temp_directory_path() / "quolk-locale-XXXXXX").string();
-        if (!mkdtemp(dir.data())) dir.clear();
-        else std::system(("localedef -i de_DE -f UTF-8 '" + dir + "/de_DE.UTF-8' >/dev/null 2>&1").c_str());
-        setenv("LOCPATH", dir.c_str(), 1);
-        if (!SwitchToGerman()) failure = "localedef could not build de_DE.UTF-8 in '" + dir + "'";
+        std::system(("localedef -i de_DE -f UTF-8 '" + dir.File("de_DE.UTF-8") + "' >/dev/null 2>&1").c_str());
+        setenv("LOCPATH", dir.path.c_str(), 1);
+        if (!SwitchToGerman()) failure = "localedef could not build de_DE.UTF-8 in '" + dir.path + "'";
     }
     ~GermanNumbers() {
         std::setlocale(LC_NUMERIC, "C");
         if (oldPath) setenv("LOCPATH", oldPath->c_str(), 1);
         else unsetenv("LOCPATH");
-        if (!dir.empty()) std::filesystem::remove_all(dir);
     }
     std::optional<std::string> oldPath;
-    std::string dir, failure;
+    ScratchDir dir;
+    std::string failure;
 };
 
 TEST(NumberText, NumberTextsIgnoreADecimalCommaLocale) {

@@ -18,7 +18,6 @@
 
 namespace {
 
-using analysis_test::ScratchDir;
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
