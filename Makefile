@@ -2,7 +2,7 @@
 # Everything they need is installed here, so a fresh Debian 12 machine needs nothing by hand.
 
 PACKAGES := build-essential cmake qt6-base-dev qt6-qpa-plugins libgtest-dev libbenchmark-dev \
-            fonts-dejavu-core fonts-noto-color-emoji
+            fonts-dejavu-core fonts-noto-color-emoji locales
 BUILD_DIR := build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
@@ -17,7 +17,8 @@ deps:
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
 	  $(SUDO) apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing >/tmp/quolk-apt.log 2>&1 \
+	    || { tail -n 30 /tmp/quolk-apt.log; exit 1; }; \
 	fi
 
 build:
