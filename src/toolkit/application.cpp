@@ -57,12 +57,7 @@ void EndToolkit() {
 }
 
 void BringApplicationToFront() {
-    if (ActivateWindowRecord(KeyWindow())) return;
-    int64_t first = -1;
-    WindowTable().ForEach([&](int64_t number, WindowRecord& record) {
-        if (first < 0 && record.window && record.window->isVisible()) first = number;
-    });
-    ActivateWindowRecord(first);
+    if (!ActivateWindowRecord(KeyWindow())) ActivateWindowRecord(FirstVisibleWindow());
 }
 
 void Beep() { QApplication::beep(); }

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "platform/preferred_language.h"
+#include "toolkit/application.h"
 #include "toolkit/modal.h"
 #include "toolkit/qt_text.h"
 
@@ -169,20 +170,6 @@ int SetClipboardText(TextView text) {
 }
 
 void AlertAttention(bool beep) {
-    QWidget* window = QApplication::activeWindow();
-    if (!window) {
-        // Popups and tool tips are top-level too, but never what the user should look at.
-        for (QWidget* candidate : QApplication::topLevelWidgets()) {
-            Qt::WindowType type = candidate->windowType();
-            if (candidate->isVisible() && (type == Qt::Window || type == Qt::Dialog)) {
-                window = candidate;
-                break;
-            }
-        }
-    }
-    if (window) {
-        window->raise();
-        window->activateWindow();
-    }
-    if (beep) QApplication::beep();
+    BringApplicationToFront();
+    if (beep) Beep();
 }

@@ -52,6 +52,6 @@ struct RequesterResponse {
 using RequesterResponder = std::function<RequesterResponse(const RequesterCall&)>;
 void SetRequesterResponder(RequesterResponder responder);  // empty function: real dialogs again
 
-// Brings the application to the front (raises and activates the active window, else the first
-// visible one) and, unless told otherwise, beeps: what the program does before every requester.
+// Brings the application to the front and, unless told otherwise, beeps: what the program does
+// before every requester.
 void AlertAttention(bool beep = true);

@@ -71,14 +71,6 @@ void ShowOpenedWindow(int64_t number, Xo_QWindow* window, int flags) {
     }
 }
 
-int64_t FirstVisibleWindow() {
-    int64_t found = -1;
-    WindowTable().ForEach([&](int64_t number, WindowRecord& record) {
-        if (found < 0 && record.window && record.window->isVisible()) found = number;
-    });
-    return found;
-}
-
 }  // namespace
 
 // --- The window class --------------------------------------------------------------------------
@@ -212,6 +204,14 @@ QWidget* GadgetListContent() {
 
 int64_t KeyWindow() { return FindWindowRecord(keyWindow) ? keyWindow : -1; }
 void NoteKeyWindow(int64_t number) { keyWindow = number; }
+
+int64_t FirstVisibleWindow() {
+    int64_t found = -1;
+    WindowTable().ForEach([&](int64_t number, WindowRecord& record) {
+        if (found < 0 && record.window && record.window->isVisible()) found = number;
+    });
+    return found;
+}
 
 bool ActivateWindowRecord(int64_t number) {
     WindowRecord* record = FindWindowRecord(number);

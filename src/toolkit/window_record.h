@@ -88,6 +88,8 @@ int64_t KeyWindow();
 void NoteKeyWindow(int64_t number);
 // Brings a visible window to the front and makes it key; false for a hidden or missing one.
 bool ActivateWindowRecord(int64_t number);
+// The first visible window of the window table; -1 for none.
+int64_t FirstVisibleWindow();
 
 // Applies window flags to a window that may be on screen, without hiding and re-showing it.
 void ApplyWindowFlags(QWidget* window, Qt::WindowFlags flags);
