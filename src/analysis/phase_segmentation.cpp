@@ -84,20 +84,14 @@ void Smooth(Segmenter& s) {
     }
 }
 
-// The integer nearest to x, halves to even; values beyond the 64-bit range stop at its ends.
-DateValue NearestTimestamp(double x) {
-    if (x >= 9.2e18) return INT64_MAX;
-    if (x <= -9.2e18) return INT64_MIN;
-    return RoundToInteger(x);
-}
-
 // The warm-up window, its end, and the footprint the process settles to after it.
 void SetWarmUp(Segmenter& s, SegmentationResult& result) {
     float window = static_cast<float>(s.totalDuration * WarmUpShare);
     window = std::max(std::min(window, 120.0f), 10.0f);
     if (window > s.totalDuration * 0.5f) window = s.totalDuration * 0.5f;
     s.warmUpWindow = window;
-    s.warmUpEnd = NearestTimestamp(static_cast<double>(window) * s.timeDivisor + static_cast<double>(s.t0));
+    // Halves to even; an end beyond the 64-bit range stops at its bound.
+    s.warmUpEnd = RoundToInteger(static_cast<double>(window) * s.timeDivisor + static_cast<double>(s.t0));
     int64_t settledIndex = s.first;
     for (int64_t i = s.first; i <= s.last; ++i) {
         if (s.slots[i].timestamp >= s.warmUpEnd) {
