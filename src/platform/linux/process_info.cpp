@@ -121,10 +121,8 @@ struct StatusFields {
 int64_t StatusLineNumber(std::string_view value) {
     value = TrimBlanks(value);
     int64_t number = -1;
-    auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
-    if (error != std::errc() || number < 0) return -1;
-    bool ended = end == value.data() + value.size() || *end == ' ' || *end == '\t';
-    return ended ? number : -1;
+    bool read = ParseNumber(value.substr(0, value.find_first_of(" \t")), number);
+    return read && number >= 0 ? number : -1;
 }
 
 // /proc/PID/status: "Key:\tvalue" lines; Uid holds the real, effective, saved and filesystem
