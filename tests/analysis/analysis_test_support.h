@@ -1,15 +1,10 @@
-// Shared helpers of the analysis tests: histories from (time, footprint) lists, the report layout
-// and its English texts written out independently of the code that builds them, and scratch files.
+// Shared helpers of the analysis tests: histories from (time, footprint) lists, and the report
+// layout and its English texts written out independently of the code that builds them.
 #pragma once
-
-#include "scratch_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
-#include <fstream>
 #include <vector>
 
 #include "app/strings/stringtable.h"
@@ -117,6 +112,5 @@ inline std::string Shown(const Text& text) {
 struct EnglishTest : ::testing::Test {
     void SetUp() override { LoadStringTable(u"en"); }
 };
-
 
 }  // namespace analysis_test

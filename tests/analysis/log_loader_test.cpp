@@ -8,6 +8,7 @@
 
 #include "analysis/phase_analysis.h"
 #include "analysis_test_support.h"
+#include "scratch_dir.h"
 
 namespace analysis_test {
 namespace {
