@@ -7,10 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
@@ -19,6 +16,7 @@
 #include "analysis/phase_analysis.h"
 #include "app/strings/stringtable.h"
 #include "monitor/sample_history.h"
+#include "scratch_dir.h"
 
 extern char** environ;
 
@@ -48,11 +46,9 @@ void BM_RunPhaseAnalysis(benchmark::State& state) {
 }
 BENCHMARK(BM_RunPhaseAnalysis)->Unit(benchmark::kMicrosecond);
 
-std::string ScratchDir() {
-    static std::string dir = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quolk-bench-XXXXXX").string();
-        return std::string(mkdtemp(pattern.data()) ? pattern : "");
-    }();
+// Made on first use; removed with the logs in it when the program ends.
+const ScratchDir& LogDir() {
+    static const ScratchDir dir;
     return dir;
 }
 
@@ -71,19 +67,15 @@ std::string LogRows() {
     return log;
 }
 
-// Made once, on first use; removed when the benchmarks end.
+// Made once, on first use.
 const std::string& SmallLog() {
-    static std::string path = [] {
-        std::string p = ScratchDir() + "/session.csv";
-        std::ofstream(p, std::ios::binary) << LogRows();
-        return p;
-    }();
+    static const std::string path = LogDir().Write("session.csv", LogRows());
     return path;
 }
 
 const std::string& HugeLog() {
     static std::string path = [] {
-        std::string p = ScratchDir() + "/huge.csv";
+        std::string p = LogDir().File("huge.csv");
         std::ofstream out(p, std::ios::binary);
         out << LogRows();
         std::string junk;
@@ -131,12 +123,4 @@ BENCHMARK(BM_AnalyzeCommand200MBLog)->Unit(benchmark::kMillisecond)->UseRealTime
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::error_code ignored;
-    if (!ScratchDir().empty()) std::filesystem::remove_all(ScratchDir(), ignored);
-    return 0;
-}
+BENCHMARK_MAIN();

@@ -1,35 +1,12 @@
 // One reading of a live process, and the per-file reads it is made of.
 #include <benchmark/benchmark.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "monitor/sampler.h"
+#include "platform/proc_fixture.h"
 #include "platform/process_info.h"
 
 namespace {
-
-// A child that only waits to be killed: a target other than the benchmark itself.
-class IdleChild {
-public:
-    IdleChild() {
-        pid_ = fork();
-        if (pid_ == 0) {
-            pause();
-            _exit(0);
-        }
-    }
-    ~IdleChild() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    pid_t Pid() const { return pid_; }
-
-private:
-    pid_t pid_ = -1;
-};
 
 void BM_ReadMemorySample_Self(benchmark::State& state) {
     const pid_t self = getpid();
@@ -44,7 +21,7 @@ void BM_ReadMemorySample_Self(benchmark::State& state) {
 BENCHMARK(BM_ReadMemorySample_Self);
 
 void BM_ReadMemorySample_Child(benchmark::State& state) {
-    IdleChild child;
+    ChildProcess child([] { pause(); });  // a target other than the benchmark itself
     const uint64_t started = ProcessStartTime(child.Pid());
     MemorySample sample;
     for (auto _ : state) {
