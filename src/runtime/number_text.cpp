@@ -127,12 +127,9 @@ double ValD(TextView text) {
     return locale ? strtod_l(bytes, nullptr, locale) : std::strtod(bytes, nullptr);
 }
 
-float ValF(TextView text) {
-    if (EqualsIgnoringCase(text, u"+infinity")) return std::numeric_limits<float>::infinity();
-    if (EqualsIgnoringCase(text, u"-infinity")) return -std::numeric_limits<float>::infinity();
-    if (EqualsIgnoringCase(text, u"nan")) return std::numeric_limits<float>::quiet_NaN();
-    return static_cast<float>(ValD(text));
-}
+// ValD already reads "+Infinity", "-Infinity" and "NaN" whole and in any case, and narrowing keeps
+// infinities and NaN as they are.
+float ValF(TextView text) { return static_cast<float>(ValD(text)); }
 
 double Abs(double x) { return std::fabs(x); }
 
