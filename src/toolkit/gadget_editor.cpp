@@ -19,16 +19,11 @@ public:
 protected:
     void focusInEvent(QFocusEvent* event) override {
         QPlainTextEdit::focusInEvent(event);
-        if (Xo_functions && Counts(event->reason())) Xo_functions->SendEvent(EventTypeFocus);
+        SendFocusEvent(Xo_functions, *event);
     }
     void focusOutEvent(QFocusEvent* event) override {
         QPlainTextEdit::focusOutEvent(event);
-        if (Xo_functions && Counts(event->reason())) Xo_functions->SendEvent(EventTypeLostFocus);
-    }
-
-private:
-    static bool Counts(Qt::FocusReason reason) {
-        return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+        SendFocusEvent(Xo_functions, *event);
     }
 };
 

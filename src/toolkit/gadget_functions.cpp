@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -28,6 +29,12 @@ void XoGadgetFunctions::SendEvent(int64_t eventType) {
 }
 
 void XoGadgetFunctions::EventHandler() { SendEvent(0); }
+
+void SendFocusEvent(XoGadgetFunctions* functions, const QFocusEvent& event) {
+    const Qt::FocusReason reason = event.reason();
+    if (!functions || reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) return;
+    functions->SendEvent(event.gotFocus() ? EventTypeFocus : EventTypeLostFocus);
+}
 
 void XoGadgetFunctions::FreeGadget() {}
 

@@ -14,6 +14,8 @@
 #include "runtime/objects.h"
 #include "runtime/text.h"
 
+class QFocusEvent;
+
 class XoGadgetFunctions {
 public:
     XoGadgetFunctions() = default;
@@ -100,3 +102,8 @@ int64_t RegisterGadget(int64_t number, int type, int x, int y, int width, int he
 
 // The content widget gadgets are created in; nullptr when no window is the current gadget list.
 QWidget* GadgetParent();
+
+// A text control's focus change as a gadget event of its functions (none: nothing is sent): got
+// focus 256, lost focus 512. The window's own activation and a pop-up move no focus between the
+// program's controls and send nothing.
+void SendFocusEvent(XoGadgetFunctions* functions, const QFocusEvent& event);

@@ -11,8 +11,7 @@
 
 namespace {
 
-// Reports the field's focus as gadget events; a window losing or gaining activation is not a
-// focus change of the field.
+// Reports the field's focus as gadget events.
 class Xo_QLineEdit : public QLineEdit {
 public:
     Xo_QLineEdit(const QString& text, QWidget* parent) : QLineEdit(text, parent) {}
@@ -21,16 +20,11 @@ public:
 protected:
     void focusInEvent(QFocusEvent* event) override {
         QLineEdit::focusInEvent(event);
-        if (Xo_functions && Counts(event->reason())) Xo_functions->SendEvent(EventTypeFocus);
+        SendFocusEvent(Xo_functions, *event);
     }
     void focusOutEvent(QFocusEvent* event) override {
         QLineEdit::focusOutEvent(event);
-        if (Xo_functions && Counts(event->reason())) Xo_functions->SendEvent(EventTypeLostFocus);
-    }
-
-private:
-    static bool Counts(Qt::FocusReason reason) {
-        return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+        SendFocusEvent(Xo_functions, *event);
     }
 };
 

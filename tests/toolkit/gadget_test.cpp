@@ -1,4 +1,5 @@
 // Gadgets on real offscreen controls: values, items, the user's events, the program's silent changes.
+#include <QApplication>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
@@ -98,7 +99,7 @@ TEST_F(GadgetTest, CheckBoxAndButtonStatesAndClicks) {
     EXPECT_EQ(TakeGadgetEvents(), (Pairs{{44, EventTypeLeftClick}}));
 }
 
-TEST_F(GadgetTest, TypingGivesOneChangeEventPerUnreadEditAndProgramTextNone) {
+TEST_F(GadgetTest, TextFieldsReportTypingAndFocusButNotTheProgramsText) {
     StringGadget(1, 10, 10, 200, 24, u"");
     EditorGadget(30, 10, 40, 300, 100);
     QTest::keyClicks(GadgetID(1), "saf");
@@ -112,6 +113,16 @@ TEST_F(GadgetTest, TypingGivesOneChangeEventPerUnreadEditAndProgramTextNone) {
     SetGadgetText(30, u"\nline one\r\nline two\r\n");
     EXPECT_TRUE(TakeGadgetEvents().empty());
     EXPECT_EQ(GetGadgetText(30), u"\nline one\nline two\n") << "CR LF is one line break";
+    // The field and the editor report the focus moving between them.
+    SetActiveGadget(1);
+    TakeGadgetEvents();
+    SetActiveGadget(30);
+    SetActiveGadget(1);
+    EXPECT_EQ(TakeGadgetEvents(), (Pairs{{1, EventTypeLostFocus}, {30, EventTypeFocus},
+                                         {30, EventTypeLostFocus}, {1, EventTypeFocus}}));
+    OpenWindow(1, 300, 0, 100, 100, u"Other");
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activeWindow() == WindowID(1); }, 3000));
+    EXPECT_TRUE(TakeGadgetEvents().empty()) << "another window taking the keyboard is no focus change";
 }
 
 TEST_F(GadgetTest, SpinValueTextAndTyping) {
