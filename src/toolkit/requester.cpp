@@ -8,7 +8,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
 
@@ -19,6 +18,8 @@
 #include "toolkit/application.h"
 #include "toolkit/modal.h"
 #include "toolkit/qt_text.h"
+#include "toolkit/window.h"
+#include "toolkit/window_record.h"
 
 namespace {
 
@@ -58,15 +59,15 @@ std::pair<Text, Text> SplitDefaultFile(TextView path) {
     return {std::move(folder), Text(path.substr(slash + 1))};
 }
 
-// Whatever window had the focus gets it back when the requester is gone.
+// The program's key window when the requester opens: the requester is shown over it, and it is
+// made key again when the requester is gone.
 struct KeyWindowKeeper {
-    QPointer<QWidget> window = QApplication::activeWindow();
-    ~KeyWindowKeeper() {
-        if (window && window->isVisible()) {
-            window->raise();
-            window->activateWindow();
-        }
+    int64_t window = KeyWindow();
+    QWidget* Owner() const {
+        QWidget* owner = WindowID(window);
+        return owner && owner->isVisible() ? owner : nullptr;
     }
+    ~KeyWindowKeeper() { ActivateWindowRecord(window); }
 };
 
 void SetMessageIcon(QMessageBox& box, int icon) {
@@ -88,7 +89,7 @@ void SetMessageIcon(QMessageBox& box, int icon) {
 
 int RunMessageBox(const RequesterCall& call) {
     KeyWindowKeeper keeper;
-    QMessageBox box(QApplication::activeWindow());
+    QMessageBox box(keeper.Owner());
     box.setTextFormat(Qt::PlainText);
     box.setText(ToQString(call.title));
     box.setInformativeText(ToQString(call.message));
@@ -119,7 +120,7 @@ int RunMessageBox(const RequesterCall& call) {
 
 Text RunOpenFileDialog(const RequesterCall& call) {
     KeyWindowKeeper keeper;
-    QFileDialog dialog(QApplication::activeWindow(), ToQString(call.title));
+    QFileDialog dialog(keeper.Owner(), ToQString(call.title));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // The program checks the chosen file's content itself, so no file is hidden from the user.
     dialog.setFileMode((call.flags & 1) ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);

@@ -86,10 +86,10 @@ TEST(MessageRequesterDialog, ShowsItsButtonsAndIconAsPlainTextAndAnswersTheClick
         {3, "Cancel", RequesterCancel, QMessageBox::NoIcon, "*Yes Cancel No"},
         {1 | 24, "No", RequesterNo, QMessageBox::Warning, "*Yes No"},
         {8, "", 0, QMessageBox::Critical, "*OK"}, {12, "", 0, QMessageBox::Information, "*OK"}};
-    QWidget window;  // had the focus before, gets it back after each requester
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    // The program's key window before each requester is key again after it.
+    ASSERT_NE(OpenWindow(96, 0, 0, 200, 100, u"Monitor"), 0);
+    QWidget* window = WindowID(96);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     for (const auto& c : cases) {
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         QStringList buttons;
@@ -112,8 +112,9 @@ TEST(MessageRequesterDialog, ShowsItsButtonsAndIconAsPlainTextAndAnswersTheClick
         EXPECT_EQ(markupLabels, 0) << "title and message stay plain text";
         EXPECT_EQ(icon, c.icon) << c.flags;
         EXPECT_EQ(buttons.join(' '), c.buttons) << c.flags;
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window)) << c.flags;
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window)) << c.flags;
     }
+    CloseWindow(96);
 }
 
 TEST(MessageRequesterDialog, WindowTimersDoNotTickWhileItIsOpen) {
