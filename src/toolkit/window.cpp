@@ -33,23 +33,17 @@ Qt::WindowFlags PlatformFlags(int flags) {
 
 bool Resizable(int flags) { return flags & (WindowSizeGadget | WindowMaximizeGadget | WindowMaximize); }
 
-QPoint CentredOn(const QRect& area, const QSize& size) {
-    return QPoint(area.x() + (area.width() - size.width()) / 2,
-                  area.y() + (area.height() - size.height()) / 2);
-}
-
 void PlaceWindow(Xo_QWindow* window, int x, int y, int flags, QWidget* parent) {
-    const QSize size = window->sizeHint().expandedTo(window->size());
     if ((flags & WindowScreenCentered) || x == WindowCentredPosition || y == WindowCentredPosition) {
         QScreen* screen = QGuiApplication::primaryScreen();
-        if (screen) window->move(CentredOn(screen->availableGeometry(), size));
+        if (screen) CentreWindowOn(window, screen->availableGeometry());
         return;
     }
     if (flags & WindowWindowCentered) {
         WindowRecord* key = FindWindowRecord(KeyWindow());
         QWidget* reference = parent ? parent : (key ? key->window.data() : nullptr);
         if (reference) {
-            window->move(CentredOn(reference->geometry(), size));
+            CentreWindowOn(window, reference->geometry());
             return;
         }
     }
@@ -64,11 +58,10 @@ void ShowOpenedWindow(int64_t number, Xo_QWindow* window, int flags) {
         window->showMinimized();
     else
         window->show();
-    window->raise();
-    if (!(flags & WindowNoActivate)) {
-        window->activateWindow();
-        NoteKeyWindow(number);
-    }
+    if (flags & WindowNoActivate)
+        window->raise();
+    else
+        ActivateWindowRecord(number);
 }
 
 }  // namespace
@@ -149,7 +142,7 @@ void Xo_QWindow::changeEvent(QEvent* event) {
 
 bool Xo_QWindow::event(QEvent* event) {
     if (event->type() == QEvent::WindowActivate) {
-        NoteKeyWindow(Xo_number);
+        keyWindow = Xo_number;
         QueueToolkitEvent(EventCodeActivateWindow, Xo_number, Xo_number, 0);
     } else if (event->type() == QEvent::WindowDeactivate) {
         QueueToolkitEvent(EventCodeDeactivateWindow, Xo_number, Xo_number, 0);
@@ -203,7 +196,6 @@ QWidget* GadgetListContent() {
 }
 
 int64_t KeyWindow() { return FindWindowRecord(keyWindow) ? keyWindow : -1; }
-void NoteKeyWindow(int64_t number) { keyWindow = number; }
 
 int64_t FirstVisibleWindow() {
     int64_t found = -1;
@@ -213,12 +205,17 @@ int64_t FirstVisibleWindow() {
     return found;
 }
 
+void CentreWindowOn(QWidget* window, const QRect& area) {
+    const QSize size = window->sizeHint().expandedTo(window->size());
+    window->move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+}
+
 bool ActivateWindowRecord(int64_t number) {
     WindowRecord* record = FindWindowRecord(number);
     if (!record || !record->window->isVisible()) return false;
     record->window->raise();
     record->window->activateWindow();
-    NoteKeyWindow(number);
+    keyWindow = number;
     return true;
 }
 

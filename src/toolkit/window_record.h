@@ -85,11 +85,12 @@ QWidget* GadgetListContent();
 
 // The window the toolkit last made key (or the platform reported as key); -1 for none.
 int64_t KeyWindow();
-void NoteKeyWindow(int64_t number);
 // Brings a visible window to the front and makes it key; false for a hidden or missing one.
 bool ActivateWindowRecord(int64_t number);
 // The first visible window of the window table; -1 for none.
 int64_t FirstVisibleWindow();
+// Moves a window so that it is centred on `area` (a screen's or another window's geometry).
+void CentreWindowOn(QWidget* window, const QRect& area);
 
 // Applies window flags to a window that may be on screen, without hiding and re-showing it.
 void ApplyWindowFlags(QWidget* window, Qt::WindowFlags flags);

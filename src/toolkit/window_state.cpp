@@ -109,15 +109,10 @@ void BeginSheet(int64_t window, int64_t parentWindow) {
     record->parent = owner;
     record->parentNumber = parentWindow;
     sheet->setWindowModality(Qt::WindowModal);
-    const QSize size = sheet->sizeHint().expandedTo(sheet->size());
-    const QRect area = owner->geometry();
-    sheet->move(area.x() + (area.width() - size.width()) / 2,
-                area.y() + (area.height() - size.height()) / 2);
+    CentreWindowOn(sheet, owner->geometry());
     sheet->FollowParent(owner);
     sheet->show();
-    sheet->raise();
-    sheet->activateWindow();
-    NoteKeyWindow(window);
+    ActivateWindowRecord(window);
 }
 
 void EndSheet(int64_t window) {
