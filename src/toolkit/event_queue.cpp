@@ -94,7 +94,6 @@ void RaiseEventSuppression() { ++suppression; }
 void LowerEventSuppression() {
     if (suppression > 0) --suppression;
 }
-bool EventsSuppressed() { return suppression > 0; }
 
 void BeginModalRun() { ++modalRuns; }
 void EndModalRun() {

@@ -78,7 +78,6 @@ bool QueueToolkitEvent(int32_t code, int64_t window, int64_t object, int64_t typ
 // Programmatic changes raise this around themselves so that they do not come back as events.
 void RaiseEventSuppression();
 void LowerEventSuppression();
-bool EventsSuppressed();
 struct SuppressEventsScope {
     SuppressEventsScope() { RaiseEventSuppression(); }
     ~SuppressEventsScope() { LowerEventSuppression(); }

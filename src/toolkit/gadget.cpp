@@ -46,11 +46,7 @@ int64_t RegisterGadget(int64_t number, int type, int x, int y, int width, int he
     container->show();
     functions->Setup(handle, type, view, container, flags);
     functions->Xo_window = CurrentGadgetList();
-    record->view = view;
     record->container = container;
-    record->window = CurrentGadgetList();
-    record->type = type;
-    record->flags = flags;
     record->functions = std::move(functions);
     return number == AnyNumber ? handle : reinterpret_cast<intptr_t>(view);
 }
@@ -58,7 +54,7 @@ int64_t RegisterGadget(int64_t number, int type, int x, int y, int width, int he
 void FreeWindowGadgets(int64_t window) {
     std::vector<int64_t> owned;
     GadgetTable().ForEach([&](int64_t number, GadgetRecord& record) {
-        if (record.window == window) owned.push_back(number);
+        if (record.functions && record.functions->Xo_window == window) owned.push_back(number);
     });
     for (int64_t number : owned) GadgetTable().Free(number);
 }

@@ -75,13 +75,10 @@ public:
     QPointer<QWidget> Xo_container;
 };
 
+// The gadget's control, kind, flags and window are kept by its functions (Setup).
 struct GadgetRecord {
-    QWidget* view = nullptr;          // the control itself
     QPointer<QWidget> container;      // the outermost widget placed in the window
     std::unique_ptr<XoGadgetFunctions> functions;
-    int64_t window = -1;
-    int type = 0;
-    int flags = 0;
 
     GadgetRecord() = default;
     GadgetRecord(const GadgetRecord&) = delete;

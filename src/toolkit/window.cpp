@@ -94,7 +94,8 @@ void Xo_QWindow::PinPosition(bool pinned) {
 void Xo_QWindow::closeEvent(QCloseEvent* event) {
     // The program decides: the request becomes an event and the window stays.
     event->ignore();
-    if (!Xo_disabled) QueueToolkitEvent(EventCodeCloseWindow, Xo_number, Xo_number, 0);
+    WindowRecord* record = FindWindowRecord(Xo_number);
+    if (record && !record->disabledView) QueueToolkitEvent(EventCodeCloseWindow, Xo_number, Xo_number, 0);
 }
 
 void Xo_QWindow::keyPressEvent(QKeyEvent* event) {
@@ -233,8 +234,6 @@ int64_t OpenWindow(int64_t number, int x, int y, int innerWidth, int innerHeight
     int64_t handle = number;
     WindowRecord* record = WindowTable().Create(handle);
     if (!record) return 0;
-    record->flags = flags;
-    record->parent = parent;
     record->parentNumber = parent ? parentWindow : -1;
     record->previousKeyWindow = KeyWindow();
     auto* window = new Xo_QWindow(handle, attached ? parent : nullptr, PlatformFlags(flags));
@@ -249,8 +248,6 @@ int64_t OpenWindow(int64_t number, int x, int y, int innerWidth, int innerHeight
         window->Content()->setFixedSize(inner);
     }
     window->Layout()->activate();
-    record->minimumSize = window->Content()->minimumSize();
-    record->maximumSize = window->Content()->maximumSize();
     PlaceWindow(window, x, y, flags, parent);
     if (attached) window->FollowParent(parent);
     if (!(flags & WindowNoGadgets)) currentGadgetList = handle;

@@ -31,7 +31,6 @@ public:
     void PinPosition(bool pinned);
 
     int64_t Xo_number = -1;
-    bool Xo_disabled = false;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -58,15 +57,11 @@ struct WindowTimer {
 
 struct WindowRecord {
     QPointer<Xo_QWindow> window;
-    QPointer<QWidget> parent;         // the parent window given at opening
-    int64_t parentNumber = -1;
+    int64_t parentNumber = -1;        // the parent window given at opening, or the sheet's owner
     std::vector<WindowTimer> timers;
     QPointer<QWidget> disabledView;   // the blocking overlay while disabled
     Qt::WindowFlags flagsBeforeDisable;
     int64_t previousKeyWindow = -1;   // the key window when this one opened
-    QSize minimumSize;
-    QSize maximumSize;
-    int flags = 0;
 
     WindowRecord() = default;
     WindowRecord(const WindowRecord&) = delete;

@@ -76,13 +76,11 @@ void DisableWindow(int64_t number, int state) {
         blocker->Xo_previousFocus = window->focusWidget();
         blocker->setFocus();
         record->disabledView = blocker;
-        window->Xo_disabled = true;
         ApplyWindowFlags(window, record->flagsBeforeDisable & ~TitleBarButtons);
     } else if (!state && record->disabledView) {
         auto* blocker = static_cast<Xo_QBlocker*>(record->disabledView.data());
         QPointer<QWidget> focus = blocker->Xo_previousFocus;
         delete blocker;
-        window->Xo_disabled = false;
         // Only the title-bar buttons were taken away; anything changed meanwhile stays.
         const Qt::WindowFlags buttons = record->flagsBeforeDisable & TitleBarButtons;
         ApplyWindowFlags(window, (window->windowFlags() & ~TitleBarButtons) | buttons);
@@ -106,7 +104,6 @@ void BeginSheet(int64_t window, int64_t parentWindow) {
     Xo_QWindow* owner = parent->window;
     sheet->hide();
     sheet->setParent(owner, sheet->windowFlags() | Qt::Window);
-    record->parent = owner;
     record->parentNumber = parentWindow;
     sheet->setWindowModality(Qt::WindowModal);
     CentreWindowOn(sheet, owner->geometry());
