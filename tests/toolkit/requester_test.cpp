@@ -4,19 +4,18 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <functional>
 
+#include "scratch_dir.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/timer.h"
 #include "toolkit/window.h"
@@ -135,11 +134,9 @@ TEST(MessageRequesterDialog, WindowTimersDoNotTickWhileItIsOpen) {
 }
 
 TEST(OpenFileRequesterDialog, ReturnsTheChosenFullPathOrNothingOnCancel) {
-    QTemporaryDir folder;
-    QFile out(folder.filePath("quolk_log.csv"));
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.close();
-    const QString file = QFileInfo(out).canonicalFilePath();
+    ScratchDir folder;
+    const QString file = QFileInfo(QString::fromStdString(folder.Write("quolk_log.csv", ""))).canonicalFilePath();
+    ASSERT_FALSE(file.isEmpty()) << "the file exists";
     QString shownFolder;
     QStringList selected;
     // selectFile leaves a name field that has the keyboard focus alone, so the focus is cleared first.
