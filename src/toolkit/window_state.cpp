@@ -4,7 +4,6 @@
 #include <QWindow>
 
 #include "toolkit/event_queue.h"
-#include "toolkit/qt_text.h"
 #include "toolkit/window.h"
 #include "toolkit/window_record.h"
 
