@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "analysis/phase_analysis.h"
-#include "app/strings/stringtable.h"
+#include "strings/stringtable.h"
 #include "monitor/sample_history.h"
 #include "scratch_dir.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/strings/stringtable.h"
+#include "strings/stringtable.h"
 #include "runtime/date.h"
 #include "runtime/file.h"
 

@@ -2,7 +2,7 @@
 
 #include "analysis/phase_segmentation.h"
 #include "analysis/report_text.h"
-#include "app/strings/stringtable.h"
+#include "strings/stringtable.h"
 
 Text RunPhaseAnalysis(const SampleHistory& history) {
     SegmentationResult result;

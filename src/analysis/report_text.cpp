@@ -4,7 +4,7 @@
 
 #include "analysis/signed_text.h"
 #include "analysis/verdict.h"
-#include "app/strings/stringtable.h"
+#include "strings/stringtable.h"
 
 namespace {
 

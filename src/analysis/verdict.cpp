@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "analysis/signed_text.h"
-#include "app/strings/stringtable.h"
+#include "strings/stringtable.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/strings/stringtable.h"
+#include "strings/stringtable.h"
 #include "monitor/sample_history.h"
 #include "runtime/text.h"
 

@@ -5,7 +5,7 @@
 
 #include "analysis/log_loader.h"
 #include "analysis/phase_analysis.h"
-#include "app/strings/stringtable.h"
+#include "strings/stringtable.h"
 #include "monitor/sample_history.h"
 #include "runtime/text.h"
 

@@ -1,6 +1,6 @@
 // The string table: the five language blocks, loading and lookup, the language choice and the
 // width estimate.
-#include "app/strings/stringtable.h"
+#include "strings/stringtable.h"
 
 #include <gtest/gtest.h>
 

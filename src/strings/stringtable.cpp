@@ -1,8 +1,8 @@
-#include "app/strings/stringtable.h"
+#include "strings/stringtable.h"
 
 #include <algorithm>
 
-#include "app/strings/language_blocks.h"
+#include "strings/language_blocks.h"
 #include "platform/preferred_language.h"
 
 StringMap<Text> TextMap(512);

@@ -1,5 +1,5 @@
 // Spanish texts.
-#include "app/strings/language_blocks.h"
+#include "strings/language_blocks.h"
 
 #include <iterator>
 

@@ -1,5 +1,5 @@
 // French texts.
-#include "app/strings/language_blocks.h"
+#include "strings/language_blocks.h"
 
 #include <iterator>
 

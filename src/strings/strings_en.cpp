@@ -1,6 +1,6 @@
 // English texts, the table every other language translates and the one that any code without a
 // table of its own gets.
-#include "app/strings/language_blocks.h"
+#include "strings/language_blocks.h"
 
 #include <iterator>
 
