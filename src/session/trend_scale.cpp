@@ -1,0 +1,146 @@
+#include "session/trend_scale.h"
+
+#include "strings/stringtable.h"
+
+namespace {
+
+// The plot's frame on the canvas; the right margin leaves room for the legend.
+constexpr int PlotLeft = 65;
+constexpr int PlotTop = 20;
+constexpr int RightMargin = 125;
+constexpr int GridLines = 5;
+
+struct Plot {
+    float width{};
+    float height{};
+    float bottom{};
+    float slotStep{};
+};
+
+Plot PlotOf(int width, int height) {
+    Plot plot;
+    plot.width = float(width - 190);
+    plot.height = float(height - 45);
+    plot.bottom = float(PlotTop) + plot.height;
+    plot.slotStep = plot.width / 299.0f;
+    return plot;
+}
+
+// Every coordinate computed as a float lands on the nearest pixel, halves to even.
+int Pixel(float value) { return int(RoundToInteger(value)); }
+
+float ValueY(float value, const TrendScale& scale, const Plot& plot) {
+    return float(double(plot.bottom) - (double(value) - double(scale.bottom)) / double(scale.range) *
+                                           double(plot.height));
+}
+
+void AddMode(TrendPlan& plan, int mode) {
+    TrendDrawOp op;
+    op.kind = TrendDrawOp::SetMode;
+    op.mode = mode;
+    plan.ops.push_back(op);
+}
+
+void AddShape(TrendPlan& plan, TrendDrawOp::Kind kind, int a, int b, int c, int d, uint32_t colour) {
+    TrendDrawOp op;
+    op.kind = kind;
+    op.x1 = a, op.y1 = b, op.x2 = c, op.y2 = d;
+    op.colour = colour;
+    plan.ops.push_back(op);
+}
+
+void AddText(TrendPlan& plan, double x, double y, Text text, uint32_t colour) {
+    TrendDrawOp op;
+    op.kind = TrendDrawOp::DrawLabel;
+    op.textX = x, op.textY = y;
+    op.colour = colour;
+    op.text = plan.texts.size();
+    plan.texts.push_back(std::move(text));
+    plan.ops.push_back(op);
+}
+
+void PlanGrid(TrendPlan& plan, int width, const Plot& plot) {
+    for (int i = 0; i < GridLines; ++i) {
+        const float y = float(PlotTop) + float(i) * (plot.height / 4.0f);
+        AddText(plan, 5.0, double(y) - 6.0, TrendGridLabel(plan.scale, i), TrendAxisLabel);
+        AddShape(plan, TrendDrawOp::DrawLine, PlotLeft, Pixel(y), width - RightMargin, Pixel(y), TrendGrid);
+    }
+}
+
+// A segment joins two neighbouring slots that both hold a footprint; the virtual line is drawn on
+// the footprint's scale and held at the top line where it is higher.
+void PlanLines(TrendPlan& plan, const SampleHistory& history, const Plot& plot) {
+    const TrendScale& scale = plan.scale;
+    for (int64_t i = 0; i + 1 < HistorySlotCount; ++i) {
+        const HistoryPoint& a = history.slots[i];
+        const HistoryPoint& b = history.slots[i + 1];
+        if (!(a.footprintMB > 0.0f) || !(b.footprintMB > 0.0f)) continue;
+        const int x1 = Pixel(float(PlotLeft) + float(i) * plot.slotStep);
+        const int x2 = Pixel(float(PlotLeft) + float(i + 1) * plot.slotStep);
+        AddShape(plan, TrendDrawOp::DrawLine, x1, Pixel(ValueY(a.footprintMB, scale, plot)), x2,
+                 Pixel(ValueY(b.footprintMB, scale, plot)), TrendFootprint);
+        if (!(a.virtualMB > 0.0f)) continue;
+        float ya = ValueY(a.virtualMB, scale, plot);
+        float yb = ValueY(b.virtualMB, scale, plot);
+        if (ya < float(PlotTop)) ya = float(PlotTop);
+        if (yb < float(PlotTop)) yb = float(PlotTop);
+        AddShape(plan, TrendDrawOp::DrawLine, x1, Pixel(ya), x2, Pixel(yb), TrendVirtual);
+    }
+}
+
+void PlanLegend(TrendPlan& plan, int width) {
+    AddMode(plan, 0);
+    AddShape(plan, TrendDrawOp::FillBox, width - 115, 10, 105, 60, TrendLegendBox);
+    AddShape(plan, TrendDrawOp::FillBox, width - 108, 20, 12, 12, TrendFootprint);
+    AddMode(plan, 1);
+    AddText(plan, width - 90, 18, LookupText(28), TrendLegendText);
+    AddMode(plan, 0);
+    AddShape(plan, TrendDrawOp::FillBox, width - 108, 42, 12, 12, TrendVirtual);
+    AddMode(plan, 1);
+    AddText(plan, width - 90, 40, LookupText(29), TrendLegendText);
+}
+
+}  // namespace
+
+TrendScale ComputeTrendScale(const SampleHistory& history) {
+    float minimum = 999999.0f;
+    float maximum = 0.0f;
+    bool any = false;
+    for (int64_t i = 0; i < HistorySlotCount; ++i) {
+        const float mb = history.slots[i].footprintMB;
+        if (!(mb > 0.0f)) continue;
+        any = true;
+        if (mb < minimum) minimum = mb;
+        if (mb > maximum) maximum = mb;
+    }
+    if (!any) minimum = 0.0f, maximum = 100.0f;
+    if (minimum == maximum) maximum = minimum + 10.0f;
+
+    TrendScale scale;
+    scale.maxPad = float(double(maximum) * 1.1);
+    scale.minPad = float(double(minimum) * 0.9);
+    scale.step = scale.maxPad < 50.0f ? 5 : scale.maxPad < 500.0f ? 25 : 100;
+    scale.top = float(Round(double(scale.maxPad) / scale.step, RoundUp) * scale.step);
+    scale.bottom = scale.minPad < 20.0f ? 0.0f : float(Round(double(scale.minPad) / 10.0, RoundDown) * 10.0);
+    scale.range = scale.top - scale.bottom;
+    if (!(scale.range > 0.0f)) scale.range = 1.0f;
+    return scale;
+}
+
+Text TrendGridLabel(const TrendScale& scale, int line) {
+    const float value = scale.top - float(line) * (scale.range / 4.0f);
+    return Str(int64_t(Round(value, RoundNearest))) + u" MB";
+}
+
+void PlanTrendGraph(const SampleHistory& history, int width, int height, TrendPlan& plan) {
+    plan.ops.clear();
+    plan.texts.clear();
+    plan.scale = ComputeTrendScale(history);
+    const Plot plot = PlotOf(width, height);
+    AddMode(plan, 0);
+    AddShape(plan, TrendDrawOp::FillBox, 0, 0, width, height, TrendBackground);
+    AddMode(plan, 1);
+    PlanGrid(plan, width, plot);
+    PlanLines(plan, history, plot);
+    PlanLegend(plan, width);
+}

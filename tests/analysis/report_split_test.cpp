@@ -1,0 +1,104 @@
+#include "analysis/report_split.h"
+
+#include <gtest/gtest.h>
+
+#include "analysis/analysis_test_support.h"
+#include "analysis/phase_analysis.h"
+#include "analysis/report_text.h"
+
+using namespace analysis_test;
+
+namespace {
+
+PhaseRow RowOf(PhaseKind kind, Text from, Text to, float startMB, float endMB, int noteId) {
+    PhaseRow row;
+    row.kind = kind;
+    row.startTime = std::move(from);
+    row.endTime = std::move(to);
+    row.startMB = startMB;
+    row.endMB = endMB;
+    row.deltaMB = endMB - startMB;
+    row.rateMBs = row.deltaMB / 10.0f;
+    row.noteId = noteId;
+    return row;
+}
+
+}  // namespace
+
+using ReportSplitting = EnglishTest;
+
+// Rows after the ruler, the summary after the verdict heading; separators, banners and runs of
+// blank lines never reach the summary; kept lines are joined by CR LF.
+TEST_F(ReportSplitting, RowsFromTheTableAndTheVerdictSectionAsSummary) {
+    const Text banner = Text(106, u'=') + u"\r\n", ruler = Text(96, u'-') + u"\r\n";
+    const struct { const char* name; Text report; std::vector<ReportRow> rows; Text summary; } cases[] = {
+        {"one phase row",
+         Report({Flat(Baseline, u"0s", u"20s", u"12.0")}, u"\r\nFirst line\r\n\r\n\r\n  Second line  \r\n\r\n"),
+         {{u"Baseline Phase (0s–20s)", u"12.0 MB", u"0.0 MB", u"0.00 MB/s", Baseline.note}},
+         u"First line\r\n  Second line  \r\n"},
+        {"the empty line after the closing banner still ends the summary with CR LF",
+         Report({}, u"Only line\r\n"), {}, u"Only line\r\n"},
+        {"rows without a first field and lines before the ruler are no rows",
+         Text(u"Warm-Up | a | b | c | d\r\n") + Text(62, u'-') + u"|---\r\n   | x | y | z | w\r\n" +
+             u"Spike (1s–2s)|1|2\r\n===\r\n" + ruler + u"DIAGNOSTIC VERDICT & EVIDENCE SUMMARY:\r\n" + ruler +
+             u"Verdict\r\n" + banner,
+         {{u"Spike (1s–2s)", u"1", u"2", u"", u""}}, u"Verdict\r\n"},
+    };
+    for (const auto& c : cases) {
+        const ReportSplit split = SplitReport(c.report);
+        EXPECT_EQ(split.rows, c.rows) << c.name;
+        EXPECT_EQ(split.summary, c.summary) << c.name << "\n" << Shown(split.summary);
+    }
+    EXPECT_EQ(SummaryFieldText(SplitReport(cases[0].report)), u"\nFirst line\r\n  Second line  \r\n");
+}
+
+TEST_F(ReportSplitting, InsufficientDataIsTheWholeSummary) {
+    const Text report = RunPhaseAnalysis(HistoryOf({{0, 10.0f}, {1, 0.0f}, {2, 12.0f}}));
+    ASSERT_EQ(report, InsufficientData);
+    const ReportSplit split = SplitReport(report);
+    EXPECT_TRUE(split.rows.empty());
+    EXPECT_EQ(split.summary, InsufficientData);
+    EXPECT_EQ(SummaryFieldText(split), u"\n" + InsufficientData);
+    // Any text without ruler or heading is kept as it is, carriage returns included.
+    EXPECT_EQ(SplitReport(u"  a\r\nb\r\n").summary, u"  a\r\nb\r\n");
+}
+
+// A label longer than its column is cut in the text, and the list shows it cut.
+TEST_F(ReportSplitting, CutLabelStaysCut) {
+    SegmentationResult result;
+    result.rows.push_back(RowOf(PhaseKind::Spike, Text(60, u'1') + u"s", u"99s", 10.0f, 20.0f, PhaseNoteId(PhaseKind::Spike, true)));
+    const ReportSplit split = SplitReport(BuildReportText(result));
+    ASSERT_EQ(split.rows.size(), 1u);
+    const Text label = Spike.name + u" (" + Text(60, u'1');
+    EXPECT_EQ(split.rows[0][0], label.substr(0, 62));
+    EXPECT_EQ(split.rows[0][1], u"10.0 → 20.0 MB");
+}
+
+// Every phase row is a list row in any language; in French the baseline rows begin with "Phase".
+TEST(ReportSplittingTranslated, EveryPhaseRowBecomesAListRow) {
+    for (const char16_t* language : {u"fr", u"de", u"es", u"it", u"en"}) {
+        LoadStringTable(language);
+        SegmentationResult result;
+        const PhaseKind kinds[] = {PhaseKind::WarmUp, PhaseKind::Baseline, PhaseKind::Spike,
+                                   PhaseKind::Release, PhaseKind::Baseline, PhaseKind::Flatline};
+        int second = 0;
+        for (PhaseKind kind : kinds) {
+            result.rows.push_back(RowOf(kind, Str(second) + u"s", Str(second + 10) + u"s", 10.0f, 10.0f,
+                                        PhaseNoteId(kind, kind == PhaseKind::Flatline)));
+            second += 10;
+        }
+        result.finalKind = PhaseKind::Flatline;
+        const ReportSplit split = SplitReport(BuildReportText(result));
+        ASSERT_EQ(split.rows.size(), std::size(kinds)) << TextToUtf8(language);
+        for (size_t i = 0; i < std::size(kinds); ++i) {
+            EXPECT_TRUE(split.rows[i][0].starts_with(LookupText(PhaseNameId(kinds[i])) + u" ("))
+                << TextToUtf8(language) << " " << TextToUtf8(split.rows[i][0]);
+            EXPECT_EQ(split.rows[i][4], LookupText(PhaseNoteId(kinds[i], kinds[i] == PhaseKind::Flatline)));
+        }
+        EXPECT_FALSE(Trim(split.summary).empty()) << TextToUtf8(language);
+        EXPECT_EQ(FindString(split.summary, LookupText(14)), 0) << "the heading itself is not in the summary";
+    }
+    LoadStringTable(u"fr");
+    EXPECT_TRUE(LookupText(PhaseNameId(PhaseKind::Baseline)).starts_with(u"Phase"));
+    LoadStringTable(u"en");
+}
