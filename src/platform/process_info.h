@@ -33,7 +33,8 @@ const char* ProcRoot();
 // A directory descriptor for the process, or -1 if there is no such process.
 int OpenProcessDir(int32_t pid);
 void CloseProcessDir(int dirFd);
-// False when the process has gone, cannot be read, or is a zombie or dead.
+// False when the process has gone, cannot be read, is a zombie or dead, or has begun to exit (or
+// has no address space without being a kernel thread, which an exiting process shows as well).
 bool ReadTaskInfoAt(int dirFd, TaskInfo& out);
 // Anonymous resident memory plus swapped-out memory plus page tables, in bytes: what the process
 // itself costs, without the file pages it shares. 0 when none is reported (kernel threads),
@@ -46,7 +47,8 @@ int64_t ReadPhysicalFootprintAt(int dirFd);
 // " (deleted)" mark); empty when there is none (kernel threads) or it cannot be read.
 Text ProcessPathForPid(int32_t pid);
 // The last component of the executable's path; otherwise the command name without surrounding
-// blanks; otherwise "Unknown".
+// blanks; otherwise "Unknown". Control characters (U+0000 to U+001F, U+007F) read as "?", like
+// bytes that are not UTF-8, so that the name is always one line.
 Text ProcessNameForPid(int32_t pid);
 // Every PID under the process root, in the order the directory gives them.
 std::vector<int32_t> ListAllPids();

@@ -46,6 +46,14 @@ TEST(ProcessInfoFixture, StatLinesReadFieldByFieldOrNotAtAll) {
          TaskInfo{1023, 1024 * page, INT32_MAX, INT32_MAX, 0, 1020, 1022}},
         {22, StatLine(22, "app", "S", {{23, "18446744073709551615"}, {24, "0"}}),
          TaskInfo{INT64_MAX, 0, 2022, 1012, 0, 1020, 1022}},
+        // Flags (field 9): an exiting process (PF_EXITING) has ended though its state says running,
+        // and so has a process without an address space that is no kernel thread (PF_KTHREAD).
+        {30, StatLine(30, "big", "R", {{9, "4194308"}}), std::nullopt},
+        {31, StatLine(31, "big", "R", {{9, "4194308"}, {23, "0"}, {24, "0"}}), std::nullopt},
+        {32, StatLine(32, "big", "R", {{9, "4194304"}, {23, "0"}, {24, "0"}}), std::nullopt},
+        {33, StatLine(33, "kworker/0:1", "I", {{9, "69238880"}, {23, "0"}, {24, "0"}}),
+         TaskInfo{0, 0, 2022, 1012, 0, 1020, 1022}},
+        {34, StatLine(34, "app", "S", {{9, "4194304"}}), usual}, {35, StatLine(35, "app", "S", {{9, "x"}}), std::nullopt},
     };
     for (const auto& c : cases) {
         proc.Add(c.pid, "stat", c.stat);
@@ -59,7 +67,17 @@ TEST(ProcessInfoFixture, StatLinesReadFieldByFieldOrNotAtAll) {
 // caller falls back; an unreadable status is -1.
 TEST(ProcessInfoFixture, FootprintSumsTheProcessOwnMemory) {
     ProcFixture proc;
+    // A user in hundreds of groups with ten-digit IDs: the Groups line alone outgrows 4 KiB, and
+    // the memory lines after it fall beyond the first 4 KiB of the file (or across its edge).
+    const auto manyGroups = [](int count, int filler) {
+        std::string text = "Name:\tapp\nUid:\t1000\t1000\t1000\t1000\nGroups:\t";
+        for (int i = 0; i < count; ++i) text += std::to_string(1800000000 + 7919 * i) + " ";
+        text += "\n" + std::string(filler, 'x') + "\nVmRSS:\t132516 kB\nRssAnon:\t65924 kB\n";
+        return text + "RssFile:\t66592 kB\nVmPTE:\t28 kB\nVmSwap:\t0 kB\nThreads:\t1\n";
+    };
     const struct { std::optional<std::string> status; int64_t expected; } cases[] = {
+        {manyGroups(400, 0), (65924 + 28) * 1024}, {manyGroups(300, 0), (65924 + 28) * 1024},
+        {manyGroups(300, 700), (65924 + 28) * 1024}, {manyGroups(360, 20), (65924 + 28) * 1024},
         {"VmRSS:\t 500 kB\nRssAnon:\t  100 kB\nRssFile:\t400 kB\nVmPTE:\t8 kB\nVmSwap:\t20 kB\n", 128 * 1024},
         {"Name:\tkthreadd\nThreads:\t1\n", 0}, {"VmPTE:\t4 kB\nRssAnon:\t12", 4 * 1024}, {"", -1}, {std::nullopt, -1},
         {"RssAnon:\tlots kB\nVmPTE:\t4 kB\n", 4 * 1024}, {"RssAnonX:\t100 kB\nXVmPTE:\t4 kB\n", 0},
@@ -80,6 +98,9 @@ TEST(ProcessInfoFixture, NamesComeFromTheExecutableThenTheCommandAndPidsAreNumbe
         {"/opt/My App/bin/My App", "firefox-bin\n", u"My App"}, {"a.out", nullptr, u"a.out"},
         {"/usr/bin/tool (deleted)", "tool\n", u"tool (deleted)"}, {nullptr, nullptr, u"Unknown"},
         {nullptr, "  kworker/0:1-events \n", u"kworker/0:1-events"}, {nullptr, " \t \n", u"Unknown"},
+        // A process names itself: control characters read as "?", so the name stays one line.
+        {nullptr, "a\nRssAnon:\t9999\n", u"a?RssAnon:?9999"}, {nullptr, "x\x7fy\x01z\x1f\n", u"x?y?z?"},
+        {"/tmp/evil\nname\r", "evil\n", u"evil?name?"}, {nullptr, "caf\xC3\xA9\xFF\n", u"café?"},
     };
     int32_t pid = 200;
     for (const auto& c : cases) {
@@ -95,7 +116,7 @@ TEST(ProcessInfoFixture, NamesComeFromTheExecutableThenTheCommandAndPidsAreNumbe
         std::filesystem::create_directories(std::string(ProcRoot()) + "/" + entry);
     std::vector<int32_t> pids = ListAllPids();
     std::sort(pids.begin(), pids.end());
-    EXPECT_EQ(pids, (std::vector<int32_t>{1, 42, 201, 202, 203, 204, 205, 206}));
+    EXPECT_EQ(pids, (std::vector<int32_t>{1, 42, 201, 202, 203, 204, 205, 206, 207, 208, 209, 210}));
 }
 
 // A user application belongs to the current real user and runs in the application slice or

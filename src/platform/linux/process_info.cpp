@@ -69,44 +69,75 @@ ssize_t ReadFileAt(int dirFd, const char* name, char* buffer, size_t size) {
     return length;
 }
 
-// Calls visit(record) for each record of a file of the process directory, records ending at
-// separator. A record longer than the buffer is passed cut to the buffer's length. Stops at the
-// first record for which visit is true and returns true; false otherwise or when unreadable.
+// What a record loop does with a record longer than its buffer, and with a last record that no
+// separator ends.
+enum class OpenRecords {
+    Visit,  // passed cut to the buffer's length: a prefix may be all the visitor looks for
+    Skip,   // never passed: a cut line could hold a cut number
+};
+
+struct RecordScan {
+    bool found{};     // a visit returned true
+    bool readable{};  // the file gave at least one byte and no read failed
+};
+
+// Calls visit(record) for each record of the open file, records ending at separator, read from
+// offset 0 with pread so that a descriptor kept open re-reads a fresh copy each time. Stops at
+// the first record for which visit is true. A record longer than the buffer is passed cut or
+// skipped as `open` says; so is the last record when no separator ends it.
 template <typename Visit>
-bool AnyRecordAt(int dirFd, const char* name, char separator, Visit visit) {
-    int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+RecordScan ScanRecords(int fd, char separator, OpenRecords open, Visit visit) {
     char buffer[4096];
     size_t used = 0;
-    bool skipping = false;  // inside the tail of a record already passed cut
-    bool found = false;
-    while (!found) {
-        ssize_t n = read(fd, buffer + used, sizeof buffer - used);
+    off_t offset = 0;
+    bool skipping = false;  // inside the tail of a record already passed cut or skipped
+    RecordScan scan;
+    while (!scan.found) {
+        ssize_t n = pread(fd, buffer + used, sizeof buffer - used, offset);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0) scan.readable = false;
         if (n <= 0) {
-            found = n == 0 && used > 0 && !skipping && visit(std::string_view(buffer, used));
+            scan.found = n == 0 && used > 0 && !skipping && open == OpenRecords::Visit &&
+                         visit(std::string_view(buffer, used));
             break;
         }
+        scan.readable = true;
+        offset += n;
         used += size_t(n);
         size_t start = 0;
-        while (!found) {
+        while (!scan.found) {
             auto* end = static_cast<char*>(std::memchr(buffer + start, separator, used - start));
             if (!end) break;
             size_t length = size_t(end - buffer) - start;
-            found = !skipping && visit(std::string_view(buffer + start, length));
+            scan.found = !skipping && visit(std::string_view(buffer + start, length));
             skipping = false;
             start += length + 1;
         }
         std::memmove(buffer, buffer + start, used - start);
         used -= start;
-        if (!found && used == sizeof buffer) {
-            found = !skipping && visit(std::string_view(buffer, used));
+        if (!scan.found && used == sizeof buffer) {
+            scan.found = !skipping && open == OpenRecords::Visit && visit(std::string_view(buffer, used));
             skipping = true;
             used = 0;
         }
     }
+    return scan;
+}
+
+// ScanRecords over a file of the process directory; nothing found when it cannot be opened.
+template <typename Visit>
+RecordScan ScanRecordsAt(int dirFd, const char* name, char separator, OpenRecords open, Visit visit) {
+    int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    RecordScan scan = ScanRecords(fd, separator, open, visit);
     close(fd);
-    return found;
+    return scan;
+}
+
+// Whether any record of a file of the process directory, cut ones included, satisfies visit.
+template <typename Visit>
+bool AnyRecordAt(int dirFd, const char* name, char separator, Visit visit) {
+    return ScanRecordsAt(dirFd, name, separator, OpenRecords::Visit, visit).found;
 }
 
 // The fields of /proc/PID/status that the readers need; -1 for those that are absent.
@@ -126,30 +157,37 @@ int64_t StatusLineNumber(std::string_view value) {
 }
 
 // /proc/PID/status: "Key:\tvalue" lines; Uid holds the real, effective, saved and filesystem
-// IDs, the Vm and Rss lines sizes in kB (kernel threads have none of the memory lines).
+// IDs, the Vm and Rss lines sizes in kB (kernel threads have none of the memory lines). The file
+// can outgrow one buffer (a Groups line of a few hundred IDs comes before the memory lines), so
+// it is read line by line until every wanted line has come (VmSwap, the last of them, lies well
+// within the first read in the common case) or to its end. Only whole lines count.
+bool ParseStatusFrom(int fd, StatusFields& out) {
+    return ScanRecords(fd, '\n', OpenRecords::Skip, [&out](std::string_view line) {
+               size_t colon = line.find(':');
+               if (colon == std::string_view::npos) return false;
+               std::string_view key = line.substr(0, colon);
+               std::string_view value = line.substr(colon + 1);
+               if (key == "Uid") out.realUid = StatusLineNumber(value);
+               else if (key == "RssAnon") out.rssAnonKb = StatusLineNumber(value);
+               else if (key == "VmPTE") out.vmPteKb = StatusLineNumber(value);
+               else if (key == "VmSwap") out.vmSwapKb = StatusLineNumber(value);
+               else return false;
+               return out.realUid >= 0 && out.rssAnonKb >= 0 && out.vmPteKb >= 0 && out.vmSwapKb >= 0;
+           }).readable;
+}
+
 bool ReadStatusAt(int dirFd, StatusFields& out) {
-    char buffer[4096];
-    ssize_t length = ReadFileAt(dirFd, "status", buffer, sizeof buffer);
-    if (length <= 0) return false;
-    std::string_view text(buffer, size_t(length));
-    // Only whole lines count: a line cut at the buffer's end could hold a cut number.
-    for (size_t end; (end = text.find('\n')) != std::string_view::npos; text.remove_prefix(end + 1)) {
-        std::string_view line = text.substr(0, end);
-        size_t colon = line.find(':');
-        if (colon == std::string_view::npos) continue;
-        std::string_view key = line.substr(0, colon);
-        std::string_view value = line.substr(colon + 1);
-        if (key == "Uid") out.realUid = StatusLineNumber(value);
-        else if (key == "RssAnon") out.rssAnonKb = StatusLineNumber(value);
-        else if (key == "VmSwap") out.vmSwapKb = StatusLineNumber(value);
-        else if (key == "VmPTE") out.vmPteKb = StatusLineNumber(value);
-    }
-    return true;
+    int fd = openat(dirFd, "status", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool read = ParseStatusFrom(fd, out);
+    close(fd);
+    return read;
 }
 
 // Fields of /proc/PID/stat after the command name, numbered from 0 for the state (field 3).
 enum StatField : int {
     StatState = 0,
+    StatFlags = 6,
     StatMinorFaults = 7,
     StatMajorFaults = 9,
     StatThreads = 17,
@@ -158,6 +196,10 @@ enum StatField : int {
     StatResidentPages = 21,
     StatFieldsNeeded = 22,
 };
+
+// Bits of the stat line's flags field (the kernel's PF_EXITING and PF_KTHREAD).
+constexpr uint64_t ProcessExiting = 0x4;
+constexpr uint64_t ProcessKernelThread = 0x200000;
 
 bool ParseStat(std::string_view text, TaskInfo& out) {
     // The command name may hold blanks and brackets; the fields start after its last ")".
@@ -175,12 +217,17 @@ bool ParseStat(std::string_view text, TaskInfo& out) {
     }
     std::string_view state = fields[StatState];
     if (state.size() != 1 || state == "Z" || state == "X" || state == "x") return false;
-    uint64_t minor = 0, major = 0, threads = 0, start = 0, virtualSize = 0;
+    uint64_t flags = 0, minor = 0, major = 0, threads = 0, start = 0, virtualSize = 0;
     int64_t residentPages = 0;
-    if (!ParseNumber(fields[StatMinorFaults], minor) || !ParseNumber(fields[StatMajorFaults], major) ||
+    if (!ParseNumber(fields[StatFlags], flags) || !ParseNumber(fields[StatMinorFaults], minor) || !ParseNumber(fields[StatMajorFaults], major) ||
         !ParseNumber(fields[StatThreads], threads) || !ParseNumber(fields[StatStartTime], start) ||
         !ParseNumber(fields[StatVirtualSize], virtualSize) ||
         !ParseNumber(fields[StatResidentPages], residentPages))
+        return false;
+    // A process that has begun to exit still shows a running state while the kernel tears its
+    // memory down, and reads as 0 bytes (or half released) until it turns zombie: it has ended.
+    // Only kernel threads live without an address space.
+    if ((flags & ProcessExiting) != 0 || (virtualSize == 0 && (flags & ProcessKernelThread) == 0))
         return false;
     out.virtualBytes = SaturateBytes(virtualSize);
     out.residentBytes = residentPages > 0 ? ScaledBytes(uint64_t(residentPages), PageSize()) : 0;
@@ -294,6 +341,10 @@ Text ProcessNameForPid(int32_t pid) {
         if (!path.empty()) return TextFromUtf8(path.substr(path.rfind('/') + 1));  // npos + 1 = 0
         return TextFromUtf8(ReadCommandNameAt(dirFd, buffer, sizeof buffer));
     });
+    // A process chooses its own command name and executable file name; control characters in
+    // them (a line feed most of all) would break every line, row and file name the name goes in.
+    for (char16_t& unit : name)
+        if (unit < 0x20 || unit == 0x7F) unit = u'?';
     return name.empty() ? Text(u"Unknown") : name;
 }
 
