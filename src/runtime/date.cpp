@@ -54,7 +54,10 @@ int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day) {
 
 DateFields FieldsFromSeconds(int64_t seconds) {
     const int64_t days = FloorDiv(seconds, SecondsPerDay);
-    const int64_t timeOfDay = seconds - days * SecondsPerDay;
+    // From the remainder, not from days * SecondsPerDay, which leaves the 64-bit range for the
+    // lowest values.
+    const int64_t remainder = seconds % SecondsPerDay;
+    const int64_t timeOfDay = remainder < 0 ? remainder + SecondsPerDay : remainder;
     const int64_t z = days + 719468;
     const int64_t era = FloorDiv(z, 146097);
     const int64_t dayOfEra = z - era * 146097;
