@@ -44,11 +44,26 @@ DateValue ParseTimeOfDay(TextView text) {
     return WrapAdd(rollover.dayOffset, s);
 }
 
-// A number field of a row; values that are not finite count as no value at all, so that they can
-// neither make a slot active nor reach the report.
+// 2^44 MB is 2^64 bytes, the whole 64-bit address space: no size of a real process, virtual or
+// physical, comes near it, and the sampler never writes more. Below it, the analysis's sums over
+// a full history, its differences and its percentages stay far inside the float range, where
+// values near 3.4e38 would overflow them to infinity.
+constexpr float LargestMemoryMB = 17592186044416.0f;
+
+// A log line of the monitor is a few hundred bytes; a longer one is skipped unread, so that any
+// file loads in bounded memory.
+constexpr int64_t MaxLogLineBytes = 64 * 1024;
+
+// A number field of a row; values that are not finite or beyond any memory size count as no
+// value at all, so that they can neither make a slot active nor reach the report.
 float ReadMBField(TextView field) {
     float value = ValF(field);
-    return std::isfinite(value) ? value : 0.0f;
+    return std::fabs(value) <= LargestMemoryMB ? value : 0.0f;  // also false for NaN
+}
+
+// The next line of the log; "" and tooLong for one longer than any log line.
+Text ReadLogLine(int64_t file, bool& tooLong) {
+    return ReadStringWithin(file, MaxLogLineBytes, tooLong);
 }
 
 // Reads the data rows into slots 0 upward, never reading past the last row that fits; the
@@ -56,9 +71,10 @@ float ReadMBField(TextView field) {
 int64_t ReadRows(int64_t file, SampleHistory& history) {
     int64_t n = 0;
     while (n < MaxLogRows && !Eof(file)) {
-        Text line = ReadString(file);
+        bool tooLong = false;
+        Text line = ReadLogLine(file, tooLong);
         Text trimmed = Trim(line);
-        if (trimmed.empty() || trimmed[0] == u'#') continue;
+        if (tooLong || trimmed.empty() || trimmed[0] == u'#') continue;
         HistoryPoint& point = history.slots[n];
         point.timestamp = ParseLogTimestamp(StringField(line, 1, u","));
         point.virtualMB = ReadMBField(StringField(line, 2, u","));
@@ -70,9 +86,10 @@ int64_t ReadRows(int64_t file, SampleHistory& history) {
 
 // Line 1 is the header, or a comment naming the product followed by the header.
 bool ReadHeader(int64_t file) {
-    Text line = ReadString(file);
-    if (FindString(line, u"Quolk") > 0) line = ReadString(file);
-    return line == LogHeaderLine;
+    bool tooLong = false;
+    Text line = ReadLogLine(file, tooLong);
+    if (FindString(line, u"Quolk") > 0) line = ReadLogLine(file, tooLong);
+    return !tooLong && line == LogHeaderLine;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -147,16 +148,22 @@ void SkipLineFeed(FileObject& f, int64_t unitSize) {
     if (!lineFeed) UnreadUnit(f, unitSize);
 }
 
-// Appends the bytes up to the next line end to `line` and consumes the line end; returns the
-// line end byte, or -1 at the end of the file. Scans the buffer in runs, so long lines are cheap.
-// A line end is never part of a UTF-8 sequence, so stopping at the first one also ends a line
-// whose multi-byte character was cut short instead of swallowing the line end into it.
-int ReadLineBytes(FileObject& f, std::string& line) {
+// Appends the bytes up to the next line end to `line`, but never more than `limit` of them:
+// the rest of a longer line is passed over, and `cut` tells that it was. Consumes the line end;
+// returns the line end byte, or -1 at the end of the file. Scans the buffer in runs, so long lines
+// are cheap. A line end is never part of a UTF-8 sequence, so stopping at the first one also ends
+// a line whose multi-byte character was cut short instead of swallowing the line end into it.
+int ReadLineBytes(FileObject& f, std::string& line, size_t limit, bool& cut) {
+    const auto keep = [&](const unsigned char* bytes, size_t count) {
+        size_t room = limit - line.size();
+        if (count > room) cut = true;
+        line.append(reinterpret_cast<const char*>(bytes), count < room ? count : room);
+    };
     if (!f.buffer) {
         unsigned char byte;
         while (ReadUnit(f, &byte, 1)) {
             if (IsLineEnd(byte)) return byte;
-            line.push_back(static_cast<char>(byte));
+            keep(&byte, 1);
         }
         return -1;
     }
@@ -165,7 +172,7 @@ int ReadLineBytes(FileObject& f, std::string& line) {
         const unsigned char* end = start + f.pending;
         const unsigned char* p = start;
         while (p < end && !IsLineEnd(*p)) ++p;
-        line.append(reinterpret_cast<const char*>(start), static_cast<size_t>(p - start));
+        keep(start, static_cast<size_t>(p - start));
         f.pending -= p - start;
         if (p < end) {
             --f.pending;
@@ -175,7 +182,8 @@ int ReadLineBytes(FileObject& f, std::string& line) {
     return -1;
 }
 
-Text ReadLineUtf16(FileObject& f) {
+// The next UTF-16 line, with at most `limit` units kept as ReadLineBytes keeps bytes.
+Text ReadLineUtf16(FileObject& f, size_t limit, bool& cut) {
     Text line;
     unsigned char unit[2];
     while (ReadUnit(f, unit, 2)) {
@@ -185,8 +193,20 @@ Text ReadLineUtf16(FileObject& f) {
             SkipLineFeed(f, 2);
             break;
         }
-        line.push_back(u);
+        if (line.size() < limit) line.push_back(u);
+        else cut = true;
     }
+    return line;
+}
+
+// The next line in the file's encoding, kept up to `limit` bytes as stored.
+Text ReadLine(FileObject& f, size_t limit, bool& cut) {
+    if (f.encoding == EncodingUtf16) return ReadLineUtf16(f, limit / 2, cut);
+    std::string bytes;
+    if (ReadLineBytes(f, bytes, limit, cut) == '\r') SkipLineFeed(f, 1);
+    if (f.encoding == EncodingUtf8) return TextFromUtf8(bytes);
+    Text line(bytes.size(), u'\0');
+    for (size_t i = 0; i < bytes.size(); ++i) line[i] = static_cast<unsigned char>(bytes[i]);
     return line;
 }
 
@@ -327,13 +347,16 @@ void WriteStringN(int64_t file, TextView text, int encoding) {
 
 Text ReadString(int64_t file) {
     FileObject* f = Files().Get(file);
+    bool cut = false;
+    return f ? ReadLine(*f, SIZE_MAX, cut) : Text();
+}
+
+Text ReadStringWithin(int64_t file, int64_t maxBytes, bool& tooLong) {
+    tooLong = false;
+    FileObject* f = Files().Get(file);
     if (!f) return {};
-    if (f->encoding == EncodingUtf16) return ReadLineUtf16(*f);
-    std::string bytes;
-    if (ReadLineBytes(*f, bytes) == '\r') SkipLineFeed(*f, 1);
-    if (f->encoding == EncodingUtf8) return TextFromUtf8(bytes);
-    Text line(bytes.size(), u'\0');
-    for (size_t i = 0; i < bytes.size(); ++i) line[i] = static_cast<unsigned char>(bytes[i]);
+    Text line = ReadLine(*f, maxBytes > 0 ? static_cast<size_t>(maxBytes) : 0, tooLong);
+    if (tooLong) line.clear();
     return line;
 }
 

@@ -30,6 +30,10 @@ void WriteStringFormat(int64_t file, int encoding);
 void WriteStringN(int64_t file, TextView text, int encoding = 0);
 // The next line without its end (LF, CR, CR LF or NUL); "" at the end of the file.
 Text ReadString(int64_t file);
+// The next line like ReadString when it takes at most maxBytes bytes in the file (maxBytes / 2
+// units in UTF-16). A longer line is read to its end without ever being held whole, and gives ""
+// with tooLong set: memory stays bounded whatever the file holds.
+Text ReadStringWithin(int64_t file, int64_t maxBytes, bool& tooLong);
 // 1 at the end of the file, else 0 (also 0 for a number that names no file).
 int Eof(int64_t file);
 // Writes out buffered bytes and flushes the stream.

@@ -3,12 +3,26 @@
 #include "analysis/log_loader.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <new>
 #include <random>
 #include <tuple>
 
 #include "analysis/phase_analysis.h"
 #include "analysis_test_support.h"
 #include "scratch_dir.h"
+
+// The largest single heap allocation of this thread while `largest` points somewhere: a line held
+// whole would need one as long as itself. The other forms of new and delete forward to these.
+namespace { thread_local size_t* largest = nullptr; }
+void* operator new(std::size_t size) {
+    if (largest && size > *largest) *largest = size;
+    if (void* memory = std::malloc(size ? size : 1)) return memory;
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace analysis_test {
 namespace {
@@ -111,16 +125,79 @@ TEST_F(LogLoader, StampsWithTwoDashesOrSlashesAreDatesThatMustFitTheirMask) {
     }
 }
 
-TEST_F(LogLoader, NumbersThatAreNotFiniteAreStoredAsZero) {
-    const char* fields[] = {"n/a", "nan", "NaN", "+Infinity", "-INFINITY", "1e999", "-1e999", "inf"};
+TEST_F(LogLoader, NumbersThatAreNotFiniteOrBeyondAnyMemorySizeAreStoredAsZero) {
+    const char* fields[] = {"n/a", "nan", "NaN", "+Infinity", "-INFINITY", "1e999", "-1e999", "inf",
+                            "3.4e38", "-3.4e38", "1e20", "1.76e13", "-1.76e13"};
     std::vector<std::string> rows = RowsEverySecond(3);
     for (const char* field : fields) rows.push_back(Row("10:00:05", field, field));
     ASSERT_EQ(Load(Log(rows), used), LogLoadResult::Loaded);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(Slot(used, 3 + i), std::tuple(36005, 0.0f, 0.0f)) << fields[i];
+    for (int i = 0; i < 13; ++i) EXPECT_EQ(Slot(used, 3 + i), std::tuple(36005, 0.0f, 0.0f)) << fields[i];
     Text report = RunPhaseAnalysis(used);
     EXPECT_NE(report.find(u"MEMORY PHASE ANALYSIS REPORT"), Text::npos);
     for (const char16_t* word : {u"nan", u"NaN", u"inf", u"Inf"})
         EXPECT_EQ(report.find(word), Text::npos) << Shown(report);
+}
+
+// Values up to the whole 64-bit address space are sizes; the figures built from them (sums of
+// releases, differences, percentages) stay finite, and near-float-range values are no sizes.
+TEST_F(LogLoader, ReportsOfAnyValuesHoldNoInfinityOrNaN) {
+    // Three rows high, three low, five seconds apart: ten release phases.
+    const auto sawTooth = [](const std::string& high, const std::string& low) {
+        std::vector<std::string> rows;
+        for (int i = 0, s = 36000; i < 60; ++i, s += 5) {
+            char time[16];
+            std::snprintf(time, sizeof time, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
+            rows.push_back(Row(time, "1", i % 6 < 3 ? high : low));
+        }
+        return rows;
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        {"3.4e38", "1"}, {"3.4e38", "-3.4e38"}, {"1.7e38", "-1.7e38"}, {"17592186044416", "-17592186044416"},
+        {"17592186044416", "1"}, {"1e-45", "3.4e38"},
+    };
+    for (const auto& [high, low] : cases) {
+        SampleHistory history;
+        ResetLogTimeRollover();
+        ASSERT_EQ(Load(Log(sawTooth(high, low)), history), LogLoadResult::Loaded) << high;
+        const Text report = LCase(RunPhaseAnalysis(history));
+        for (const char16_t* word : {u"inf", u"nan"}) EXPECT_EQ(report.find(word), Text::npos) << high << "\n" << Shown(report);
+    }
+}
+
+// However long a line, the loader never holds it whole: a line beyond 64 KiB is skipped as it is
+// read, one of up to 64 KiB is a row like any other.
+TEST_F(LogLoader, LongLinesAreSkippedWithoutEverBeingHeldWhole) {
+    const auto writeLog = [this](const std::string& head, size_t longBytes, const std::string& tail) {
+        std::ofstream out(dir.File("long.csv"), std::ios::binary);
+        out << head;
+        const std::string chunk(1 << 20, '7');
+        for (size_t left = longBytes; left > 0; left -= std::min(left, chunk.size()))
+            out.write(chunk.data(), std::streamsize(std::min(left, chunk.size())));
+        out << tail;
+    };
+    const std::string head = Bom + Comment + "\n" + Header + "\n", rows = "\n" + Log(RowsEverySecond(3)).substr(head.size());
+    const std::string rowStart = "10:00:09,1,5,0,5,";
+    const struct { const char* name; std::string head; size_t longBytes; std::string tail; LogLoadResult result; float slot0; }
+        cases[] = {
+            {"a 100 MB file of one line", "", size_t(100) << 20, "", LogLoadResult::FormatError, 77},
+            {"a 100 MB row", head, size_t(100) << 20, rows, LogLoadResult::Loaded, 100.25f},
+            {"a 100 MB comment line", head + "# ", size_t(100) << 20, rows, LogLoadResult::Loaded, 100.25f},
+            {"a row of 64 KiB", head + rowStart, 65536 - rowStart.size(), rows, LogLoadResult::Loaded, 5},
+            {"a row of 64 KiB and a byte", head + rowStart, 65537 - rowStart.size(), rows, LogLoadResult::Loaded, 100.25f},
+            {"a 100 MB header line", Bom + Comment + "\n" + Header, size_t(100) << 20, rows, LogLoadResult::FormatError, 77},
+        };
+    for (const auto& c : cases) {
+        writeLog(c.head, c.longBytes, c.tail);
+        SampleHistory history = used;
+        size_t biggest = 0;
+        largest = &biggest;
+        const LogLoadResult result = LoadMonitorLog(TextFromUtf8(dir.File("long.csv")), history);
+        largest = nullptr;
+        EXPECT_EQ(result, c.result) << c.name;
+        EXPECT_EQ(history.slots[0].footprintMB, c.slot0) << c.name;
+        EXPECT_LE(biggest, size_t(512) << 10) << c.name;
+        std::remove(dir.File("long.csv").c_str());
+    }
 }
 
 TEST_F(LogLoader, EveryFileEndsInAReportOrOneOfTheThreeErrors) {
@@ -157,7 +234,7 @@ TEST_F(LogLoader, EveryFileEndsInAReportOrOneOfTheThreeErrors) {
               "9223372036854775807:9223372036854775807:9223372036854775807,-1e38,3.4e38",
               "-9223372036854775808:0:-1,5,-3.4e38", "2026-12-05 14:03:27,5,3.4e38", "9999/12/31 23:59:59,5,1e-45",
               "1601/01/01 00:00:00,5,3.4e38", "$7fffffffffffffff:%1111:17,5,0.0000001", ",5,1e30", "-0:-0:-0,-0,1e30"}),
-         LogLoadResult::Loaded, -3.4e38f},
+         LogLoadResult::Loaded, 0},
     };
     for (const auto& [behaviour, bytes, expected, slot2] : cases) {
         SampleHistory history = used;

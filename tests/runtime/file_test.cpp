@@ -161,6 +161,41 @@ TEST_F(FileTest, TenMegabyteLineReadsBackWhole) {
     EXPECT_EQ(Eof(in), 1);
 }
 
+// A bounded read keeps lines up to the limit as ReadString does and passes over longer ones to
+// their end, in every encoding and with or without the buffer.
+TEST_F(FileTest, BoundedReadsDropLinesBeyondTheLimitAndGoOnAfterThem) {
+    const std::string atLimit(5000, 'a'), overLimit(5001, 'b');
+    const int utf8 = EncodingUtf8, utf16 = EncodingUtf16, noBuffer = FileNoBuffer, latin = EncodingAscii;
+    const auto wide = [](const std::string& bytes) {
+        std::string out;
+        for (char c : bytes) out += std::string(1, c) + '\0';
+        return out;
+    };
+    struct Line { Text text; bool tooLong; };
+    const struct { const char* name; int flags; std::string bytes; std::vector<Line> lines; } cases[] = {
+        {"UTF-8", utf8, atLimit + "\r\n" + overLimit + "\r\nend", {{Text(5000, u'a'), false}, {u"", true}, {u"end", false}}},
+        {"unbuffered", utf8 | noBuffer, overLimit + "\n" + atLimit, {{u"", true}, {Text(5000, u'a'), false}}},
+        {"8-bit", latin, overLimit + "\r" + "x\xE9", {{u"", true}, {u"x\u00E9", false}}},
+        {"UTF-16", utf16, wide(std::string(2500, 'c') + "\r\n" + std::string(2501, 'd') + "\nz"),
+         {{Text(2500, u'c'), false}, {u"", true}, {u"z", false}}},
+        {"a cut sequence", utf8, std::string(4999, 'e') + "\xC3\xA9\n", {{u"", true}}},
+    };
+    for (const auto& c : cases) {
+        Put("in.txt", c.bytes);
+        int64_t file = ReadFile(AnyNumber, TPath("in.txt"), c.flags);
+        for (const Line& expected : c.lines) {
+            bool tooLong = !expected.tooLong;
+            EXPECT_EQ(ReadStringWithin(file, 5000, tooLong), expected.text) << c.name;
+            EXPECT_EQ(tooLong, expected.tooLong) << c.name;
+        }
+        EXPECT_EQ(Eof(file), 1) << c.name;
+        CloseFile(file);
+    }
+    bool tooLong = true;
+    const Text none = ReadStringWithin(12345, 10, tooLong);
+    EXPECT_TRUE(none.empty() && !tooLong) << "no such file";
+}
+
 TEST_F(FileTest, OpeningFailsForWhatIsNotARegularFile) {
     ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
     Put("in.txt", "a\n");
