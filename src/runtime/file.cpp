@@ -33,6 +33,7 @@ struct FileObject {
     Direction direction = Direction::reading;
     int encoding = EncodingUtf8;
     bool readOnly = false;
+    int error = 0;  // errno of the first write or flush that failed
 
     FileObject() = default;
     FileObject(const FileObject&) = delete;
@@ -49,10 +50,21 @@ ObjectTable<FileObject>& Files() {
 
 // --- The transfer buffer ---------------------------------------------------------------------
 
+// Keeps the first failure of a write: what comes after it is usually its consequence.
+void WriteRaw(FileObject& f, const void* bytes, size_t size) {
+    errno = 0;
+    if (fwrite(bytes, 1, size, f.stream) != size && f.error == 0) f.error = errno != 0 ? errno : EIO;
+}
+
+void FlushStream(FileObject& f) {
+    errno = 0;
+    if (fflush(f.stream) != 0 && f.error == 0) f.error = errno != 0 ? errno : EIO;
+}
+
 void WriteOutBuffer(FileObject& f) {
     if (!f.buffer || f.direction != Direction::writing) return;
     int64_t used = f.bufferSize - f.pending;
-    if (used > 0) fwrite(f.buffer.get(), 1, static_cast<size_t>(used), f.stream);
+    if (used > 0) WriteRaw(f, f.buffer.get(), static_cast<size_t>(used));
     f.pending = f.bufferSize;
 }
 
@@ -85,15 +97,15 @@ void WriteBytes(FileObject& f, std::string_view bytes) {
     if (f.readOnly || bytes.empty()) return;
     SwitchToWriting(f);
     if (!f.buffer) {
-        fwrite(bytes.data(), 1, bytes.size(), f.stream);
-        fflush(f.stream);
+        WriteRaw(f, bytes.data(), bytes.size());
+        FlushStream(f);
         return;
     }
     auto size = static_cast<int64_t>(bytes.size());
     if (size > f.pending) {
         WriteOutBuffer(f);
         if (size >= f.bufferSize) {
-            fwrite(bytes.data(), 1, bytes.size(), f.stream);
+            WriteRaw(f, bytes.data(), bytes.size());
             return;
         }
     }
@@ -371,7 +383,12 @@ void FlushFileBuffers(int64_t file) {
     FileObject* f = Files().Get(file);
     if (!f || f->direction != Direction::writing) return;
     WriteOutBuffer(*f);
-    fflush(f->stream);
+    FlushStream(*f);
+}
+
+int FileError(int64_t file) {
+    FileObject* f = Files().Get(file);
+    return f ? f->error : 0;
 }
 
 void CloseFile(int64_t file) { Files().Free(file); }

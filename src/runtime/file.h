@@ -38,6 +38,10 @@ Text ReadStringWithin(int64_t file, int64_t maxBytes, bool& tooLong);
 int Eof(int64_t file);
 // Writes out buffered bytes and flushes the stream.
 void FlushFileBuffers(int64_t file);
+// The system's error number of the first write or flush of this file that failed (ENOSPC, EIO,
+// ...); 0 while every one succeeded or for a number that names no file. Buffered bytes reach the
+// system only when the buffer fills or is flushed, so a failure shows from then on.
+int FileError(int64_t file);
 // Flushes and closes one file, or every file for AnyNumber.
 void CloseFile(int64_t file);
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -124,6 +125,25 @@ TEST_F(FileTest, BufferedBytesReachTheFileInOrder) {
     FlushFileBuffers(file);
     WriteStringN(file, u"row");
     EXPECT_EQ(Bytes("flush.txt"), "header\n");
+}
+
+TEST_F(FileTest, FileErrorKeepsTheFirstFailedWriteOrFlush) {
+    // /dev/full takes every open and refuses every write; the failure shows once bytes reach it.
+    const struct { const char* path; int flags; size_t lineLength; bool flush; int error; } cases[] = {
+        {"/dev/full", EncodingUtf8, 10, false, 0},       {"/dev/full", EncodingUtf8, 10, true, ENOSPC},
+        {"/dev/full", EncodingUtf8, 5000, false, ENOSPC}, {"/dev/full", FileNoBuffer, 10, false, ENOSPC},
+        {nullptr, EncodingUtf8, 10, true, 0},
+    };
+    for (const auto& c : cases) {
+        const Text path = c.path ? TextFromUtf8(c.path) : TPath("fine.txt");
+        int64_t file = CreateFile(AnyNumber, path, c.flags);
+        ASSERT_NE(file, 0) << c.path;
+        WriteStringN(file, Text(c.lineLength, u'x'));
+        if (c.flush) FlushFileBuffers(file);
+        EXPECT_EQ(FileError(file), c.error) << (c.path ? c.path : "file") << " " << c.lineLength;
+        CloseFile(file);
+        EXPECT_EQ(FileError(file), 0);  // a closed file has nothing to tell
+    }
 }
 
 TEST_F(FileTest, ReadingAndWritingOneFileKeepsEveryByteInOrder) {
