@@ -167,6 +167,9 @@ static const char16_t kGermanBlock[] =
         u"Sind die Werte für die gewählte App zu hoch, entgehen Ihnen womöglich Speicherlecks in Menüleisten-Hilfsprogrammen, die im Hintergrund laufen. Sind sie zu niedrig, lösen aufwendige Stapelverarbeitungs- oder Grafikprogramme jedes Mal Leck-Warnungen aus, wenn jemand eine große Datei öffnet oder einen Verarbeitungsauftrag startet.\0"
     u"251\0" u"Diese Option blendet kurze, normale Speicherzuweisungsschübe aus (etwa beim Zeichnen einer Ansicht oder Öffnen eines Menüs), um Fehlalarme zu vermeiden.\n\r"
         u"Niedrigere Serienwerte reagieren empfindlicher als höhere.\0"
+    u"340\0" u"Das CSV-Überwachungsprotokoll konnte nicht angelegt werden:\0"
+    u"341\0" u"Das Schreiben des CSV-Überwachungsprotokolls ist fehlgeschlagen:\0"
+    u"342\0" u"Die Überwachung läuft weiter, ohne weitere Zeilen in das Protokoll zu schreiben.\0"
     u"_END_";
 
 TextView GermanStringBlock() { return TextView(kGermanBlock, std::size(kGermanBlock)); }

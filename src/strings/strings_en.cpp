@@ -168,6 +168,9 @@ static const char16_t kEnglishBlock[] =
         u"If values are set too high for the selected app, you may never catch memory leaks in background menu bar utilities. If values are set too low, heavy batch tools or graphics utilities would trigger leak alerts every time a user opened a large file or ran a processing job.\0"
     u"251\0" u"This option filters out brief, normal memory allocation bursts (like rendering a view or opening a menu) to prevent false alarms.\n\r"
         u"Lower streak values are more sensitive than higher ones.\0"
+    u"340\0" u"The CSV monitor log could not be created:\0"
+    u"341\0" u"Writing the CSV monitor log failed:\0"
+    u"342\0" u"Monitoring goes on without writing further rows to the log.\0"
     u"_END_";
 
 TextView EnglishStringBlock() { return TextView(kEnglishBlock, std::size(kEnglishBlock)); }

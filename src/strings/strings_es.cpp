@@ -167,6 +167,9 @@ static const char16_t kSpanishBlock[] =
         u"Si los valores son demasiado altos para la app seleccionada, puede que nunca detectes fugas de memoria en utilidades de la barra de menús que se ejecutan en segundo plano. Si son demasiado bajos, las herramientas pesadas de procesamiento por lotes o las utilidades gráficas activarían alertas de fuga cada vez que un usuario abriera un archivo grande o ejecutara un trabajo de procesamiento.\0"
     u"251\0" u"Esta opción filtra las ráfagas breves y normales de asignación de memoria (como dibujar una vista o abrir un menú) para evitar falsas alarmas.\n\r"
         u"Los valores de racha más bajos son más sensibles que los altos.\0"
+    u"340\0" u"No se pudo crear el registro de supervisión CSV:\0"
+    u"341\0" u"Falló la escritura del registro de supervisión CSV:\0"
+    u"342\0" u"La supervisión continúa sin escribir más filas en el registro.\0"
     u"_END_";
 
 TextView SpanishStringBlock() { return TextView(kSpanishBlock, std::size(kSpanishBlock)); }

@@ -167,6 +167,9 @@ static const char16_t kFrenchBlock[] =
         u"Si les valeurs sont trop élevées pour l'app choisie, vous risquez de ne jamais détecter les fuites mémoire des utilitaires de barre de menus qui tournent en arrière-plan. Si elles sont trop basses, les gros outils de traitement par lots ou les utilitaires graphiques déclencheront des alertes de fuite chaque fois qu'un utilisateur ouvrira un gros fichier ou lancera un traitement.\0"
     u"251\0" u"Cette option filtre les brèves poussées normales d'allocation mémoire (comme l'affichage d'une vue ou l'ouverture d'un menu) pour éviter les fausses alertes.\n\r"
         u"Des valeurs de série basses sont plus sensibles que des valeurs élevées.\0"
+    u"340\0" u"Impossible de créer le journal de surveillance CSV :\0"
+    u"341\0" u"L'écriture du journal de surveillance CSV a échoué :\0"
+    u"342\0" u"La surveillance continue sans écrire d'autres lignes dans le journal.\0"
     u"_END_";
 
 TextView FrenchStringBlock() { return TextView(kFrenchBlock, std::size(kFrenchBlock)); }

@@ -167,6 +167,9 @@ static const char16_t kItalianBlock[] =
         u"Se i valori sono troppo alti per l'app selezionata, potresti non rilevare mai le perdite di memoria nelle utility della barra dei menu in background. Se sono troppo bassi, gli strumenti pesanti di elaborazione batch o le utility grafiche attiverebbero avvisi di perdita ogni volta che un utente apre un file di grandi dimensioni o avvia un'elaborazione.\0"
     u"251\0" u"Questa opzione filtra i brevi e normali picchi di allocazione della memoria (come il disegno di una vista o l'apertura di un menu) per evitare falsi allarmi.\n\r"
         u"Valori di serie più bassi sono più sensibili di quelli più alti.\0"
+    u"340\0" u"Impossibile creare il registro di monitoraggio CSV:\0"
+    u"341\0" u"Scrittura del registro di monitoraggio CSV non riuscita:\0"
+    u"342\0" u"Il monitoraggio continua senza scrivere altre righe nel registro.\0"
     u"_END_";
 
 TextView ItalianStringBlock() { return TextView(kItalianBlock, std::size(kItalianBlock)); }
