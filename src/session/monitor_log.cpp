@@ -1,0 +1,120 @@
+#include "session/monitor_log.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "runtime/file.h"
+
+namespace {
+
+constexpr size_t MaxFileNameBytes = 255;
+
+bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+
+// UTF-8 length of one code point.
+size_t Utf8Length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4; }
+
+// The target's name as a file name part: "/", control characters and broken surrogates become
+// "_", and whole characters are kept while they fit in `budget` bytes of UTF-8.
+Text FileNamePart(TextView name, size_t budget) {
+    Text part;
+    size_t used = 0;
+    for (size_t i = 0; i < name.size(); ++i) {
+        char16_t unit = name[i];
+        char32_t c = unit;
+        size_t units = 1;
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (high && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(name[i + 1]) - 0xDC00);
+            units = 2;
+        }
+        const bool replaced = c == u'/' || IsControl(c) || (units == 1 && (high || low));
+        const size_t bytes = replaced ? 1 : Utf8Length(c);
+        if (used + bytes > budget) break;
+        used += bytes;
+        if (replaced)
+            part.push_back(u'_');
+        else
+            part.append(name.substr(i, units));
+        i += units - 1;
+    }
+    return part;
+}
+
+Text SystemReason(int error) { return TextFromUtf8(std::strerror(error != 0 ? error : EIO)); }
+
+LogFailure Failure(MonitorLog& log, int error, bool creating) {
+    if (log.file != 0) CloseFile(log.file);
+    log.file = 0;
+    log.failed = true;
+    return LogFailure{log.path, SystemReason(error), creating};
+}
+
+}  // namespace
+
+Text MonitorLogFileName(TextView targetName, int32_t pid, DateValue created) {
+    const Text tail = u"_" + Str(pid) + u"_" + FormatDate(u"%dd-%mm-%yyyy_%hh-%ii-%ss", created) +
+                      u"_monitor.csv";
+    const size_t tailBytes = TextToUtf8(tail).size();
+    const size_t budget = tailBytes < MaxFileNameBytes ? MaxFileNameBytes - tailBytes : 0;
+    return FileNamePart(targetName, budget) + tail;
+}
+
+Text MonitorLogRow(DateValue time, float virtualMB, float footprintMB, float deltaMB, float peakMB,
+                   TextView alertText) {
+    Text row = FormatDate(u"%hh:%ii:%ss", time);
+    for (float value : {virtualMB, footprintMB, deltaMB, peakMB}) row += u"," + StrF(value, 2);
+    return row + u",\"" + ReplaceString(alertText, u"\"", u"\"\"") + u"\"";
+}
+
+LogFailure CreateMonitorLog(MonitorLog& log, bool enabled, TextView targetName, int32_t pid,
+                            DateValue now) {
+    CloseMonitorLog(log);
+    log.path.clear();
+    log.failed = false;
+    if (!enabled || pid < 1) return {};
+    return CreateMonitorLogIn(log, GetHomeDirectory(), targetName, pid, now);
+}
+
+LogFailure CreateMonitorLogIn(MonitorLog& log, TextView folder, TextView targetName, int32_t pid,
+                              DateValue now) {
+    CloseMonitorLog(log);
+    log.failed = false;
+    log.path = Text(folder) + MonitorLogFileName(targetName, pid, now);
+    errno = 0;
+    log.file = CreateFile(AnyNumber, log.path, EncodingUtf8);
+    if (log.file == 0) return Failure(log, errno, true);
+    WriteStringFormat(log.file, EncodingUtf8);
+    WriteStringN(log.file, MonitorLogTitleLine);
+    WriteStringN(log.file, MonitorLogHeaderLine);
+    FlushFileBuffers(log.file);
+    if (int error = FileError(log.file)) return Failure(log, error, false);
+    return {};
+}
+
+LogFailure WriteMonitorLogRow(MonitorLog& log, TextView row, bool alertTick) {
+    if (log.file == 0 || log.failed) return {};
+    WriteStringN(log.file, row);
+    if (alertTick || log.unflushedRows >= MonitorLogFlushRows - 1) {
+        FlushFileBuffers(log.file);
+        log.unflushedRows = 0;
+    } else {
+        ++log.unflushedRows;
+    }
+    if (int error = FileError(log.file)) return Failure(log, error, false);
+    return {};
+}
+
+LogFailure CloseMonitorLog(MonitorLog& log) {
+    if (log.file == 0) return {};
+    FlushFileBuffers(log.file);
+    const int error = FileError(log.file);
+    CloseFile(log.file);
+    log.file = 0;
+    if (error != 0 && !log.failed) {
+        log.failed = true;
+        return LogFailure{log.path, SystemReason(error), false};
+    }
+    return {};
+}

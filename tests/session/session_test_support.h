@@ -1,0 +1,103 @@
+// A scripted target process and clock for the session tests: each reading of the process takes
+// the next scripted sample, and the clock gives whatever time the test set.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "monitor/sampler.h"
+#include "runtime/date.h"
+#include "session/session.h"
+#include "strings/stringtable.h"
+
+namespace session_test {
+
+inline constexpr int64_t kMB = 1048576;
+
+// One reading of the scripted process. `gone` makes the reading fail.
+struct Reading {
+    int64_t footprint{};
+    int64_t virtualBytes{4000 * kMB};
+    int32_t pageFaults{}, pageIns{}, cowFaults{}, threads{4};
+    uint64_t startTime{777};
+    bool gone{};
+};
+
+struct Script {
+    std::vector<Reading> readings;
+    size_t next{};  // readings taken so far
+    DateValue now{};
+};
+inline Script script;
+
+inline const ProcessProvider kScriptedProcess{
+    [](int32_t) {
+        if (script.next >= script.readings.size() || script.readings[script.next].gone) {
+            ++script.next;
+            return -1;
+        }
+        return int(script.next++);
+    },
+    [](int) {},
+    [](int handle, TaskInfo& out) {
+        const Reading& r = script.readings[size_t(handle)];
+        out = TaskInfo{r.virtualBytes, r.footprint, r.pageFaults, r.pageIns, r.cowFaults, r.threads, r.startTime};
+        return true;
+    },
+    [](int handle) { return script.readings[size_t(handle)].footprint; },
+};
+
+inline DateValue ScriptedClock() { return script.now; }
+
+// Footprints in MB, one reading each; counters grow by one a reading so that deltas show.
+inline std::vector<Reading> Footprints(const std::vector<double>& mbs) {
+    std::vector<Reading> readings;
+    for (size_t i = 0; i < mbs.size(); ++i) {
+        Reading r;
+        r.footprint = int64_t(mbs[i] * double(kMB));
+        r.pageFaults = int32_t(1000 + 10 * i);
+        r.pageIns = int32_t(100 + i);
+        r.cowFaults = 0;
+        readings.push_back(r);
+    }
+    return readings;
+}
+
+// English texts, a scripted process and clock, and a context with its own history.
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LoadStringTable(u"en");
+        previous_ = SetProcessProvider(kScriptedProcess);
+        script = Script{};
+        script.now = ParseDate(u"%yyyy-%mm-%dd %hh:%ii:%ss", u"2026-12-05 14:03:27");
+        context.history = &history;
+        context.services.clock = ScriptedClock;
+        SetMonitorTarget(context.session, 4242, u"Target", 777);
+    }
+    void TearDown() override {
+        CloseMonitorLog(context.log);
+        SetProcessProvider(previous_);
+    }
+    // Starts a session over these readings (the first is the baseline) and runs one timer tick per
+    // remaining reading after the one Start ticks itself; returns every record, Start's first.
+    std::vector<TickRecord> Run(const std::vector<Reading>& readings, bool csv = false) {
+        script.readings = readings;
+        script.next = 0;
+        std::vector<TickRecord> records{StartSession(context, csv)};
+        while (script.next < script.readings.size()) {
+            ++script.now;
+            records.push_back(TickSession(context));
+        }
+        return records;
+    }
+
+    SampleHistory history;
+    SessionContext context;
+
+private:
+    ProcessProvider previous_{};
+};
+
+}  // namespace session_test
