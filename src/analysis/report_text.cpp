@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "analysis/signed_text.h"
-#include "analysis/verdict.h"
 #include "strings/stringtable.h"
 
 namespace {
@@ -33,20 +32,23 @@ Text FootprintColumn(const PhaseRow& row) {
 
 }  // namespace
 
+Text PhaseLabel(const PhaseRow& row) {
+    return LookupText(PhaseNameId(row.kind)) + u" (" + row.startTime + u"\u2013" + row.endTime + u")";
+}
+
 Text FormatPhaseRow(const PhaseRow& row) {
-    Text label = LookupText(PhaseNameId(row.kind)) + u" (" + row.startTime + u"\u2013" + row.endTime + u")";
-    return LSet(label, PhaseLabelWidth) + ColumnJoin + LSet(FootprintColumn(row), FootprintWidth) + ColumnJoin +
+    return LSet(PhaseLabel(row), PhaseLabelWidth) + ColumnJoin + LSet(FootprintColumn(row), FootprintWidth) + ColumnJoin +
            LSet(SignedStrF(row.deltaMB, 1) + u" MB", DeltaWidth) + ColumnJoin +
            LSet(SignedStrF(row.rateMBs, 2) + u" MB/s", RateWidth) + ColumnJoin + LookupText(row.noteId) + LineEnd;
 }
 
-Text BuildReportText(const SegmentationResult& result) {
+Text BuildReportText(const SegmentationResult& result, TextView evidence) {
     Text report = TableHead();
     for (const PhaseRow& row : result.rows) report += FormatPhaseRow(row);
     report += LineEnd + Separator();
     report += LookupText(14) + LineEnd;
     report += Separator();
-    report += VerdictEvidenceText(result);
+    report += evidence;
     report += Banner();
     return report;
 }

@@ -11,7 +11,9 @@ inline constexpr int64_t FootprintWidth = 18;
 inline constexpr int64_t DeltaWidth = 11;
 inline constexpr int64_t RateWidth = 15;
 
+// A phase's name and time range, unpadded: "Baseline Phase (22s–58s)".
+Text PhaseLabel(const PhaseRow& row);
 // One phase row with its CR LF.
 Text FormatPhaseRow(const PhaseRow& row);
-// The whole report of a segmented history.
-Text BuildReportText(const SegmentationResult& result);
+// The whole report of a segmented history around its evidence section.
+Text BuildReportText(const SegmentationResult& result, TextView evidence);

@@ -74,13 +74,11 @@ VerdictChoice ChooseVerdict(const SegmentationResult& r, const VerdictMetrics& m
     return {Verdict::PossibleLeak, false};
 }
 
-Text VerdictEvidenceText(const SegmentationResult& r) {
+Text VerdictEvidenceText(const SegmentationResult& r, const VerdictMetrics& m, const VerdictChoice& choice) {
     Text out;
     if (r.warmUpExcluded) out += LookupText(40) + MB1(r.settledReference) + u" MB.\r\n";
     if (r.releaseCount > 0)
         out += LookupText(42) + Str(r.releaseCount) + LookupText(43) + MB1(r.reclaimedMB) + LookupText(44) + LineEnd;
-    VerdictMetrics m = ComputeVerdictMetrics(r);
-    VerdictChoice choice = ChooseVerdict(r, m);
     switch (choice.verdict) {
         case Verdict::HighSuspicion: return out + HighSuspicionBlock(r, m);
         case Verdict::StairStep: return out + StairStepBlock(r, m);
@@ -89,4 +87,24 @@ Text VerdictEvidenceText(const SegmentationResult& r) {
         case Verdict::NoEvidence: return out + NoEvidenceBlock(r, m);
     }
     return out;
+}
+
+Text VerdictEvidenceText(const SegmentationResult& r) {
+    VerdictMetrics m = ComputeVerdictMetrics(r);
+    return VerdictEvidenceText(r, m, ChooseVerdict(r, m));
+}
+
+const char* VerdictMachineName(Verdict verdict) {
+    switch (verdict) {
+        case Verdict::HighSuspicion: return "high_suspicion";
+        case Verdict::StairStep: return "stair_step";
+        case Verdict::PossibleLeak: return "possible_leak";
+        case Verdict::Healthy: return "healthy";
+        case Verdict::NoEvidence: return "no_evidence";
+    }
+    return "no_evidence";
+}
+
+bool IsLeakVerdict(Verdict verdict) {
+    return verdict == Verdict::HighSuspicion || verdict == Verdict::StairStep || verdict == Verdict::PossibleLeak;
 }

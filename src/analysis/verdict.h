@@ -24,5 +24,15 @@ VerdictMetrics ComputeVerdictMetrics(const SegmentationResult& result);
 // The first rule that matches, in order of severity.
 VerdictChoice ChooseVerdict(const SegmentationResult& result, const VerdictMetrics& metrics);
 // Everything between the verdict header and the closing banner: the warm-up and recovery lines
-// when they apply, then the verdict's headline and evidence, in the loaded language.
+// when they apply, then the headline and evidence of the verdict already chosen from these
+// figures, in the loaded language.
+Text VerdictEvidenceText(const SegmentationResult& result, const VerdictMetrics& metrics,
+                         const VerdictChoice& choice);
+// The same, choosing the verdict from the segmentation first.
 Text VerdictEvidenceText(const SegmentationResult& result);
+
+// The verdict's name for scripts, the same in every language: "high_suspicion", "stair_step",
+// "possible_leak", "healthy", "no_evidence".
+const char* VerdictMachineName(Verdict verdict);
+// Whether the verdict says the process leaks or may leak.
+bool IsLeakVerdict(Verdict verdict);
