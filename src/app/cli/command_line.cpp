@@ -1,67 +1,84 @@
 #include "app/cli/command_line.h"
 
-#include <cstring>
 #include <string>
 
 #include "analysis/log_loader.h"
 #include "analysis/phase_analysis.h"
-#include "strings/stringtable.h"
+#include "app/cli/cli_options.h"
+#include "app/cli/json_summary.h"
 #include "monitor/sample_history.h"
 #include "runtime/text.h"
+#include "strings/stringtable.h"
+
+const char* const UsageText =
+    "Usage: quolk [OPTION]...\n"
+    "Watch the memory of a running process and judge whether it leaks.\n"
+    "\n"
+    "  (no option)                start the window\n"
+    "  --analyze FILE             analyse a CSV monitor log and write the report to standard output\n"
+    "  --help                     show this help and exit\n"
+    "  --version                  show the version and exit\n"
+    "\n"
+    "With --analyze:\n"
+    "  --json                     print a JSON summary instead of the report text\n"
+    "  --fail-on-leak             exit 1 when the verdict is a leak or a possible leak\n"
+    "\n"
+    "Exit status: 0 report printed; 1 leak found with --fail-on-leak; 2 the log, the target,\n"
+    "the command or the CSV file could not be read, started or written; 64 wrong usage.\n";
 
 namespace {
 
-const char* const kVersionLine = "Quolk 1.03\n";
-const char* const kUsage =
-    "Usage: quolk [OPTION]\n"
-    "Watch the memory of a running process and judge whether it leaks.\n"
-    "\n"
-    "  (no option)      start the window\n"
-    "  --analyze FILE   analyse a CSV monitor log and write the report to standard output\n"
-    "  --help           show this help and exit\n"
-    "  --version        show the version and exit\n";
+const char* const VersionLine = "Quolk 1.03\n";
 
 void WriteUtf8(std::FILE* stream, TextView text) {
     std::string bytes = TextToUtf8(text);
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 
-int UsageError(std::FILE* err, const char* message, const char* option) {
-    std::fprintf(err, message, option);
-    std::fputs(kUsage, err);
+int UsageError(std::FILE* err, const std::string& message) {
+    std::fprintf(err, "quolk: %s (see 'quolk --help')\n", message.c_str());
     return ExitUsageError;
+}
+
+int Finished(std::FILE* out, int status) {
+    return std::fflush(out) == 0 && !std::ferror(out) ? status : ExitOutputError;
 }
 
 // The Analyze... road without the window: the same language, the same loading into the
 // application's history, and the report exactly as Copy Report would put it on the clipboard.
-int AnalyzeLog(const char* path, std::FILE* out, std::FILE* err) {
+int AnalyzeLog(const CliOptions& options, std::FILE* out, std::FILE* err) {
     LoadStringTable(DetectLanguage());
-    LogLoadResult result = LoadMonitorLog(TextFromUtf8(path), AppSampleHistory());
+    SampleHistory& history = AppSampleHistory();
+    LogLoadResult result = LoadMonitorLog(TextFromUtf8(options.logPath), history);
     if (result != LogLoadResult::Loaded) {
         WriteUtf8(err, LoadErrorMessage(result));
         return ExitLoadError;
     }
-    WriteUtf8(out, RunPhaseAnalysis());
-    return std::fflush(out) == 0 && !std::ferror(out) ? 0 : ExitOutputError;
+    PhaseAnalysis analysis = AnalyzeHistory(history);
+    Text report = PhaseAnalysisReport(analysis);
+    if (options.json) {
+        SummaryFacts facts;
+        facts.logPath = options.logPath;
+        facts.sampleCount = analysis.activeSlots;
+        std::fputs(JsonSummary(analysis, report, facts).c_str(), out);
+    } else {
+        WriteUtf8(out, report);
+    }
+    return Finished(out, options.failOnLeak && AnalysisFoundLeak(analysis) ? ExitLeakFound : 0);
 }
 
 }  // namespace
 
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
-    if (argc < 2) return -1;
-    const char* option = argv[1];
-    if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0) {
-        std::fputs(kUsage, out);
-        return 0;
+    CliOptions options;
+    std::string error;
+    if (!ParseCommandLine(argc, argv, options, error)) return UsageError(err, error);
+    switch (options.mode) {
+        case CliMode::Window: return -1;
+        case CliMode::Help: std::fputs(UsageText, out); return Finished(out, 0);
+        case CliMode::Version: std::fputs(VersionLine, out); return Finished(out, 0);
+        case CliMode::Analyze: return AnalyzeLog(options, out, err);
+        case CliMode::Record: return UsageError(err, "--record is not available in this build");
     }
-    if (std::strcmp(option, "--version") == 0) {
-        std::fputs(kVersionLine, out);
-        return 0;
-    }
-    if (std::strcmp(option, "--analyze") == 0) {
-        if (argc < 3) return UsageError(err, "quolk: option '%s' needs a FILE\n", option);
-        if (argc > 3) return UsageError(err, "quolk: unexpected argument '%s'\n", argv[3]);
-        return AnalyzeLog(argv[2], out, err);
-    }
-    return UsageError(err, "quolk: unknown option '%s'\n", option);
+    return -1;
 }

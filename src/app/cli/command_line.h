@@ -4,9 +4,14 @@
 #include <cstdio>
 
 // Exit statuses beyond 0.
-inline constexpr int ExitLoadError = 2;   // the log could not be opened, is not a log, or is too short
-inline constexpr int ExitUsageError = 64; // unknown option or a missing argument (EX_USAGE)
+inline constexpr int ExitLeakFound = 1;    // --fail-on-leak and the verdict is a leak or a possible one
+inline constexpr int ExitLoadError = 2;    // the log or the target cannot be read, the command not started,
+                                           // the CSV file not created or written
+inline constexpr int ExitUsageError = 64;  // wrong usage (EX_USAGE)
 inline constexpr int ExitOutputError = 74; // the report could not be written out (EX_IOERR)
+
+// The help text of --help, also the source of the manual page and the shell completion.
+extern const char* const UsageText;
 
 // Handles the arguments and returns the exit status, or -1 when there are no arguments and the
 // caller should start the window.

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <optional>
@@ -74,10 +75,10 @@ TEST(Cli, EveryOutcomeHasItsStatusAndItsExactOutput) {
         {"--analyze " + dir.Write("two.csv", Head + "10:00:00,1,5\n10:00:01,1,6\n"), ExitLoadError, "",
          "Log file contains insufficient data (minimum 3 rows required).\n"},
         {"--version", 0, "Quolk 1.03\n", ""},
-        {"--help", 0, "--analyze FILE", "", true},
-        {"--analyze", ExitUsageError, "", "Usage: quolk", true},
-        {"--analyze a.csv b.csv", ExitUsageError, "", "Usage: quolk", true},
-        {"--analyse", ExitUsageError, "", "unknown option '--analyse'", true},
+        {"--help", 0, UsageText, ""},
+        {"--analyze", ExitUsageError, "", "quolk: option '--analyze' needs a value (see 'quolk --help')\n"},
+        {"--analyze a.csv b.csv", ExitUsageError, "", "quolk: unexpected argument 'b.csv' (see 'quolk --help')\n"},
+        {"--analyse", ExitUsageError, "", "quolk: unknown option '--analyse' (see 'quolk --help')\n"},
     };
     for (const Case& c : cases) {
         auto [status, out, err] = RunQuolk(dir, c.args, c.language);
@@ -87,6 +88,58 @@ TEST(Cli, EveryOutcomeHasItsStatusAndItsExactOutput) {
             EXPECT_EQ(c.part && !want.empty() && got.find(want) != std::string::npos ? want : got, want);
     }
     LoadStringTable(u"en");
+}
+
+// A log whose footprint climbs 0.5 MB a row, or stays at 80 MB: a leak and a flat process.
+std::string LogOf(bool climbing) {
+    std::string log = Head;
+    for (int s = 0; s < 120; ++s) {
+        char row[64];
+        std::snprintf(row, sizeof row, "10:%02d:%02d,1,%.2f\n", s / 30, (s * 2) % 60, climbing ? 100 + 0.5 * s : 80.0);
+        log += row;
+    }
+    return log;
+}
+
+TEST(Cli, AnalyzeGivesTheVerdictAsJsonAndAsTheExitStatus) {
+    ScratchDir dir;
+    const std::string leak = dir.Write("leak.csv", LogOf(true)), flat = dir.Write("flat.csv", LogOf(false));
+    const std::string leakReport = ReportInProcess(leak, u"en");
+    LoadStringTable(u"en");
+    struct Case {
+        std::string args;
+        int status;
+        const char* verdict;  // nullptr: the report text, not JSON
+    };
+    const Case cases[] = {
+        {"--analyze " + leak, 0, nullptr},
+        {"--analyze " + leak + " --fail-on-leak", ExitLeakFound, nullptr},
+        {"--fail-on-leak --analyze " + flat, 0, nullptr},
+        {"--analyze " + leak + " --json", 0, "high_suspicion"},
+        {"--json --fail-on-leak --analyze " + leak, ExitLeakFound, "high_suspicion"},
+        {"--analyze " + flat + " --json --fail-on-leak", 0, "no_evidence"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        auto [status, out, err] = RunQuolk(dir, c.args, "en");
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(err, "");
+        if (!c.verdict) {
+            if (c.args.find(leak) != std::string::npos) EXPECT_EQ(out, leakReport);
+            continue;
+        }
+        nlohmann::json j = nlohmann::json::parse(out, nullptr, false);
+        ASSERT_FALSE(j.is_discarded()) << out;
+        EXPECT_EQ(j["tool"], "quolk");
+        EXPECT_EQ(j["source"], "log");
+        EXPECT_EQ(j["verdict"], c.verdict);
+        EXPECT_EQ(j["sampleCount"], 120);
+        EXPECT_TRUE(j["target"].is_null());
+        EXPECT_TRUE(j["summary"]["warmUpExcluded"].is_boolean());
+        EXPECT_GE(j["phases"].size(), 2u);
+        EXPECT_EQ(j["phases"].back()["footprint"]["endMB"], c.verdict == std::string("no_evidence") ? 80.0 : 159.5);
+        if (c.args.find(leak) != std::string::npos) EXPECT_EQ(j["report"], leakReport);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,181 @@
+#include "app/cli/cli_options.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string_view>
+
+namespace {
+
+constexpr double MaxDurationSec = 7.0 * 24 * 3600;
+
+// A whole decimal number, all of the text, within [low, high].
+bool ParseWhole(std::string_view text, int64_t low, int64_t high, int64_t& value) {
+    if (text.empty() || text.size() > 18) return false;
+    if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
+    value = std::stoll(std::string(text));
+    return value >= low && value <= high;
+}
+
+// A plain decimal number of seconds ("30", "2.5"), all of the text, above 0 and at most a week.
+bool ParseSeconds(std::string_view text, double& value) {
+    if (text.empty() || text.front() == '.' || text.back() == '.') return false;
+    if (std::count(text.begin(), text.end(), '.') > 1) return false;
+    if (!std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || c == '.'; }))
+        return false;
+    value = std::strtod(std::string(text).c_str(), nullptr);
+    return value > 0.0 && value <= MaxDurationSec;
+}
+
+struct Parser {
+    CliOptions& o;
+    std::string& error;
+    std::set<std::string> seen;
+    bool growthGiven{};
+    bool streakGiven{};
+    const CliProfile* profile{};
+
+    bool Fail(const std::string& message) {
+        error = message;
+        return false;
+    }
+    bool Value(const std::string& name, const std::string& value);
+    bool Flag(const std::string& name);
+};
+
+bool Parser::Value(const std::string& name, const std::string& value) {
+    auto invalid = [&](const char* range) {
+        return Fail("invalid value '" + value + "' for " + name + " (" + range + ")");
+    };
+    if (name == "--analyze") {
+        if (value.empty()) return Fail("option '--analyze' needs a FILE");
+        o.logPath = value;
+    } else if (name == "--interval") {
+        if (!ParseWhole(value, MinIntervalMs, MaxIntervalMs, o.intervalMs)) return invalid("100 to 60000 ms");
+    } else if (name == "--duration") {
+        if (!ParseSeconds(value, o.durationSec)) return invalid("seconds above 0, at most 604800");
+    } else if (name == "--csv") {
+        if (value.empty()) return Fail("option '--csv' needs a FILE");
+        o.csvPath = value;
+    } else if (name == "--profile") {
+        auto match = [&](const CliProfile& p) { return value == p.name; };
+        const CliProfile* found = std::find_if(std::begin(CliProfiles), std::end(CliProfiles), match);
+        if (found == std::end(CliProfiles)) return invalid("default, menu-bar or file-converter");
+        profile = found;
+    } else if (name == "--growth-limit") {
+        int64_t mb = 0;
+        if (!ParseWhole(value, 10, 999, mb)) return invalid("10 to 999 MB");
+        o.growthLimitMB = static_cast<float>(mb);
+        growthGiven = true;
+    } else if (name == "--streak") {
+        if (!ParseWhole(value, 1, 10, o.streakThreshold)) return invalid("1 to 10");
+        streakGiven = true;
+    }
+    return true;
+}
+
+bool Parser::Flag(const std::string& name) {
+    if (name == "--include-children") o.includeChildren = true;
+    else if (name == "--json") o.json = true;
+    else if (name == "--fail-on-leak") o.failOnLeak = true;
+    else if (name == "--quiet") o.quiet = true;
+    return true;
+}
+
+bool IsValueOption(const std::string& name) {
+    static const char* const names[] = {"--analyze", "--interval", "--duration", "--csv",
+                                        "--profile", "--growth-limit", "--streak"};
+    return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
+}
+bool IsFlagOption(const std::string& name) {
+    static const char* const names[] = {"--include-children", "--json", "--fail-on-leak", "--quiet"};
+    return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
+}
+
+// Options that only a recording takes.
+bool RecordOnly(const std::string& name) { return name != "--json" && name != "--fail-on-leak" && name != "--analyze"; }
+
+// The mode's own rules once every option is read.
+bool Finish(Parser& p, bool recordGiven) {
+    CliOptions& o = p.o;
+    bool analyze = p.seen.count("--analyze") > 0;
+    if (analyze && recordGiven) return p.Fail("--analyze and --record cannot be combined");
+    for (const std::string& name : p.seen) {
+        if (name == "--analyze" || name == "--record") continue;
+        if (!analyze && !recordGiven) return p.Fail("option '" + name + "' needs --record or --analyze");
+        if (analyze && RecordOnly(name)) return p.Fail("option '" + name + "' needs --record");
+    }
+    if (analyze) {
+        o.mode = CliMode::Analyze;
+        return true;
+    }
+    if (!recordGiven) return p.Fail("nothing to do");
+    if (o.pid == 0 && o.command.empty()) return p.Fail("--record needs a PID or '-- COMMAND'");
+    if (o.pid != 0 && !o.command.empty()) return p.Fail("--record takes a PID or '-- COMMAND', not both");
+    if (p.profile) {
+        if (!p.growthGiven) o.growthLimitMB = p.profile->growthLimitMB;
+        if (!p.streakGiven) o.streakThreshold = p.profile->streakThreshold;
+    }
+    o.mode = CliMode::Record;
+    return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std::string& error) {
+    options = CliOptions{};
+    if (argc < 2) return true;
+    Parser p{options, error, {}};
+    bool recordGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--") {
+            if (!recordGiven) return p.Fail("'--' needs --record before it");
+            if (i + 1 >= argc) return p.Fail("'--' needs a COMMAND after it");
+            options.command.assign(argv + i + 1, argv + argc);
+            break;
+        }
+        if (arg == "--help" || arg == "-h" || arg == "--version") {
+            options.mode = arg == "--version" ? CliMode::Version : CliMode::Help;
+            return true;
+        }
+        std::string name = arg.substr(0, arg.find('='));
+        bool inlineValue = name.size() < arg.size();
+        if (!IsValueOption(name) && !IsFlagOption(name) && name != "--record")
+            return p.Fail(arg.rfind("-", 0) == 0 ? "unknown option '" + name + "'" : "unexpected argument '" + arg + "'");
+        if (!p.seen.insert(name).second) return p.Fail("option '" + name + "' given twice");
+        if (name == "--record") {
+            if (inlineValue) return p.Fail("option '--record' takes no '='; write --record PID");
+            recordGiven = true;
+            if (i + 1 < argc && argv[i + 1][0] != '-') {
+                int64_t pid = 0;
+                if (!ParseWhole(argv[i + 1], 1, 2147483647, pid))
+                    return p.Fail("invalid PID '" + std::string(argv[i + 1]) + "'");
+                options.pid = static_cast<int32_t>(pid);
+                ++i;
+            }
+            continue;
+        }
+        if (IsFlagOption(name)) {
+            if (inlineValue) return p.Fail("option '" + name + "' takes no value");
+            p.Flag(name);
+            continue;
+        }
+        std::string value;
+        if (inlineValue) value = arg.substr(name.size() + 1);
+        else if (i + 1 < argc) value = argv[++i];
+        else return p.Fail("option '" + name + "' needs a value");
+        if (!p.Value(name, value)) return false;
+    }
+    return Finish(p, recordGiven);
+}
+
+int64_t EffectiveIntervalMs(const CliOptions& options) {
+    if (options.intervalMs > 0) return options.intervalMs;
+    if (options.durationSec <= 0.0) return DefaultIntervalMs;
+    double spread = std::floor(options.durationSec * 1000.0 / SamplesPerDuration);
+    return static_cast<int64_t>(std::clamp(spread, double(MinIntervalMs), double(MaxIntervalMs)));
+}

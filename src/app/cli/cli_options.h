@@ -1,0 +1,48 @@
+// The command line read into one plain record: which road (window, help, version, analyze,
+// record) and every option's value, checked against its range. Nothing here runs anything.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class CliMode { Window, Help, Version, Analyze, Record };
+
+// The leak limits of the window's profiles, by their command-line names.
+struct CliProfile {
+    const char* name;
+    float growthLimitMB;
+    int64_t streakThreshold;
+};
+inline constexpr CliProfile CliProfiles[] = {
+    {"default", 200.0f, 3}, {"menu-bar", 50.0f, 5}, {"file-converter", 500.0f, 2}};
+
+inline constexpr int64_t MinIntervalMs = 100;
+inline constexpr int64_t MaxIntervalMs = 60000;
+inline constexpr int64_t DefaultIntervalMs = 1000;
+// The analysis reads the last this many samples; a --duration alone spreads them over the run.
+inline constexpr int64_t SamplesPerDuration = 300;
+
+struct CliOptions {
+    CliMode mode{CliMode::Window};
+    std::string logPath;               // --analyze FILE
+    int32_t pid{};                     // --record PID; 0 when a command is started instead
+    std::vector<std::string> command;  // --record -- COMMAND [ARG...]
+    int64_t intervalMs{};              // 0: not given
+    double durationSec{};              // 0: until the target ends or a signal
+    std::string csvPath;
+    float growthLimitMB{200.0f};
+    int64_t streakThreshold{3};
+    bool includeChildren{};
+    bool json{};
+    bool failOnLeak{};
+    bool quiet{};
+};
+
+// Reads argv[1..]. False with a one-line message (without "quolk: " and without a line end) in
+// error for wrong usage; then options is unspecified.
+bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std::string& error);
+
+// The sampling interval of a recording: --interval when given; else duration / 300 but at least
+// 100 ms when --duration is given, so the analysed samples span the whole run; else 1000 ms.
+int64_t EffectiveIntervalMs(const CliOptions& options);

@@ -1,0 +1,113 @@
+#include "app/cli/json_summary.h"
+
+#include <cmath>
+#include <ctime>
+
+#include <nlohmann/json.hpp>
+
+#include "analysis/report_text.h"
+#include "strings/stringtable.h"
+
+using nlohmann::ordered_json;
+
+namespace {
+
+const char* const ToolName = "quolk";
+const char* const ToolVersion = "1.03";
+
+// Figures as the report shows them, to two decimals, so that scripts compare what people read.
+double Rounded(float value, double scale = 100.0) {
+    double v = static_cast<double>(value);
+    return std::isfinite(v) ? std::round(v * scale) / scale : 0.0;
+}
+
+ordered_json TimeOrNull(int64_t unixSeconds) {
+    return unixSeconds < 0 ? ordered_json(nullptr) : ordered_json(IsoUtc(unixSeconds));
+}
+
+const char* PhaseMachineName(PhaseKind kind) {
+    switch (kind) {
+        case PhaseKind::WarmUp: return "warm_up";
+        case PhaseKind::Spike: return "spike";
+        case PhaseKind::Release: return "release";
+        case PhaseKind::Baseline: return "baseline";
+        case PhaseKind::Flatline: return "flatline";
+    }
+    return "baseline";
+}
+
+ordered_json Target(const SummaryFacts& f) {
+    if (!f.recorded) return nullptr;
+    ordered_json target;
+    target["pid"] = f.pid;
+    target["name"] = f.name;
+    target["path"] = f.path;
+    target["startTime"] = TimeOrNull(f.processStart);
+    target["command"] = f.command.empty() ? ordered_json(nullptr) : ordered_json(f.command);
+    target["includeChildren"] = f.includeChildren;
+    return target;
+}
+
+ordered_json Summary(const PhaseAnalysis& a) {
+    if (!a.analysed) return nullptr;
+    const SegmentationResult& r = a.segmentation;
+    const VerdictMetrics& m = a.metrics;
+    return ordered_json{{"floorRef", Rounded(m.floorRef)},
+                        {"netGrowth", Rounded(m.netGrowth)},
+                        {"floorDrift", Rounded(m.floorDrift)},
+                        {"troughDrift", Rounded(m.troughDrift)},
+                        {"percentBack", Rounded(m.percentBack)},
+                        {"releaseCount", r.releaseCount},
+                        {"reclaimedMB", Rounded(r.reclaimedMB)},
+                        {"peakMB", Rounded(r.peakMB)},
+                        {"finalMB", Rounded(r.finalMB)},
+                        {"settledReference", Rounded(r.settledReference)},
+                        {"warmUpExcluded", r.warmUpExcluded}};
+}
+
+ordered_json Phases(const PhaseAnalysis& a) {
+    ordered_json rows = ordered_json::array();
+    if (!a.analysed) return rows;
+    for (const PhaseRow& row : a.segmentation.rows) {
+        rows.push_back({{"label", TextToUtf8(PhaseLabel(row))},
+                        {"kind", PhaseMachineName(row.kind)},
+                        {"start", TextToUtf8(row.startTime)},
+                        {"end", TextToUtf8(row.endTime)},
+                        {"footprint", {{"startMB", Rounded(row.startMB)}, {"endMB", Rounded(row.endMB)}}},
+                        {"delta", Rounded(row.deltaMB)},
+                        {"rate", Rounded(row.rateMBs)},
+                        {"note", TextToUtf8(LookupText(row.noteId))}});
+    }
+    return rows;
+}
+
+}  // namespace
+
+std::string IsoUtc(int64_t unixSeconds) {
+    if (unixSeconds < 0) return std::string();
+    std::time_t t = static_cast<std::time_t>(unixSeconds);
+    std::tm utc{};
+    if (!gmtime_r(&t, &utc)) return std::string();
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return buffer;
+}
+
+std::string JsonSummary(const PhaseAnalysis& analysis, TextView report, const SummaryFacts& facts) {
+    ordered_json j;
+    j["tool"] = ToolName;
+    j["version"] = ToolVersion;
+    j["source"] = facts.recorded ? "record" : "log";
+    j["log"] = facts.logPath.empty() ? ordered_json(nullptr) : ordered_json(facts.logPath);
+    j["target"] = Target(facts);
+    j["intervalMs"] = facts.recorded ? ordered_json(facts.intervalMs) : ordered_json(nullptr);
+    j["sampleCount"] = facts.sampleCount;
+    j["startTime"] = TimeOrNull(facts.start);
+    j["endTime"] = TimeOrNull(facts.end);
+    j["verdict"] = AnalysisVerdictName(analysis);
+    j["summary"] = Summary(analysis);
+    j["phases"] = Phases(analysis);
+    j["report"] = TextToUtf8(report);
+    // Replacement instead of an exception for texts that are not valid UTF-8 (a process name).
+    return j.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}

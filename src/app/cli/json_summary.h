@@ -1,0 +1,33 @@
+// The machine-readable summary of an analysis: one JSON object with the run's facts, the verdict
+// by its stable name, the verdict's figures, the phase rows and the report text.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/phase_analysis.h"
+#include "runtime/text.h"
+
+// What the summary tells besides the analysis itself. Times are seconds since 1970 in UTC, -1
+// when unknown.
+struct SummaryFacts {
+    bool recorded{};       // a recording; otherwise a loaded log
+    std::string logPath;   // the log analysed, or the log a recording wrote; "" for none
+    int32_t pid{};         // the recorded target; 0 for a loaded log
+    std::string name;
+    std::string path;
+    int64_t processStart{-1};
+    std::vector<std::string> command;  // the command a recording started; empty for a PID
+    bool includeChildren{};
+    int64_t intervalMs{};  // 0 for a loaded log
+    int64_t sampleCount{};
+    int64_t start{-1};
+    int64_t end{-1};
+};
+
+// The object as UTF-8 text, indented, with a line feed at the end.
+std::string JsonSummary(const PhaseAnalysis& analysis, TextView report, const SummaryFacts& facts);
+
+// "2026-12-06T10:52:16Z"; "" for a negative time.
+std::string IsoUtc(int64_t unixSeconds);

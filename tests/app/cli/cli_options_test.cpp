@@ -1,0 +1,119 @@
+// Reading the command line into its record: every option's range, the rules between options, and
+// the interval a recording samples at.
+#include "app/cli/cli_options.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Splits at blanks; "quolk" is argv[0].
+bool Parse(const std::string& line, CliOptions& options, std::string& error) {
+    std::vector<std::string> words{"quolk"};
+    std::istringstream in(line);
+    for (std::string word; in >> word;) words.push_back(word);
+    std::vector<const char*> argv;
+    for (const std::string& w : words) argv.push_back(w.c_str());
+    return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), options, error);
+}
+
+TEST(CliOptions, GoodLinesGiveTheirRecord) {
+    struct Case {
+        std::string line;
+        CliMode mode;
+        int32_t pid;
+        std::vector<std::string> command;
+        int64_t intervalMs;
+        float growthMB;
+        int64_t streak;
+        bool json, failOnLeak, children, quiet;
+    };
+    const Case cases[] = {
+        {"", CliMode::Window, 0, {}, 1000, 200, 3, false, false, false, false},
+        {"--version", CliMode::Version, 0, {}, 1000, 200, 3, false, false, false, false},
+        {"--analyze log.csv --json", CliMode::Analyze, 0, {}, 1000, 200, 3, true, false, false, false},
+        {"--fail-on-leak --analyze=log.csv", CliMode::Analyze, 0, {}, 1000, 200, 3, false, true, false, false},
+        {"--record 812", CliMode::Record, 812, {}, 1000, 200, 3, false, false, false, false},
+        {"--record 812 --interval 100 --quiet", CliMode::Record, 812, {}, 100, 200, 3, false, false, false, true},
+        {"--record --interval=60000 -- ./leaky --fast -x", CliMode::Record, 0, {"./leaky", "--fast", "-x"}, 60000,
+         200, 3, false, false, false, false},
+        {"--record 7 --profile menu-bar", CliMode::Record, 7, {}, 1000, 50, 5, false, false, false, false},
+        {"--record 7 --profile file-converter --streak 10", CliMode::Record, 7, {}, 1000, 500, 10, false, false,
+         false, false},
+        {"--growth-limit 10 --record 7 --profile menu-bar --streak 1 --include-children --json --fail-on-leak",
+         CliMode::Record, 7, {}, 1000, 10, 1, true, true, true, false},
+        // A duration alone spreads the 300 analysed samples over the run, never below 100 ms.
+        {"--record 7 --duration 600", CliMode::Record, 7, {}, 2000, 200, 3, false, false, false, false},
+        {"--record 7 --duration 2.5", CliMode::Record, 7, {}, 100, 200, 3, false, false, false, false},
+        {"--record 7 --duration 45", CliMode::Record, 7, {}, 150, 200, 3, false, false, false, false},
+        {"--record 7 --duration 600 --interval 500", CliMode::Record, 7, {}, 500, 200, 3, false, false, false, false},
+        {"--record 7 --duration 604800", CliMode::Record, 7, {}, 60000, 200, 3, false, false, false, false},
+    };
+    for (const Case& c : cases) {
+        CliOptions o;
+        std::string error;
+        SCOPED_TRACE(c.line);
+        ASSERT_TRUE(Parse(c.line, o, error)) << error;
+        EXPECT_EQ(o.mode, c.mode);
+        EXPECT_EQ(o.pid, c.pid);
+        EXPECT_EQ(o.command, c.command);
+        EXPECT_EQ(EffectiveIntervalMs(o), c.intervalMs);
+        EXPECT_EQ(o.growthLimitMB, c.growthMB);
+        EXPECT_EQ(o.streakThreshold, c.streak);
+        EXPECT_EQ(o.json, c.json);
+        EXPECT_EQ(o.failOnLeak, c.failOnLeak);
+        EXPECT_EQ(o.includeChildren, c.children);
+        EXPECT_EQ(o.quiet, c.quiet);
+    }
+}
+
+TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"--analyse x", "unknown option '--analyse'"},
+        {"-x", "unknown option '-x'"},
+        {"log.csv", "unexpected argument 'log.csv'"},
+        {"--analyze", "option '--analyze' needs a value"},
+        {"--analyze a.csv --analyze b.csv", "option '--analyze' given twice"},
+        {"--analyze a.csv --record 5", "--analyze and --record cannot be combined"},
+        {"--analyze a.csv --csv out.csv", "option '--csv' needs --record"},
+        {"--analyze a.csv --quiet", "option '--quiet' needs --record"},
+        {"--json", "option '--json' needs --record or --analyze"},
+        {"--record", "--record needs a PID or '-- COMMAND'"},
+        {"--record 5 -- sleep 1", "--record takes a PID or '-- COMMAND', not both"},
+        {"--record 0", "invalid PID '0'"},
+        {"--record 12x", "invalid PID '12x'"},
+        {"--record 99999999999", "invalid PID '99999999999'"},
+        {"--record=5", "option '--record' takes no '='; write --record PID"},
+        {"--record 5 --json=yes", "option '--json' takes no value"},
+        {"-- sleep 1", "'--' needs --record before it"},
+        {"--record --", "'--' needs a COMMAND after it"},
+        {"--record 5 --interval", "option '--interval' needs a value"},
+        {"--record 5 --interval 99", "invalid value '99' for --interval (100 to 60000 ms)"},
+        {"--record 5 --interval 60001", "invalid value '60001' for --interval (100 to 60000 ms)"},
+        {"--record 5 --interval 1e3", "invalid value '1e3' for --interval (100 to 60000 ms)"},
+        {"--record 5 --interval -500", "invalid value '-500' for --interval (100 to 60000 ms)"},
+        {"--record 5 --duration 0", "invalid value '0' for --duration (seconds above 0, at most 604800)"},
+        {"--record 5 --duration 1.", "invalid value '1.' for --duration (seconds above 0, at most 604800)"},
+        {"--record 5 --duration 604801", "invalid value '604801' for --duration (seconds above 0, at most 604800)"},
+        {"--record 5 --duration ten", "invalid value 'ten' for --duration (seconds above 0, at most 604800)"},
+        {"--record 5 --profile custom", "invalid value 'custom' for --profile (default, menu-bar or file-converter)"},
+        {"--record 5 --growth-limit 9", "invalid value '9' for --growth-limit (10 to 999 MB)"},
+        {"--record 5 --growth-limit 1000", "invalid value '1000' for --growth-limit (10 to 999 MB)"},
+        {"--record 5 --growth-limit 12.5", "invalid value '12.5' for --growth-limit (10 to 999 MB)"},
+        {"--record 5 --streak 0", "invalid value '0' for --streak (1 to 10)"},
+        {"--record 5 --streak 11", "invalid value '11' for --streak (1 to 10)"},
+        {"--record 5 --csv=", "option '--csv' needs a FILE"},
+        {"--record 5 --quiet --quiet", "option '--quiet' given twice"},
+    };
+    for (const auto& [line, message] : cases) {
+        CliOptions o;
+        std::string error;
+        EXPECT_FALSE(Parse(line, o, error)) << line;
+        EXPECT_EQ(error, message) << line;
+    }
+}
+
+}  // namespace
