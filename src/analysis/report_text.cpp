@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "analysis/signed_text.h"
+#include "analysis/verdict.h"
 #include "strings/stringtable.h"
 
 namespace {
@@ -52,3 +53,5 @@ Text BuildReportText(const SegmentationResult& result, TextView evidence) {
     report += Banner();
     return report;
 }
+
+Text BuildReportText(const SegmentationResult& result) { return BuildReportText(result, VerdictEvidenceText(result)); }

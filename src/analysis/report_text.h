@@ -17,3 +17,5 @@ Text PhaseLabel(const PhaseRow& row);
 Text FormatPhaseRow(const PhaseRow& row);
 // The whole report of a segmented history around its evidence section.
 Text BuildReportText(const SegmentationResult& result, TextView evidence);
+// The same with the evidence of the verdict chosen from the segmentation.
+Text BuildReportText(const SegmentationResult& result);

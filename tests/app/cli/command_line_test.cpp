@@ -125,7 +125,9 @@ TEST(Cli, AnalyzeGivesTheVerdictAsJsonAndAsTheExitStatus) {
         EXPECT_EQ(status, c.status);
         EXPECT_EQ(err, "");
         if (!c.verdict) {
-            if (c.args.find(leak) != std::string::npos) EXPECT_EQ(out, leakReport);
+            if (c.args.find(leak) != std::string::npos) {
+                EXPECT_EQ(out, leakReport);
+            }
             continue;
         }
         nlohmann::json j = nlohmann::json::parse(out, nullptr, false);
@@ -138,7 +140,9 @@ TEST(Cli, AnalyzeGivesTheVerdictAsJsonAndAsTheExitStatus) {
         EXPECT_TRUE(j["summary"]["warmUpExcluded"].is_boolean());
         EXPECT_GE(j["phases"].size(), 2u);
         EXPECT_EQ(j["phases"].back()["footprint"]["endMB"], c.verdict == std::string("no_evidence") ? 80.0 : 159.5);
-        if (c.args.find(leak) != std::string::npos) EXPECT_EQ(j["report"], leakReport);
+        if (c.args.find(leak) != std::string::npos) {
+            EXPECT_EQ(j["report"], leakReport);
+        }
     }
 }
 
