@@ -1,6 +1,9 @@
 // One reading of a live process, and the per-file reads it is made of.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <string>
 
 #include "monitor/sampler.h"
 #include "platform/proc_fixture.h"
@@ -32,6 +35,39 @@ void BM_ReadMemorySample_Child(benchmark::State& state) {
     if (!ReadMemorySample(child.Pid(), sample)) state.SkipWithError("child not readable");
 }
 BENCHMARK(BM_ReadMemorySample_Child);
+
+// The same readings through a target held for the whole session: pidfd, stat and status kept
+// open and re-read at offset 0.
+void BM_ReadHeldTargetSample_Child(benchmark::State& state) {
+    ChildProcess child([] { pause(); });
+    HeldTarget target;
+    if (!OpenHeldTarget(child.Pid(), ProcessStartTime(child.Pid()), target)) state.SkipWithError("not held");
+    MemorySample sample;
+    for (auto _ : state) {
+        bool read = ReadHeldTargetSample(target, sample);
+        benchmark::DoNotOptimize(read);
+        benchmark::DoNotOptimize(sample);
+    }
+    CloseHeldTarget(target);
+}
+BENCHMARK(BM_ReadHeldTargetSample_Child);
+
+// What the held reading cannot beat: the two preads it is made of, nothing parsed.
+void BM_TwoPreads_Child(benchmark::State& state) {
+    ChildProcess child([] { pause(); });
+    const std::string dir = "/proc/" + std::to_string(child.Pid());
+    const int stat = open((dir + "/stat").c_str(), O_RDONLY | O_CLOEXEC);
+    const int status = open((dir + "/status").c_str(), O_RDONLY | O_CLOEXEC);
+    char statBuffer[1024], statusBuffer[4096];
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(pread(stat, statBuffer, sizeof statBuffer - 1, 0));
+        benchmark::DoNotOptimize(pread(status, statusBuffer, sizeof statusBuffer - 1, 0));
+        benchmark::ClobberMemory();
+    }
+    close(stat);
+    close(status);
+}
+BENCHMARK(BM_TwoPreads_Child);
 
 void BM_OpenProcessDir(benchmark::State& state) {
     const pid_t self = getpid();

@@ -24,6 +24,13 @@ struct ProcessProvider {
     void (*closeProcess)(int handle){};
     bool (*readTaskInfo)(int handle, TaskInfo& out){};  // false: gone or not readable
     int64_t (*readFootprint)(int handle){};  // bytes; 0 or less when it cannot be told
+    // Holding one process across readings, as the platform's HoldProcess and its companions do. A
+    // provider may leave all five unset; a held target is then read by PID and start time.
+    bool (*holdProcess)(int32_t pid, ProcessHold& out){};
+    void (*releaseProcess)(ProcessHold& hold){};
+    bool (*holdEnded)(const ProcessHold& hold){};
+    bool (*readHeldTaskInfo)(const ProcessHold& hold, TaskInfo& out){};
+    int64_t (*readHeldFootprint)(const ProcessHold& hold){};
 };
 
 // The system's own process information.
@@ -35,6 +42,26 @@ ProcessProvider SetProcessProvider(const ProcessProvider& provider);
 // cannot be read: it has gone, is a zombie, cannot be inspected, or (when expectedStartTime is
 // not 0) the PID now belongs to a process with another start time. Allocates nothing.
 bool ReadMemorySample(int32_t pid, MemorySample& out, uint64_t expectedStartTime = 0);
+
+// The target of a monitoring session, held from the moment it is opened until it is closed, so
+// that every reading is of exactly that process: never of another that took over its PID, and
+// never of it after it has ended.
+struct HeldTarget {
+    int32_t pid{};
+    uint64_t startTime{};  // confirmed when opened
+    ProcessHold hold;
+    bool held{};  // false: the provider cannot hold, and each reading goes by PID and start time
+};
+
+// Holds the process with this PID, then confirms that it is the one that started at
+// expectedStartTime (any start time when 0). False, holding nothing, when it has gone, cannot be
+// read or is another process.
+bool OpenHeldTarget(int32_t pid, uint64_t expectedStartTime, HeldTarget& out);
+// ReadMemorySample of the held process: false, with out untouched, once it has ended or cannot be
+// read, for good. Allocates nothing.
+bool ReadHeldTargetSample(HeldTarget& target, MemorySample& out);
+// Lets go of the process; harmless on a target never opened or already closed.
+void CloseHeldTarget(HeldTarget& target);
 
 // The one rule for every megabyte value shown, logged or stored: bytes / 1048576 computed in
 // double precision, then rounded to a float.

@@ -41,6 +41,28 @@ bool ReadTaskInfoAt(int dirFd, TaskInfo& out);
 // -1 when the figures cannot be read.
 int64_t ReadPhysicalFootprintAt(int dirFd);
 
+// --- One process held for a whole session -------------------------------------------------
+// The process's pidfd and its stat and status files, opened once and re-read at offset 0: reads
+// through them fail once the process has gone, so a PID the kernel hands on is never read in its
+// place, even when the old and the new process started in the same clock tick.
+struct ProcessHold {
+    int pidFd{-1};     // -1 where the kernel offers no pidfd (before Linux 5.3) or under a fixture root
+    int statFd{-1};
+    int statusFd{-1};  // -1 when status could not be opened; the footprint then cannot be told
+};
+
+// Opens the pidfd first and the files after it, so that a check of ProcessHoldEnded after any
+// reading proves the files were the pidfd's process's. False, holding nothing, when there is no
+// such process.
+bool HoldProcess(int32_t pid, ProcessHold& out);
+// Whether the held process has exited, as its pidfd tells; false without a pidfd.
+bool ProcessHoldEnded(const ProcessHold& hold);
+// ReadTaskInfoAt and ReadPhysicalFootprintAt through the held files.
+bool ReadHeldTaskInfo(const ProcessHold& hold, TaskInfo& out);
+int64_t ReadHeldPhysicalFootprint(const ProcessHold& hold);
+// Closes what is held and empties the record; harmless on an empty one.
+void ReleaseProcess(ProcessHold& hold);
+
 // --- By PID, for listing and naming ----------------------------------------------------------
 
 // The executable's path as the kernel reports it (a replaced binary keeps the kernel's

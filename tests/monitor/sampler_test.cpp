@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <new>
 #include <tuple>
@@ -75,6 +77,96 @@ TEST(SamplerFallback, FootprintOrderAndTheSingleFailureRule) {
     SetProcessProvider(previous);
 }
 
+namespace {
+
+// A provider that can hold, with scripted answers; the plain queries count as before.
+struct HoldScript { bool holds = true, ended = false, firstRead = true; uint64_t startTime = 777; int64_t footprint = 0; };
+enum { Holds, Releases, HeldTaskReads, HeldFootprintReads, EndChecks };
+HoldScript holdScript;
+std::array<int, 5> holdCalls;
+const ProcessProvider kHolding{
+    kScripted.openProcess, kScripted.closeProcess, kScripted.readTaskInfo, kScripted.readFootprint,
+    [](int32_t pid, ProcessHold& out) {
+        ++holdCalls[Holds];
+        if (holdScript.holds) out = ProcessHold{int(pid), int(pid) + 1, int(pid) + 2};
+        return holdScript.holds;
+    },
+    [](ProcessHold& hold) { ++holdCalls[Releases], hold = ProcessHold{}; },
+    [](const ProcessHold&) { return ++holdCalls[EndChecks], holdScript.ended; },
+    [](const ProcessHold& hold, TaskInfo& out) {
+        const bool first = holdCalls[HeldTaskReads]++ % 2 == 0;
+        out = first ? kFirst : kSecond;
+        out.startTime = holdScript.startTime;
+        return hold.statFd == 43 && (!first || holdScript.firstRead);
+    },
+    [](const ProcessHold&) { return ++holdCalls[HeldFootprintReads], holdScript.footprint; },
+};
+
+}  // namespace
+
+// Opening holds the process, then confirms its start time and that it has not ended; each reading
+// goes through the hold, follows the footprint order, and ends for good when the hold says so.
+TEST(SamplerHeldTarget, OpensOnlyTheExpectedProcessAndReadsUntilItEnds) {
+    const ProcessProvider previous = SetProcessProvider(kHolding);
+    const struct { const char* name; HoldScript script; uint64_t expected; bool opens; std::array<int, 5> calls; } opening[] = {
+        {"held and confirmed", {}, 777, true, {1, 0, 1, 0, 1}}, {"any start time", {}, 0, true, {1, 0, 1, 0, 1}},
+        {"gone", {false}, 777, false, {1, 0, 0, 0, 0}}, {"another process", {}, 778, false, {1, 1, 1, 0, 0}},
+        {"ended while opening", {true, true}, 777, false, {1, 1, 1, 0, 1}},
+        {"unreadable", {true, false, false}, 777, false, {1, 1, 1, 0, 0}},
+    };
+    for (const auto& c : opening) {
+        holdScript = c.script;
+        holdCalls = {};
+        HeldTarget target;
+        EXPECT_EQ(OpenHeldTarget(42, c.expected, target), c.opens) << c.name;
+        EXPECT_EQ(holdCalls, c.calls) << c.name;
+        EXPECT_EQ(std::tuple(target.pid, target.startTime, target.held, target.hold.statFd),
+                  c.opens ? std::tuple(42, uint64_t(777), true, 43) : std::tuple(0, uint64_t(0), false, -1)) << c.name;
+        CloseHeldTarget(target);
+    }
+    const struct { const char* name; HoldScript script; int64_t footprint; std::array<int, 5> calls; } reading[] = {
+        {"footprint", {true, false, true, 777, 50 * kMB}, 50 * kMB, {0, 0, 1, 1, 1}},
+        {"resident size of a second read", {true, false, true, 777, 0}, 222 * kMB, {0, 0, 2, 1, 1}},
+        {"ended", {true, true, true, 777, 50 * kMB}, -9, {0, 0, 1, 1, 1}},
+        {"unreadable", {true, false, false, 777, 50 * kMB}, -9, {0, 0, 1, 0, 0}},
+    };
+    for (const auto& c : reading) {
+        holdScript = {};
+        HeldTarget target;
+        ASSERT_TRUE(OpenHeldTarget(42, 777, target));
+        holdScript = c.script;
+        holdCalls = {};
+        MemorySample sample{-9, -9, -9, -9, -9, -9};
+        EXPECT_EQ(ReadHeldTargetSample(target, sample), c.footprint != -9) << c.name;
+        EXPECT_EQ(holdCalls, c.calls) << c.name;
+        EXPECT_EQ(Fields(sample), c.footprint != -9 ? std::tuple(kFirst.virtualBytes, c.footprint, 12, 3, 4, 5)
+                                                     : Fields(MemorySample{-9, -9, -9, -9, -9, -9})) << c.name;
+        CloseHeldTarget(target);
+        CloseHeldTarget(target);  // twice is harmless
+        EXPECT_EQ(holdCalls[Releases], 1) << c.name;
+    }
+    SetProcessProvider(previous);
+}
+
+// A provider that cannot hold: the target is its PID and the start time confirmed at opening,
+// checked again at every reading.
+TEST(SamplerHeldTarget, WithoutHoldingReadsByPidAndStartTime) {
+    const ProcessProvider previous = SetProcessProvider(kScripted);
+    script = {};
+    HeldTarget target, other;
+    EXPECT_FALSE(OpenHeldTarget(42, 778, other));
+    EXPECT_TRUE(OpenHeldTarget(42, 0, target));
+    EXPECT_EQ(std::tuple(target.pid, target.startTime, target.held), std::tuple(42, uint64_t(777), false));
+    calls = {};
+    MemorySample sample;
+    EXPECT_TRUE(ReadHeldTargetSample(target, sample));
+    EXPECT_EQ(calls, (std::array<int, 4>{1, 1, 2, 1}));
+    target.startTime = 778;  // as if the PID now named a process started later
+    EXPECT_FALSE(ReadHeldTargetSample(target, sample));
+    EXPECT_FALSE(ReadHeldTargetSample(other, sample)) << "never opened";
+    SetProcessProvider(previous);
+}
+
 TEST(SamplerLive, FootprintAndThreadsFollowTheChild) {
     constexpr size_t kTouched = 65 * kMB;  // a margin: the kernel's resident counters may lag a little
     ChildProcess child([] {
@@ -126,6 +218,59 @@ TEST(SamplerLive, ExitedChildrenCannotBeReadAndNoReadingAllocates) {
     EXPECT_EQ(count, 1);
     EXPECT_TRUE(self.footprintBytes > 0 && self.virtualBytes >= self.footprintBytes);
     CloseProcessDir(dirFd);
+}
+
+// A held child reads until it exits; as a zombie and once reaped it is gone, also when a new
+// process takes over its PID within the same clock tick (forced here through ns_last_pid, which
+// needs root), where PID and start time alone cannot tell the two apart.
+TEST(SamplerLive, AHeldTargetEndsWithItsProcessAndNeverReadsASuccessor) {
+    ChildProcess child(ChildProcess::Pause);
+    ASSERT_TRUE(child.WaitUntil());
+    HeldTarget target;
+    MemorySample sample;
+    ASSERT_TRUE(OpenHeldTarget(child.Pid(), ProcessStartTime(child.Pid()), target));
+    EXPECT_TRUE(target.held && target.hold.pidFd >= 0);
+    int count = 0;
+    allocations = &count;
+    EXPECT_TRUE(ReadHeldTargetSample(target, sample) && sample.virtualBytes > 0 && sample.threadCount == 1);
+    allocations = nullptr;
+    EXPECT_EQ(count, 0);
+    child.Resume();
+    kill(child.Pid(), SIGKILL);
+    EXPECT_TRUE(child.WaitUntil(WEXITED | WNOWAIT));
+    EXPECT_FALSE(ReadHeldTargetSample(target, sample)) << "zombie";
+    child.Reap();
+    EXPECT_FALSE(ReadHeldTargetSample(target, sample)) << "reaped";
+    CloseHeldTarget(target);
+
+    FILE* lastPid = std::fopen("/proc/sys/kernel/ns_last_pid", "w");
+    if (!lastPid) GTEST_SKIP() << "reusing a PID on purpose needs root";
+    std::fclose(lastPid);
+    int sameTick = 0;
+    for (int attempt = 0; attempt < 20 && sameTick < 3; ++attempt) {
+        ChildProcess first(ChildProcess::Pause);
+        if (!first.WaitUntil()) continue;
+        const pid_t pid = first.Pid();
+        const uint64_t started = ProcessStartTime(pid);
+        HeldTarget held;
+        if (!OpenHeldTarget(pid, started, held)) continue;
+        first.Resume();
+        kill(pid, SIGKILL);
+        first.Reap();
+        lastPid = std::fopen("/proc/sys/kernel/ns_last_pid", "w");
+        std::fprintf(lastPid, "%d", int(pid) - 1);
+        std::fclose(lastPid);
+        ChildProcess second(ChildProcess::Pause);
+        if (second.Pid() == pid && second.WaitUntil()) {
+            EXPECT_FALSE(ReadHeldTargetSample(held, sample)) << "the successor was read";
+            if (ProcessStartTime(pid) == started) {
+                ++sameTick;  // PID and start time alone take the successor for the target
+                EXPECT_TRUE(ReadMemorySample(pid, sample, started));
+            }
+        }
+        CloseHeldTarget(held);
+    }
+    RecordProperty("reusesWithinOneTick", sameTick);  // timing decides how often; usually all
 }
 
 TEST(SamplerLive, InitReadsWhenRunningAsRoot) {

@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -54,18 +56,24 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-// Reads the start of a file of the process directory, at most size - 1 bytes, into buffer and
-// ends them with a NUL. The number of bytes read, or -1 when the file cannot be opened or read.
-// One read is enough: the kernel hands a per-process file out whole when the buffer can hold it,
-// and the readers need only what comes first.
+// Reads the start of an open per-process file, at most size - 1 bytes from offset 0, into buffer
+// and ends them with a NUL. The number of bytes read, or -1 when the read fails (as it does once
+// the process has gone). One read is enough: the kernel hands a per-process file out whole when
+// the buffer can hold it, and the readers need only what comes first.
+ssize_t ReadStartFrom(int fd, char* buffer, size_t size) {
+    ssize_t length;
+    do length = pread(fd, buffer, size - 1, 0);
+    while (length < 0 && errno == EINTR);
+    if (length >= 0) buffer[length] = '\0';
+    return length;
+}
+
+// ReadStartFrom on a file of the process directory; -1 when it cannot be opened either.
 ssize_t ReadFileAt(int dirFd, const char* name, char* buffer, size_t size) {
     int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return -1;
-    ssize_t length;
-    do length = read(fd, buffer, size - 1);
-    while (length < 0 && errno == EINTR);
+    ssize_t length = ReadStartFrom(fd, buffer, size);
     close(fd);
-    if (length >= 0) buffer[length] = '\0';
     return length;
 }
 
@@ -276,6 +284,23 @@ bool NamesDisplayAt(int dirFd) {
     });
 }
 
+// /proc/PID/stat: one line, "pid (comm) state ppid ..." with the fault counters, the thread
+// count, the start time in clock ticks, the virtual size in bytes and the resident size in pages.
+bool ReadTaskInfoFrom(int statFd, TaskInfo& out) {
+    char buffer[1024];
+    ssize_t length = ReadStartFrom(statFd, buffer, sizeof buffer);
+    return length > 0 && ParseStat(std::string_view(buffer, size_t(length)), out);
+}
+
+int64_t ReadPhysicalFootprintFrom(int statusFd) {
+    StatusFields status;
+    if (!ParseStatusFrom(statusFd, status)) return -1;
+    uint64_t kilobytes = 0;
+    for (int64_t part : {status.rssAnonKb, status.vmSwapKb, status.vmPteKb})
+        if (part > 0) kilobytes += uint64_t(part);  // each below 2^63: the sum cannot wrap
+    return ScaledBytes(kilobytes, 1024);
+}
+
 // Runs read on the process's directory descriptor; fallback when there is no such process.
 template <typename Result, typename Read>
 Result WithProcessDir(int32_t pid, Result fallback, Read read) {
@@ -308,21 +333,64 @@ void CloseProcessDir(int dirFd) {
     if (dirFd >= 0) close(dirFd);
 }
 
-// /proc/PID/stat: one line, "pid (comm) state ppid ..." with the fault counters, the thread
-// count, the start time in clock ticks, the virtual size in bytes and the resident size in pages.
 bool ReadTaskInfoAt(int dirFd, TaskInfo& out) {
-    char buffer[1024];
-    ssize_t length = ReadFileAt(dirFd, "stat", buffer, sizeof buffer);
-    return length > 0 && ParseStat(std::string_view(buffer, size_t(length)), out);
+    int fd = openat(dirFd, "stat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool read = ReadTaskInfoFrom(fd, out);
+    close(fd);
+    return read;
 }
 
 int64_t ReadPhysicalFootprintAt(int dirFd) {
-    StatusFields status;
-    if (!ReadStatusAt(dirFd, status)) return -1;
-    uint64_t kilobytes = 0;
-    for (int64_t part : {status.rssAnonKb, status.vmSwapKb, status.vmPteKb})
-        if (part > 0) kilobytes += uint64_t(part);  // each below 2^63: the sum cannot wrap
-    return ScaledBytes(kilobytes, 1024);
+    int fd = openat(dirFd, "status", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int64_t footprint = ReadPhysicalFootprintFrom(fd);
+    close(fd);
+    return footprint;
+}
+
+bool HoldProcess(int32_t pid, ProcessHold& out) {
+    out = ProcessHold{};
+    if (pid <= 0) return false;
+    // Under a fixture root the PID names no real process, so there is nothing to hold by it.
+    if (std::strcmp(ProcRoot(), "/proc") == 0) {
+        out.pidFd = int(syscall(SYS_pidfd_open, pid, 0));
+        // Gone already; other failures (a kernel before 5.3, a filter that refuses the call) leave
+        // the kept files alone to name the process.
+        if (out.pidFd < 0 && errno == ESRCH) return false;
+    }
+    int dirFd = OpenProcessDir(pid);
+    if (dirFd >= 0) {
+        out.statFd = openat(dirFd, "stat", O_RDONLY | O_CLOEXEC);
+        out.statusFd = openat(dirFd, "status", O_RDONLY | O_CLOEXEC);
+        CloseProcessDir(dirFd);
+    }
+    if (out.statFd >= 0) return true;
+    ReleaseProcess(out);
+    return false;
+}
+
+bool ProcessHoldEnded(const ProcessHold& hold) {
+    if (hold.pidFd < 0) return false;
+    pollfd ready{hold.pidFd, POLLIN, 0};
+    int result;
+    do result = poll(&ready, 1, 0);
+    while (result < 0 && errno == EINTR);
+    return result != 0;  // readable once the process has exited; a failed poll cannot vouch for it
+}
+
+bool ReadHeldTaskInfo(const ProcessHold& hold, TaskInfo& out) {
+    return hold.statFd >= 0 && ReadTaskInfoFrom(hold.statFd, out);
+}
+
+int64_t ReadHeldPhysicalFootprint(const ProcessHold& hold) {
+    return hold.statusFd >= 0 ? ReadPhysicalFootprintFrom(hold.statusFd) : -1;
+}
+
+void ReleaseProcess(ProcessHold& hold) {
+    for (int fd : {hold.pidFd, hold.statFd, hold.statusFd})
+        if (fd >= 0) close(fd);
+    hold = ProcessHold{};
 }
 
 Text ProcessPathForPid(int32_t pid) {
