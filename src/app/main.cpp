@@ -1,11 +1,15 @@
 #include <cstdio>
 
 #include "app/cli/command_line.h"
+#include "app/startup.h"
 
 int main(int argc, char** argv) {
-    int status = RunCommandLine(argc, argv, stdout, stderr);
+    const int status = RunCommandLine(argc, argv, stdout, stderr);
     if (status >= 0) return status;
-    // The window comes with the toolkit; until then, say how to use the command line.
-    std::fputs("Usage: quolk [--analyze FILE | --help | --version]\n", stdout);
-    return 0;
+    // Without a display Qt would abort; the command line still works.
+    if (!DisplayAvailable()) {
+        std::fputs(NoDisplayMessage, stderr);
+        return 1;
+    }
+    return RunApplication(argc, argv);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 // Event codes.
 enum EventCode : int32_t {
@@ -57,6 +58,11 @@ int32_t WaitWindowEvent();
 // Waits at most `timeoutMs` for a program event (platform events that produce none do not end
 // the wait); 0 when none arrived in time.
 int32_t WaitWindowEvent(int timeoutMs);
+
+// Tests drive a program's loop through this: the hook runs whenever WaitWindowEvent finds the queue
+// empty, before it waits for the platform, and what it queues is taken at once. An empty function
+// removes it.
+void SetEventWaitHook(std::function<void()> hook);
 
 int64_t EventWindow();
 int64_t EventGadget();

@@ -118,6 +118,26 @@ int RunMessageBox(const RequesterCall& call) {
     return RequesterCancel;
 }
 
+int RunAlertBox(const RequesterCall& call) {
+    KeyWindowKeeper keeper;
+    QMessageBox box(keeper.Owner());
+    box.setTextFormat(Qt::PlainText);
+    box.setText(ToQString(call.title));
+    // Each carriage return breaks the line as a line feed does.
+    box.setInformativeText(ToQString(call.message).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+    for (QLabel* label : box.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
+    SetMessageIcon(box, 0);
+    std::vector<QPushButton*> buttons;
+    for (const Text& title : call.buttons)
+        buttons.push_back(box.addButton(ToQString(title), QMessageBox::AcceptRole));
+    if (!buttons.empty()) box.setDefaultButton(buttons.front());
+    box.exec();
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        if (box.clickedButton() == buttons[i]) return static_cast<int>(i + 1);
+    }
+    return 0;
+}
+
 Text RunOpenFileDialog(const RequesterCall& call) {
     KeyWindowKeeper keeper;
     QFileDialog dialog(keeper.Owner(), ToQString(call.title));
@@ -162,6 +182,17 @@ Text OpenFileRequester(TextView title, TextView defaultFile, TextView pattern, i
     ModalRunScope modal;
     if (responder) return responder(call).path;
     return RunOpenFileDialog(call);
+}
+
+int AlertRequester(TextView title, TextView message, const std::vector<Text>& buttons) {
+    RequesterCall call;
+    call.kind = RequesterCall::Alert;
+    call.title = Text(title);
+    call.message = Text(message);
+    call.buttons = buttons;
+    ModalRunScope modal;
+    if (responder) return responder(call).answer;
+    return RunAlertBox(call);
 }
 
 int SetClipboardText(TextView text) {

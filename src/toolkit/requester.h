@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -22,6 +23,9 @@ int MessageRequester(TextView title, TextView message, int flags = 0);
 // starting folder and the proposed name. The pattern is accepted; every file can be chosen.
 Text OpenFileRequester(TextView title, TextView defaultFile, TextView pattern, int patternPosition,
                        int flags = 0);
+// An alert with the program's own buttons, the first of them the default (Return): the 1-based
+// number of the button chosen, 0 when the alert was closed without one.
+int AlertRequester(TextView title, TextView message, const std::vector<Text>& buttons);
 // Puts the text on the general clipboard as plain text; returns 1.
 int SetClipboardText(TextView text);
 
@@ -36,7 +40,7 @@ RequesterButtonTitles RequesterButtonTitlesFor(TextView languageTag);
 // While a responder is set, the requesters do not open a dialog: they describe it to the responder
 // and return its answer.
 struct RequesterCall {
-    enum Kind { Message, OpenFile } kind = Message;
+    enum Kind { Message, OpenFile, Alert } kind = Message;
     Text title;
     Text message;           // Message: the informative text
     int flags = 0;
@@ -44,9 +48,10 @@ struct RequesterCall {
     int icon = 0;           // Message: the icon flag that won (16, 4, 8) or 0
     Text startFolder;       // OpenFile
     Text proposedName;      // OpenFile
+    std::vector<Text> buttons;  // Alert: the button titles in order
 };
 struct RequesterResponse {
-    int answer = 0;   // Message
+    int answer = 0;   // Message; Alert: the button's number
     Text path;        // OpenFile ("" = cancelled)
 };
 using RequesterResponder = std::function<RequesterResponse(const RequesterCall&)>;

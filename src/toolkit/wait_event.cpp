@@ -6,9 +6,25 @@
 
 #include "toolkit/event_queue.h"
 
+namespace {
+
+std::function<void()> waitHook;
+
+// A queued event, else whatever the test's hook queues.
+bool TakeQueuedOrHooked(int32_t& code) {
+    if (TakeQueuedEvent(code)) return true;
+    if (!waitHook) return false;
+    waitHook();
+    return TakeQueuedEvent(code);
+}
+
+}  // namespace
+
+void SetEventWaitHook(std::function<void()> hook) { waitHook = std::move(hook); }
+
 int32_t WaitWindowEvent() {
     int32_t code = 0;
-    if (TakeQueuedEvent(code)) return code;
+    if (TakeQueuedOrHooked(code)) return code;
     // One platform event (or one batch of them) is dispatched; the controls' handlers queue what
     // the program should see. A dispatch that queued nothing is reported as -1.
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
@@ -18,7 +34,7 @@ int32_t WaitWindowEvent() {
 
 int32_t WaitWindowEvent(int timeoutMs) {
     int32_t code = 0;
-    if (TakeQueuedEvent(code)) return code;
+    if (TakeQueuedOrHooked(code)) return code;
     QDeadlineTimer deadline(timeoutMs < 0 ? 0 : timeoutMs);
     // A single-shot timer guarantees that the blocking wait below ends at the deadline.
     QTimer wake;

@@ -1,0 +1,71 @@
+#include "app/startup.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QTimer>
+#include <QWidget>
+
+#include "app/app_state.h"
+#include "app/event_loop.h"
+#include "app/main_window.h"
+#include "app/monitoring.h"
+#include "platform/sleep_wake.h"
+#include "runtime/file.h"
+#include "strings/stringtable.h"
+#include "toolkit/application.h"
+#include "toolkit/event_queue.h"
+#include "toolkit/window.h"
+
+const char NoDisplayMessage[] =
+    "quolk: the window needs a desktop session (DISPLAY or WAYLAND_DISPLAY); "
+    "`quolk --analyze FILE` works without one\n";
+
+namespace {
+
+bool Set(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+}
+
+// Ends the process once the watched window has painted for the first time.
+class FirstPaintExit : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            QTimer::singleShot(0, [] { std::_Exit(0); });
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+void ArmFirstPaintExit() {
+    const char* value = std::getenv(QuitAfterFirstPaintVariable);
+    if (!value || std::strcmp(value, "1") != 0) return;
+    if (QWidget* window = WindowID(MainWindow)) window->installEventFilter(new FirstPaintExit);
+}
+
+}  // namespace
+
+bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
+
+int RunApplication(int& argc, char** argv) {
+    InitToolkit(argc, argv);
+    // Qt has set the user's locale; decimal texts always use the point.
+    std::setlocale(LC_NUMERIC, "C");
+    AppState state;
+    ClearHistory(state.history);
+    LoadStringTable(DetectLanguage());
+    state.sleepWakeObserver = CreateSleepWakeObserver([](bool goingToSleep) {
+        PostEvent(goingToSleep ? EventSystemWillSleep : EventSystemDidWake, MainWindow, 0);
+    });
+    OpenMainWindow(state);
+    ArmFirstPaintExit();
+    const int status = RunMainLoop(state);
+    CloseFile(AnyNumber);
+    EndToolkit();
+    return status;
+}

@@ -1,0 +1,16 @@
+// Start-up: from process launch to the main window and its loop.
+#pragma once
+
+// Whether a window can be shown: DISPLAY or WAYLAND_DISPLAY is set, or QT_QPA_PLATFORM chooses a
+// platform. Read before anything of Qt runs.
+bool DisplayAvailable();
+// The line printed on standard error when there is none.
+extern const char NoDisplayMessage[];
+
+// Starts the toolkit, sets up the state, the language, the sleep/wake observer and the main
+// window, and runs the main loop. The exit status.
+int RunApplication(int& argc, char** argv);
+
+// Test-only: with this variable set to 1 the program ends right after the main window's first
+// paint (the start-up benchmark times exactly that).
+inline constexpr char QuitAfterFirstPaintVariable[] = "QUOLK_QUIT_AFTER_FIRST_PAINT";

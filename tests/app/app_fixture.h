@@ -1,0 +1,85 @@
+// Every application test starts from a fresh state and an open main window in English, with no
+// requester answered by a person and no address opened by the desktop.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+#include "app/app_state.h"
+#include "app/event_loop.h"
+#include "app/help_popover.h"
+#include "app/main_window.h"
+#include "strings/stringtable.h"
+#include "toolkit/desktop_url.h"
+#include "toolkit/event_queue.h"
+#include "toolkit/requester.h"
+#include "toolkit/window.h"
+
+class AppTest : public testing::Test {
+protected:
+    void SetUp() override {
+        CloseWindow(-1);
+        for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+        ClearEventQueue();
+        LoadStringTable(u"en");
+        SetRequesterResponder([this](const RequesterCall& call) { return Answer(call); });
+        SetUrlOpener([this](const Text& url) {
+            opened.push_back(url);
+            return true;
+        });
+        ASSERT_TRUE(OpenMainWindow(state));
+    }
+    void TearDown() override {
+        SetEventWaitHook(nullptr);
+        SetRequesterResponder(nullptr);
+        SetUrlOpener(nullptr);
+        FreeHelpPopover(state.glossaryPopover);
+        state.glossaryPopover = nullptr;
+        CloseWindow(-1);
+        ClearEventQueue();
+    }
+
+    // Answers requesters in order from `answers`; an unexpected requester fails the test and says No.
+    RequesterResponse Answer(const RequesterCall& call) {
+        asked.push_back(call);
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected requester: " << TextToUtf8(call.title);
+            return {RequesterNo, u""};
+        }
+        RequesterResponse response{answers.front(), u""};
+        answers.pop_front();
+        return response;
+    }
+
+    // Runs the main loop with the steps run one by one whenever it waits with an empty queue; after
+    // the last step it is asked to quit (a Yes is queued for the confirmation). The loop's status.
+    int RunLoop(std::vector<std::function<void()>> steps) {
+        size_t next = 0;
+        SetEventWaitHook([this, steps, next]() mutable {
+            if (next < steps.size()) {
+                steps[next++]();
+                return;
+            }
+            if (next++ == steps.size()) {
+                answers.push_back(RequesterYes);
+                PostEvent(EventCodeMenu, -1, MenuItemQuit);
+                return;
+            }
+            ADD_FAILURE() << "the loop went on after quitting was confirmed";
+            PostEvent(EventCodeMenu, -1, MenuItemQuit);
+            answers.push_back(RequesterYes);
+        });
+        const int status = RunMainLoop(state);
+        SetEventWaitHook(nullptr);
+        return status;
+    }
+
+    AppState state;
+    std::deque<int> answers;
+    std::vector<RequesterCall> asked;
+    std::vector<Text> opened;
+};

@@ -1,0 +1,281 @@
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTest>
+#include <QWidget>
+
+#include "app/custom_profile_dialog.h"
+#include "app/monitoring.h"
+#include "app/profiles.h"
+#include "app_fixture.h"
+#include "toolkit/gadget.h"
+#include "toolkit/popover.h"
+
+namespace {
+
+using EventLoopTest = AppTest;
+
+// What a person's click or choice queues.
+void UserEvent(int64_t window, int64_t gadget, int64_t type = EventTypeLeftClick) {
+    ASSERT_TRUE(QueueToolkitEvent(EventCodeGadget, window, gadget, type));
+}
+void ChooseProfile(int64_t item) {
+    SetGadgetState(GadgetProfileList, item);
+    UserEvent(MainWindow, GadgetProfileList, EventTypeChange);
+}
+std::string ToolTip(int64_t gadget) { return GadgetID(gadget)->toolTip().toStdString(); }
+
+TEST_F(EventLoopTest, QuitAsksFirstAndNoKeepsTheWindowWhileYesEndsTheLoopWithStatusZero) {
+    // Quit from the menu (also Ctrl+Q and the desktop's request) and the close button both ask.
+    const int status = RunLoop({
+        [&] { answers.push_back(RequesterNo); PostEvent(EventCodeMenu, -1, MenuItemQuit); },
+        [&] { EXPECT_TRUE(IsWindow(MainWindow)); answers.push_back(RequesterNo);
+              QueueToolkitEvent(EventCodeCloseWindow, MainWindow, MainWindow, 0); },
+        [&] { EXPECT_TRUE(WindowID(MainWindow)->isVisible()); },
+    });
+    EXPECT_EQ(status, 0);
+    ASSERT_EQ(asked.size(), 3u);
+    for (const RequesterCall& call : asked) {
+        EXPECT_EQ(TextToUtf8(call.title), "Confirmation");
+        EXPECT_EQ(TextToUtf8(call.message), "Are you sure you want to quit Quolk?\n");
+        EXPECT_EQ(call.flags, RequesterYesNo);
+    }
+    // The quit sequence ran: the idle session's labels are reset.
+    EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetStatusLine)), "Status: \U0001F534 Monitoring stopped");
+}
+
+TEST_F(EventLoopTest, ProfilesSetTheSettingsTheSliderTheLabelTheEditButtonAndTheToolTip) {
+    struct Want { int64_t item; LeakSettings settings; bool editShown; const char* tip; };
+    const Want table[] = {
+        {1, {2000, 5, 50.0f}, false, "Memory Growth (MB): 50\nNumber of Leak Streaks: 5\nRefresh Interval (ms): 2000"},
+        {2, {500, 2, 500.0f}, false, "Memory Growth (MB): 500\nNumber of Leak Streaks: 2\nRefresh Interval (ms): 500"},
+        {3, {1000, 3, 250.0f}, true, "Memory Growth (MB): 250\nNumber of Leak Streaks: 3\nRefresh Interval (ms): 1000"},
+        {0, {1000, 3, 200.0f}, false, "Memory Growth (MB): 200\nNumber of Leak Streaks: 3\nRefresh Interval (ms): 1000"},
+    };
+    std::vector<std::function<void()>> steps;
+    for (const Want& want : table) {
+        steps.push_back([&want] { ChooseProfile(want.item); });
+        steps.push_back([&, want] {
+            EXPECT_EQ(state.settings.refreshIntervalMs, want.settings.refreshIntervalMs) << want.item;
+            EXPECT_EQ(state.settings.streakThreshold, want.settings.streakThreshold) << want.item;
+            EXPECT_EQ(state.settings.growthLimitMB, want.settings.growthLimitMB) << want.item;
+            EXPECT_EQ(GetGadgetState(GadgetRefreshSlider), want.settings.refreshIntervalMs) << want.item;
+            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetRefreshLabel)),
+                      std::to_string(want.settings.refreshIntervalMs) + " ms");
+            EXPECT_EQ(!GadgetID(GadgetEditProfile)->isHidden(), want.editShown) << want.item;
+            EXPECT_EQ(ToolTip(GadgetProfileList), want.tip);
+        });
+    }
+    // A click on the list that changes no selection is no profile change.
+    steps.push_back([] { SetGadgetState(GadgetProfileList, 1); UserEvent(MainWindow, GadgetProfileList); });
+    steps.push_back([&] { EXPECT_EQ(state.settings.refreshIntervalMs, 1000); });
+    EXPECT_EQ(RunLoop(steps), 0);
+}
+
+TEST_F(EventLoopTest, TheSliderSnapsToTheNearestHalfSecond) {
+    const struct { int64_t moved, want; } table[] = {{500, 500}, {749, 500}, {750, 1000}, {2260, 2500}, {4999, 5000}};
+    std::vector<std::function<void()>> steps;
+    for (const auto& row : table) {
+        steps.push_back([row] { SetGadgetState(GadgetRefreshSlider, row.moved); UserEvent(MainWindow, GadgetRefreshSlider); });
+        steps.push_back([&, row] {
+            EXPECT_EQ(state.settings.refreshIntervalMs, row.want) << row.moved;
+            EXPECT_EQ(GetGadgetState(GadgetRefreshSlider), row.want) << row.moved;
+            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetRefreshLabel)), std::to_string(row.want) + " ms");
+        });
+    }
+    EXPECT_EQ(RunLoop(steps), 0);
+}
+
+TEST_F(EventLoopTest, TheGlossaryButtonTogglesOnePopoverThatLivesUntilQuit) {
+    HelpPopover* first = nullptr;
+    std::vector<bool> shown;
+    RunLoop({
+        [] { UserEvent(MainWindow, GadgetGlossary); },
+        [&] { first = state.glossaryPopover; shown.push_back(HelpPopoverShown(first)); UserEvent(MainWindow, GadgetGlossary); },
+        [&] { EXPECT_EQ(state.glossaryPopover, first); shown.push_back(HelpPopoverShown(first)); UserEvent(MainWindow, GadgetGlossary); },
+        [&] { EXPECT_EQ(state.glossaryPopover, first); shown.push_back(HelpPopoverShown(first)); },
+    });
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(shown, (std::vector<bool>{true, false, true}));
+    // The quit sequence freed it.
+    EXPECT_EQ(state.glossaryPopover, nullptr);
+}
+
+TEST_F(EventLoopTest, TheGlossaryOpensBelowTheButtonWithTheGlossaryText) {
+    RunLoop({
+        [] { UserEvent(MainWindow, GadgetGlossary); },
+        [&] {
+            ASSERT_NE(state.glossaryPopover, nullptr);
+            QWidget* popover = PopoverID(state.glossaryPopover->popover);
+            ASSERT_NE(popover, nullptr);
+            EXPECT_EQ(popover->size(), QSize(550, 440));
+            const QWidget* button = GadgetID(GadgetGlossary);
+            const QPoint buttonBottom = button->mapToGlobal(QPoint(0, button->height()));
+            EXPECT_GE(popover->geometry().top(), buttonBottom.y());
+        },
+    });
+}
+
+TEST_F(EventLoopTest, AboutFromTheMenuPostsTheAboutCommandWhichShowsTheAboutBox) {
+    answers.push_back(2);  // "See My Other Apps", with no page configured
+    RunLoop({
+        [] { PostEvent(EventCodeMenu, MainWindow, MenuItemAbout); },
+        [&] { EXPECT_EQ(GetActiveWindow(), MainWindow); },
+    });
+    ASSERT_EQ(asked.size(), 2u);
+    const RequesterCall& about = asked[0];
+    EXPECT_EQ(about.kind, RequesterCall::Alert);
+    EXPECT_EQ(TextToUtf8(about.title), "Quolk 1.03");
+    EXPECT_EQ(about.buttons, (std::vector<Text>{u"Ok", u"See My Other Apps"}));
+    EXPECT_EQ(TextToUtf8(about.message).rfind("An app memory diagnostic for Linux\nmade with great angst\n\rRunning on ", 0), 0u);
+    EXPECT_TRUE(opened.empty()) << "an empty address opens nothing";
+}
+
+TEST_F(EventLoopTest, BuyMeAsksAndWithNoDonationPageOpensNothing) {
+    answers.push_back(RequesterYes);
+    RunLoop({[] { UserEvent(MainWindow, GadgetBuyMe); }});
+    ASSERT_GE(asked.size(), 1u);
+    EXPECT_EQ(TextToUtf8(asked[0].title), "Buy me a Coffee!");
+    EXPECT_EQ(asked[0].message, LookupText(150) + u"\n");
+    EXPECT_EQ(asked[0].flags, RequesterYesNo);
+    EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(EventLoopTest, SleepAndWakeWithoutASessionChangeNothing) {
+    RunLoop({
+        [] { PostEvent(EventSystemWillSleep, MainWindow, 0); },
+        [&] { EXPECT_FALSE(state.session.paused); PostEvent(EventSystemDidWake, MainWindow, 0); },
+        [&] {
+            EXPECT_FALSE(state.session.paused);
+            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetStatusLine)), "Status: Ready to monitor");
+            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetPause)), "\u23F8 Pause");
+        },
+    });
+}
+
+TEST_F(EventLoopTest, DuringASessionBrowseTheProfileListAndEditAreDisabledBeforeEachWait) {
+    RunLoop({
+        [&] { state.session.active = true; UserEvent(MainWindow, GadgetCsvOutput); },
+        [&] {
+            for (int64_t gadget : {GadgetBrowse, GadgetProfileList, GadgetEditProfile})
+                EXPECT_FALSE(GadgetID(gadget)->isEnabled()) << gadget;
+            state.session.active = false;
+            UserEvent(MainWindow, GadgetCsvOutput);
+        },
+        [&] {
+            for (int64_t gadget : {GadgetBrowse, GadgetProfileList, GadgetEditProfile})
+                EXPECT_TRUE(GadgetID(gadget)->isEnabled()) << gadget;
+        },
+    });
+}
+
+// --- The custom profile dialog -------------------------------------------------------------------
+
+QLineEdit* SpinField(int64_t gadget) { return GadgetID(gadget)->findChild<QLineEdit*>(); }
+
+void TypeInto(int64_t gadget, const char* text) {
+    QLineEdit* field = SpinField(gadget);
+    ASSERT_NE(field, nullptr);
+    field->selectAll();
+    QTest::keyClicks(field, text);
+}
+
+TEST_F(EventLoopTest, CustomDialogStartsFromTheCustomProfileAndSaveTakesTheTypedValues) {
+    std::vector<int64_t> shownValues;
+    RunLoop({
+        [] { ChooseProfile(ProfileCustom); },
+        [] { UserEvent(MainWindow, GadgetEditProfile); },
+        [&] {
+            ASSERT_TRUE(IsWindow(CustomProfileWindow));
+            for (int64_t spin : {GadgetCustomGrowth, GadgetCustomStreak, GadgetCustomInterval})
+                shownValues.push_back(GetGadgetState(spin));
+            TypeInto(GadgetCustomGrowth, "120");
+        },
+        [&] { EXPECT_EQ(state.settings.growthLimitMB, 120.0f); TypeInto(GadgetCustomInterval, "2500"); },
+        [&] { TypeInto(GadgetCustomStreak, "7"); },
+        [] { UserEvent(CustomProfileWindow, GadgetCustomSave); },
+        [&] {
+            EXPECT_FALSE(IsWindow(CustomProfileWindow));
+            EXPECT_EQ(GetGadgetState(GadgetRefreshSlider), 2500);
+            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetRefreshLabel)), "2500 ms");
+            EXPECT_EQ(ToolTip(GadgetProfileList),
+                      "Memory Growth (MB): 120\nNumber of Leak Streaks: 7\nRefresh Interval (ms): 2500");
+        },
+    });
+    EXPECT_EQ(shownValues, (std::vector<int64_t>{250, 3, 1000}));
+    EXPECT_EQ(state.settings.growthLimitMB, 120.0f);
+    EXPECT_EQ(state.settings.streakThreshold, 7);
+    EXPECT_EQ(state.settings.refreshIntervalMs, 2500);
+}
+
+TEST_F(EventLoopTest, CustomDialogCancelRestoresTheValuesItStartedWith) {
+    RunLoop({
+        [] { ChooseProfile(ProfileCustom); },
+        [] { UserEvent(MainWindow, GadgetEditProfile); },
+        [&] { TypeInto(GadgetCustomGrowth, "120"); },
+        [&] { TypeInto(GadgetCustomInterval, "3000"); },
+        [&] { EXPECT_EQ(state.settings.refreshIntervalMs, 3000); UserEvent(CustomProfileWindow, GadgetCustomCancel); },
+        [&] {
+            EXPECT_FALSE(IsWindow(CustomProfileWindow));
+            EXPECT_EQ(state.settings.growthLimitMB, 250.0f);
+            EXPECT_EQ(state.settings.refreshIntervalMs, 1000);
+            EXPECT_EQ(GetGadgetState(GadgetRefreshSlider), 1000);
+            EXPECT_EQ(ToolTip(GadgetProfileList),
+                      "Memory Growth (MB): 250\nNumber of Leak Streaks: 3\nRefresh Interval (ms): 1000");
+        },
+    });
+}
+
+TEST_F(EventLoopTest, CustomDialogReturnPressesSaveAndOtherWindowsEventsAreDropped) {
+    RunLoop({
+        [] { ChooseProfile(ProfileCustom); },
+        [] { UserEvent(MainWindow, GadgetEditProfile); },
+        // Quit, About and a main-window click while the dialog is open are lost.
+        [&] {
+            PostEvent(EventCodeMenu, -1, MenuItemQuit);
+            PostEvent(EventCodeMenu, MainWindow, MenuItemAbout);
+            UserEvent(MainWindow, GadgetBuyMe);
+        },
+        [&] { TypeInto(GadgetCustomStreak, "9"); },
+        [&] { QTest::keyClick(SpinField(GadgetCustomStreak), Qt::Key_Return); },
+        [&] { EXPECT_FALSE(IsWindow(CustomProfileWindow)); },
+    });
+    EXPECT_EQ(state.settings.streakThreshold, 9);
+    // Only the final quit confirmation was asked.
+    EXPECT_EQ(asked.size(), 1u);
+}
+
+TEST_F(EventLoopTest, CustomDialogHelpButtonsToggleTheirOwnPopoversNextToThem) {
+    std::vector<bool> shown;
+    RunLoop({
+        [] { ChooseProfile(ProfileCustom); },
+        [] { UserEvent(MainWindow, GadgetEditProfile); },
+        [] { UserEvent(CustomProfileWindow, GadgetCustomGrowthHelp); },
+        [&] {
+            QWidget* window = WindowID(CustomProfileWindow);
+            auto popovers = window->findChildren<QWidget*>(QStringLiteral("Xo_popover"));
+            ASSERT_EQ(popovers.size(), 1);
+            shown.push_back(popovers[0]->isVisible());
+            EXPECT_EQ(popovers[0]->size(), QSize(320, 200));
+            const QWidget* button = GadgetID(GadgetCustomGrowthHelp);
+            // Beside the button, never over it.
+            const QRect buttonArea(button->mapToGlobal(QPoint(0, 0)), button->size());
+            EXPECT_FALSE(popovers[0]->geometry().intersects(buttonArea));
+            UserEvent(CustomProfileWindow, GadgetCustomStreakHelp);
+        },
+        [&] {
+            auto popovers = WindowID(CustomProfileWindow)->findChildren<QWidget*>(QStringLiteral("Xo_popover"));
+            EXPECT_EQ(popovers.size(), 2);
+            UserEvent(CustomProfileWindow, GadgetCustomGrowthHelp);
+        },
+        [&] {
+            auto popovers = WindowID(CustomProfileWindow)->findChildren<QWidget*>(QStringLiteral("Xo_popover"));
+            int visible = 0;
+            for (QWidget* p : popovers) visible += p->isVisible() ? 1 : 0;
+            EXPECT_EQ(visible, 1);
+            UserEvent(CustomProfileWindow, GadgetCustomCancel);
+        },
+    });
+    EXPECT_EQ(shown, std::vector<bool>{true});
+}
+
+}  // namespace
