@@ -1,0 +1,37 @@
+// One tick of the monitoring core against a live process: the sample read, the panel texts, the
+// alarms, the CSV row (buffered, flushed every 15th row) and the history point.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "platform/proc_fixture.h"
+#include "platform/process_info.h"
+#include "scratch_dir.h"
+#include "session/session.h"
+#include "strings/stringtable.h"
+
+namespace {
+
+void BM_SessionTick_LiveChildWithCsv(benchmark::State& state) {
+    LoadStringTable(u"en");
+    ScratchDir home;
+    setenv("HOME", home.path.c_str(), 1);
+    ChildProcess child([] { pause(); });
+    SampleHistory history;
+    SessionContext context;
+    context.history = &history;
+    SetMonitorTarget(context.session, child.Pid(), u"child", ProcessStartTime(child.Pid()));
+    const TickRecord start = StartSession(context, true);
+    if (!start.ticked || context.log.file == 0) state.SkipWithError("session did not start with a log");
+    for (auto _ : state) {
+        TickRecord record = TickSession(context);
+        benchmark::DoNotOptimize(record);
+    }
+    if (!context.session.active) state.SkipWithError("the child ended");
+    StopSession(context);
+}
+BENCHMARK(BM_SessionTick_LiveChildWithCsv);
+
+}  // namespace
+
+BENCHMARK_MAIN();
