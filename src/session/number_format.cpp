@@ -29,11 +29,11 @@ std::string FixedDecimals(double value, int decimals) {
 
 }  // namespace
 
-Text PlainByteCount(int64_t bytes) {
-    if (bytes == 0) return u"Zero KB";
+ByteCountParts SplitByteCount(int64_t bytes) {
+    if (bytes == 0) return {};
     const bool negative = bytes < 0;
     const double magnitude = negative ? -double(bytes) : double(bytes);
-    if (magnitude == 1.0) return negative ? u"-1 byte" : u"1 byte";
+    if (magnitude == 1.0) return {double(bytes), 0, "byte"};
     double value = magnitude;
     int unit = 0;
     // Move up while the rounded figure would read 1000 or more in this unit.
@@ -42,9 +42,13 @@ Text PlainByteCount(int64_t bytes) {
         if (std::strtod(rounded.c_str(), nullptr) < 1000.0) break;
         value /= 1000.0;
     }
-    std::string text = (negative ? "-" : "") + FixedDecimals(value, kByteUnits[unit].decimals) + " " +
-                       kByteUnits[unit].name;
-    return TextFromUtf8(text);
+    return {negative ? -value : value, kByteUnits[unit].decimals, kByteUnits[unit].name};
+}
+
+Text PlainByteCount(int64_t bytes) {
+    if (bytes == 0) return u"Zero KB";
+    const ByteCountParts parts = SplitByteCount(bytes);
+    return TextFromUtf8(FixedDecimals(parts.value, parts.decimals) + " " + parts.unit);
 }
 
 Text PlainGroupedCount(int64_t count) {

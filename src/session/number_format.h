@@ -15,6 +15,16 @@ struct SessionFormatter {
     Text (*groupedCount)(int64_t count){};
 };
 
+// A byte count in the unit it is shown in: the value in that unit (sign included), the decimals
+// it is shown with before trailing zeros are dropped, and the unit's English name ("bytes", "KB",
+// "MB", ...; "byte" for exactly one). A zero count is 0 KB.
+struct ByteCountParts {
+    double value{};
+    int decimals{};
+    const char* unit{"KB"};
+};
+ByteCountParts SplitByteCount(int64_t bytes);
+
 // en_US: "," groups thousands, "." separates decimals.
 Text PlainByteCount(int64_t bytes);
 Text PlainGroupedCount(int64_t count);
