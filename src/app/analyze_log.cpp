@@ -1,0 +1,21 @@
+#include "app/analyze_log.h"
+
+#include "analysis/log_loader.h"
+#include "analysis/phase_analysis.h"
+#include "app/report_window.h"
+#include "runtime/file.h"
+#include "strings/stringtable.h"
+#include "toolkit/requester.h"
+
+void AnalyzeLogFile(SampleHistory& history, int64_t mainWindow) {
+    const Text path = OpenFileRequester(u"Select CSV Memory Log", GetHomeDirectory(),
+                                        u"CSV Files (*.csv)|*.csv|All Files (*.*)|*.*", 0);
+    if (path.empty()) return;
+    const LogLoadResult result = LoadMonitorLog(path, history);
+    if (result != LogLoadResult::Loaded) {
+        AlertAttention();
+        MessageRequester(LookupText(71), LoadErrorMessage(result), RequesterError);
+        return;
+    }
+    ShowAnalysisReport(RunPhaseAnalysis(history), true, u"", mainWindow);
+}

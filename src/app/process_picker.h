@@ -1,0 +1,32 @@
+// The picker sheet (window 1): a searchable list of the user's applications or of every process,
+// shown over the main window until the user picks a row or cancels.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "runtime/text.h"
+
+inline constexpr int64_t PickerWindow = 1;
+enum PickerGadget : int64_t {
+    PickerList = 0,
+    PickerSearch = 1,
+    PickerUserAppsOnly = 2,
+    PickerSelect = 3,
+    PickerCancel = 4,
+};
+
+struct PickedProcess {
+    int32_t pid{};
+    Text name;
+    uint64_t startTime{};  // 0 when the process had already gone when it was listed
+};
+
+// Empties the picker's list (gadget 0) and fills it with the rows for the search text and mode,
+// each with its executable's icon.
+void FillProcessList(TextView searchText, bool userAppsOnly);
+
+// Opens the picker as a sheet of parentWindow and runs it until a row is chosen (Select or a
+// double click) or Cancel. Events of other windows that arrive meanwhile are dropped. Nothing when
+// cancelled or when the sheet could not be opened; the caller keeps any earlier choice then.
+std::optional<PickedProcess> PickProcess(int64_t parentWindow);

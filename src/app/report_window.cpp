@@ -1,0 +1,79 @@
+#include "app/report_window.h"
+
+#include "analysis/report_split.h"
+#include "strings/stringtable.h"
+#include "toolkit/application.h"
+#include "toolkit/event_queue.h"
+#include "toolkit/gadget.h"
+#include "toolkit/requester.h"
+#include "toolkit/window.h"
+
+namespace {
+
+void CreateReportGadgets() {
+    TextGadget(AnyNumber, 15, 12, 400, 20, LookupText(7));
+    // The first column's title is the report's own, English in every language.
+    ListIconGadget(ReportPhaseList, 15, 35, 790, 294, u"Phase / Time Range", 252, ListIconGridLines | 8);
+    AddGadgetColumn(ReportPhaseList, 1, LookupText(8), 140);
+    AddGadgetColumn(ReportPhaseList, 2, LookupText(9), 96);
+    AddGadgetColumn(ReportPhaseList, 3, LookupText(180), 96);
+    AddGadgetColumn(ReportPhaseList, 4, LookupText(10), 200);
+    SetListHorizontalScrollBar(ReportPhaseList, 0);
+    TextGadget(AnyNumber, 15, 350, 400, 20, LookupText(11));
+    EditorGadget(ReportSummary, 15, 374, 790, 200, EditorReadOnly | EditorWordWrap);
+    ButtonGadget(ReportCopy, 530, 584, 150, 25, LookupText(12));
+    const Text close = LookupText(13);
+    ButtonGadget(ReportClose, 695, 584, EstimateTextWidth(close), 25, close, ButtonDefault);
+}
+
+void ShowSplitReport(TextView reportText) {
+    const ReportSplit split = SplitReport(reportText);
+    for (const ReportRow& row : split.rows) {
+        Text line = row[0];
+        for (size_t column = 1; column < row.size(); ++column) line += u"\n" + row[column];
+        AddGadgetItem(ReportPhaseList, -1, line);
+    }
+    SetGadgetText(ReportSummary, SummaryFieldText(split));
+}
+
+void CopyReport(TextView reportText) {
+    SetClipboardText(reportText);
+    AlertAttention();
+    MessageRequester(LookupText(16), LookupText(17) + u"\n");
+}
+
+// Until the window is closed by its close button or Close; other windows' events are dropped.
+void RunReportLoop(TextView reportText) {
+    for (;;) {
+        const int32_t code = WaitWindowEvent();
+        if (EventWindow() != ReportWindow) continue;
+        if (code == EventCodeCloseWindow) return;
+        if (code != EventCodeGadget) continue;
+        if (EventGadget() == ReportCopy) CopyReport(reportText);
+        else if (EventGadget() == ReportClose) return;
+    }
+}
+
+}  // namespace
+
+Text ReportWindowTitle(bool fromLogFile, TextView targetName) {
+    if (fromLogFile) return LookupText(7);
+    if (!targetName.empty()) return LookupText(6) + Text(targetName);
+    return Text();
+}
+
+void ShowAnalysisReport(TextView reportText, bool fromLogFile, TextView targetName, int64_t mainWindow) {
+    BringApplicationToFront();
+    if (!OpenWindow(ReportWindow, 0, 0, 820, 620, ReportWindowTitle(fromLogFile, targetName),
+                    WindowWindowCentered, mainWindow))
+        return;
+    SetWindowTitlebarTransparent(ReportWindow, 1);
+    SetWindowMovable(ReportWindow, 0);
+    StickyWindow(ReportWindow, 1);
+    CreateReportGadgets();
+    ShowSplitReport(reportText);
+    DisableWindow(mainWindow, 1);
+    RunReportLoop(reportText);
+    DisableWindow(mainWindow, 0);
+    CloseWindow(ReportWindow);
+}
