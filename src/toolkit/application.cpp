@@ -2,6 +2,7 @@
 #include "toolkit/application.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QSessionManager>
 
 #include "toolkit/event_queue.h"
@@ -61,3 +62,5 @@ void BringApplicationToFront() {
 }
 
 void Beep() { QApplication::beep(); }
+
+void SetApplicationIcon(const QIcon& icon) { QApplication::setWindowIcon(icon); }

@@ -2,6 +2,8 @@
 // to quit, which become Quit menu events (menu item -4, window -1) instead of ending the program.
 #pragma once
 
+class QIcon;
+
 // Creates the QApplication unless one exists, builds the application menu and installs the quit
 // interception. `argc` and `argv` must outlive the application. Returns 1.
 int InitToolkit(int& argc, char** argv);
@@ -13,3 +15,6 @@ void EndToolkit();
 void BringApplicationToFront();
 // The desktop's alert sound.
 void Beep();
+
+// The icon of every window, dialog and requester that the application opens.
+void SetApplicationIcon(const QIcon& icon);
