@@ -2,13 +2,18 @@
 # Everything they need is installed here, so a fresh Debian 12 machine needs nothing by hand.
 
 PACKAGES := build-essential cmake qt6-base-dev qt6-qpa-plugins libgtest-dev libbenchmark-dev \
-            fonts-dejavu-core fonts-noto-color-emoji locales nlohmann-json3-dev
+            fonts-dejavu-core fonts-noto-color-emoji locales nlohmann-json3-dev \
+            librsvg2-bin desktop-file-utils groff-base man-db dpkg-dev fakeroot
 BUILD_DIR := build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+PREFIX ?= /usr/local
+# What `make install` put in place, kept apart from CMake's install_manifest.txt, which every
+# other install of the build folder (a package, a test) writes again.
+INSTALLED := $(BUILD_DIR)/installed_files.txt
 
-.PHONY: deps build test run bench clean
+.PHONY: deps build test run bench clean install uninstall package
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -33,6 +38,22 @@ run: deps build
 
 bench: deps build
 	@for b in $(BUILD_DIR)/bench/*; do [ -x "$$b" ] && "$$b"; done
+
+# The binary, the launcher entry, the icons, the manual page and the bash completion under
+# PREFIX (DESTDIR honoured). Run it as root for /usr/local.
+install: deps build
+	$(SUDO) env DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+	$(SUDO) cp $(BUILD_DIR)/install_manifest.txt $(INSTALLED)
+
+# Removes every file that the last `make install` installed.
+uninstall:
+	@[ -f $(INSTALLED) ] || { echo "make uninstall: nothing was installed from $(BUILD_DIR)"; exit 1; }
+	@while IFS= read -r f; do $(SUDO) rm -fv -- "$$f"; done < $(INSTALLED)
+	@$(SUDO) rm -f $(INSTALLED)
+
+# The Debian package, $(BUILD_DIR)/quolk_1.03_<arch>.deb.
+package: deps build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

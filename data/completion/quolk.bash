@@ -1,0 +1,72 @@
+# bash completion for quolk
+# Self-contained (nothing from the bash-completion package), so that sourcing it is enough.
+
+_quolk_record_options="--interval --duration --csv --profile --growth-limit --streak
+    --include-children --json --fail-on-leak --quiet --"
+
+# Fills COMPREPLY with the lines a command prints, one candidate a line (names may hold blanks).
+_quolk_reply() {
+    mapfile -t COMPREPLY < <("$@")
+}
+
+# The PIDs of the running processes: the numeric entries of /proc.
+_quolk_pids() {
+    local entry pids=()
+    for entry in /proc/[0-9]*; do
+        pids+=("${entry#/proc/}")
+    done
+    _quolk_reply compgen -W "${pids[*]}" -- "$1"
+}
+
+_quolk_files() {
+    compopt -o filenames 2>/dev/null
+    _quolk_reply compgen -f -- "$1"
+}
+
+_quolk() {
+    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
+    local i options
+    COMPREPLY=()
+
+    # After "--" come the command that --record starts and its arguments.
+    for ((i = 1; i < COMP_CWORD; i++)); do
+        if [[ ${COMP_WORDS[i]} == -- ]]; then
+            if ((i == COMP_CWORD - 1)); then
+                _quolk_reply eval 'compgen -c -- "$cur" | sort -u'
+            else
+                _quolk_files "$cur"
+            fi
+            return
+        fi
+    done
+
+    case $prev in
+        --analyze | --csv)
+            _quolk_files "$cur"
+            return
+            ;;
+        --record)
+            # A running process by its PID; or options, "--" and a command to start.
+            if [[ $cur == -* ]]; then
+                _quolk_reply compgen -W "$_quolk_record_options" -- "$cur"
+            else
+                _quolk_pids "$cur"
+            fi
+            return
+            ;;
+        --profile)
+            _quolk_reply compgen -W "default menu-bar file-converter" -- "$cur"
+            return
+            ;;
+        --interval | --duration | --growth-limit | --streak)
+            return  # a number of the user's choosing
+            ;;
+    esac
+
+    case ${COMP_WORDS[1]} in
+        --record) options=$_quolk_record_options ;;
+        --analyze) options="--json --fail-on-leak" ;;
+    esac
+    ((COMP_CWORD == 1)) && options="--analyze --record --help --version"
+    _quolk_reply compgen -W "$options" -- "$cur"
+} && complete -F _quolk quolk

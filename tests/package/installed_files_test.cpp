@@ -1,0 +1,159 @@
+// An install into a DESTDIR with prefix /usr: every file where the desktop, man and bash look for
+// it, and each usable there.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "package/package_support.h"
+#include "scratch_dir.h"
+
+namespace {
+
+using package_test::FilesBelow;
+using package_test::LongOptions;
+using package_test::RunTool;
+
+const std::string Usr = QUOLK_STAGED_DIR "/usr/";
+const int IconSizes[] = {16, 32, 48, 64, 128, 256};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos ? "" : "missing \"" + part + "\"";
+}
+
+TEST(InstalledFiles, EveryFileIsWhereTheFreedesktopLayoutExpectsIt) {
+    std::vector<std::string> expected = {
+        "bin/quolk",
+        "share/applications/quolk.desktop",
+        "share/bash-completion/completions/quolk",
+        "share/icons/hicolor/scalable/apps/quolk.svg",
+        "share/man/man1/quolk.1",
+    };
+    for (int size : IconSizes) {
+        const std::string folder = std::to_string(size) + "x" + std::to_string(size);
+        expected.push_back("share/icons/hicolor/" + folder + "/apps/quolk.png");
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesBelow(Usr), expected);
+    // The installed binary runs from its new place.
+    EXPECT_EQ(RunTool("'" + Usr + "bin/quolk' --version"), std::make_pair(0, std::string("Quolk 1.03\n")));
+}
+
+TEST(InstalledFiles, IconRendersHaveTheSizesTheyClaim) {
+    for (int size : IconSizes) {
+        const std::string folder = std::to_string(size) + "x" + std::to_string(size);
+        const std::string png = ReadFile(Usr + "share/icons/hicolor/" + folder + "/apps/quolk.png");
+        ASSERT_GE(png.size(), 26u) << folder;
+        // The signature, then the IHDR chunk: width and height as big-endian 32-bit numbers.
+        EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n") << folder;
+        EXPECT_EQ(png.substr(12, 4), "IHDR") << folder;
+        auto bigEndian = [&](size_t at) {
+            uint32_t value = 0;
+            for (size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(png[at + i]);
+            return value;
+        };
+        EXPECT_EQ(bigEndian(16), static_cast<uint32_t>(size)) << folder;
+        EXPECT_EQ(bigEndian(20), static_cast<uint32_t>(size)) << folder;
+        EXPECT_EQ(png[25], 6) << folder << ": not RGBA, so the rounded corners would not be clear";
+    }
+}
+
+TEST(InstalledFiles, LauncherEntryPassesTheValidatorInFiveLanguages) {
+    const std::string entry = Usr + "share/applications/quolk.desktop";
+    auto [status, output] = RunTool("desktop-file-validate '" + entry + "'");
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_EQ(output.find("error:"), std::string::npos) << output;
+    EXPECT_EQ(output.find("warning:"), std::string::npos) << output;
+    const std::string text = ReadFile(entry);
+    std::vector<std::string> lines = {"Type=Application\n", "Name=Quolk\n", "Exec=quolk\n", "Icon=quolk\n",
+                                      "Terminal=false\n", "\nGenericName=", "\nComment=", "\nKeywords="};
+    for (const char* language : {"de", "fr", "es", "it"})
+        for (const char* key : {"GenericName", "Comment", "Keywords"})
+            lines.push_back(std::string("\n") + key + "[" + language + "]=");
+    for (const std::string& line : lines) EXPECT_EQ(Contains(text, line), "");
+}
+
+TEST(InstalledFiles, ManualPageRendersWithoutWarningsAndNamesEveryOption) {
+    const std::string page = Usr + "share/man/man1/quolk.1";
+    EXPECT_EQ(RunTool("groff -ww -z -man '" + page + "'"), std::make_pair(0, std::string()));
+    auto [status, rendered] = RunTool("MANWIDTH=80 man -l '" + page + "' | col -b");
+    ASSERT_EQ(status, 0) << rendered;
+    std::vector<std::string> parts = {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS",
+                                      "ENVIRONMENT", "FILES", "EXAMPLES", "LANGUAGE", "LC_ALL",
+                                      "LC_MESSAGES", "LANG", "HOME", "DISPLAY", "WAYLAND_DISPLAY",
+                                      "_monitor.csv", " 64"};
+    // What the program itself offers: every option of its usage text.
+    const std::string usage = RunTool("'" + Usr + "bin/quolk' --help").second;
+    for (const std::string& option : LongOptions(usage)) parts.push_back(option);
+    ASSERT_GT(parts.size(), 18u) << usage;
+    for (const std::string& part : parts) EXPECT_EQ(Contains(rendered, part), "");
+}
+
+// The candidates that the completion offers for the words, the last being completed, in `dir`.
+std::set<std::string> Complete(const ScratchDir& dir, const std::vector<std::string>& words) {
+    std::string array;
+    for (const std::string& word : words) array += " '" + word + "'";
+    const std::string script = dir.Write(".complete.sh", "source '" + Usr + "share/bash-completion/completions/quolk'\n"
+                               "COMP_WORDS=(" + array + ")\nCOMP_CWORD=" + std::to_string(words.size() - 1) +
+                               "\n_quolk\nprintf '%s\\n' \"${COMPREPLY[@]}\"\n");
+    auto [status, output] = RunTool("cd '" + dir.path + "' && bash '" + script + "' </dev/null");
+    EXPECT_EQ(status, 0) << output;
+    std::set<std::string> candidates;
+    for (size_t at = 0, end; (end = output.find('\n', at)) != std::string::npos; at = end + 1)
+        if (end > at) candidates.insert(output.substr(at, end - at));
+    return candidates;
+}
+
+TEST(InstalledFiles, BashCompletionOffersOptionsProcessesCommandsAndFiles) {
+    ScratchDir dir;
+    dir.Write("run log.csv", "");
+    const std::string self = std::to_string(getpid());
+    struct Case {
+        std::vector<std::string> words;
+        std::vector<std::string> offered, notOffered;
+    };
+    const Case cases[] = {
+        {{"quolk", ""}, {"--analyze", "--record", "--help", "--version"}, {"--interval"}},
+        {{"quolk", "--rec"}, {"--record"}, {"--analyze"}},
+        {{"quolk", "--record", ""}, {self, "1"}, {"bash", "run log.csv"}},
+        {{"quolk", "--record", "--du"}, {"--duration"}, {}},
+        {{"quolk", "--record", "--duration", "5", "--", "bas"}, {"bash"}, {self}},
+        {{"quolk", "--record", "--", "bash", "run"}, {"run log.csv"}, {"bash"}},
+        {{"quolk", "--analyze", ""}, {"run log.csv"}, {"--json"}},
+        {{"quolk", "--analyze", "r"}, {"run log.csv"}, {}},
+        {{"quolk", "--analyze", "x.csv", "--"}, {"--json", "--fail-on-leak"}, {"--record"}},
+        {{"quolk", "--record", self, "--csv", ""}, {"run log.csv"}, {"--json"}},
+        {{"quolk", "--record", self, "--profile", ""}, {"default", "menu-bar", "file-converter"}, {}},
+        {{"quolk", "--record", self, "--interval", ""}, {}, {"run log.csv", "--json"}},
+    };
+    for (const Case& c : cases) {
+        const std::set<std::string> candidates = Complete(dir, c.words);
+        const std::string line = c.words.back() + " after " + c.words[c.words.size() - 2];
+        for (const std::string& word : c.offered) EXPECT_TRUE(candidates.count(word)) << line << ": " << word;
+        for (const std::string& word : c.notOffered) EXPECT_FALSE(candidates.count(word)) << line << ": " << word;
+    }
+}
+
+TEST(InstalledFiles, BashCompletionKnowsEveryOptionOfTheUsageText) {
+    ScratchDir dir;
+    std::set<std::string> known;
+    for (const auto& words : {std::vector<std::string>{"quolk", "--"}, {"quolk", "--record", "1", "--"},
+                              {"quolk", "--analyze", "x.csv", "--"}})
+        known.merge(Complete(dir, words));
+    const std::vector<std::string> options = LongOptions(RunTool("'" + Usr + "bin/quolk' --help").second);
+    ASSERT_GE(options.size(), 3u);
+    for (const std::string& option : options) EXPECT_TRUE(known.count(option)) << option;
+}
+
+}  // namespace
