@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "app/app_icon.h"
 #include "app/app_state.h"
 #include "app/event_loop.h"
 #include "app/main_window.h"
@@ -54,6 +55,7 @@ bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set
 
 int RunApplication(int& argc, char** argv) {
     InitToolkit(argc, argv);
+    SetApplicationIcon(LoadApplicationIcon());
     // Qt has set the user's locale; decimal texts always use the point.
     std::setlocale(LC_NUMERIC, "C");
     AppState state;
