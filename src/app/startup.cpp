@@ -51,6 +51,12 @@ void ArmFirstPaintExit() {
 
 }  // namespace
 
+SleepWakeObserver* StartSleepWakeObserver() {
+    return CreateSleepWakeObserver([](bool goingToSleep) {
+        PostEvent(goingToSleep ? EventSystemWillSleep : EventSystemDidWake, MainWindow, 0);
+    });
+}
+
 bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
 
 int RunApplication(int& argc, char** argv) {
@@ -61,9 +67,7 @@ int RunApplication(int& argc, char** argv) {
     AppState state;
     ClearHistory(state.history);
     LoadStringTable(DetectLanguage());
-    state.sleepWakeObserver = CreateSleepWakeObserver([](bool goingToSleep) {
-        PostEvent(goingToSleep ? EventSystemWillSleep : EventSystemDidWake, MainWindow, 0);
-    });
+    state.sleepWakeObserver = StartSleepWakeObserver();
     OpenMainWindow(state);
     ArmFirstPaintExit();
     const int status = RunMainLoop(state);

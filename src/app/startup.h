@@ -7,6 +7,11 @@ bool DisplayAvailable();
 // The line printed on standard error when there is none.
 extern const char NoDisplayMessage[];
 
+class SleepWakeObserver;
+// The observer whose sleep and wake reach the main loop as events 1068 and 1069 of window 0;
+// nullptr without a system bus or logind.
+SleepWakeObserver* StartSleepWakeObserver();
+
 // Starts the toolkit, sets up the state, the language, the sleep/wake observer and the main
 // window, and runs the main loop. The exit status.
 int RunApplication(int& argc, char** argv);

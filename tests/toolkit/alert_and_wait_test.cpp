@@ -1,0 +1,63 @@
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include <vector>
+
+#include "toolkit/requester.h"
+#include "toolkit_fixture.h"
+
+namespace {
+
+using AlertTest = ToolkitTest;
+
+TEST_F(AlertTest, TheResponderSeesTheButtonsAndAnswersByTheirNumber) {
+    RequesterCall seen;
+    SetRequesterResponder([&](const RequesterCall& call) {
+        seen = call;
+        return RequesterResponse{2, u""};
+    });
+    EXPECT_EQ(AlertRequester(u"Quolk 1.03", u"About", {u"Ok", u"See My Other Apps"}), 2);
+    SetRequesterResponder(nullptr);
+    EXPECT_EQ(seen.kind, RequesterCall::Alert);
+    EXPECT_EQ(seen.title, u"Quolk 1.03");
+    EXPECT_EQ(seen.message, u"About");
+    EXPECT_EQ(seen.buttons, (std::vector<Text>{u"Ok", u"See My Other Apps"}));
+}
+
+TEST_F(AlertTest, TheRealAlertShowsTheButtonsInOrderAndTheFirstIsTheDefault) {
+    const struct { int click; int answer; } table[] = {{0, 1}, {1, 2}};
+    for (const auto& row : table) {
+        std::vector<QString> titles;
+        bool firstIsDefault = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (QAbstractButton* b : box->buttons()) titles.push_back(b->text());
+            firstIsDefault = box->defaultButton() && box->defaultButton()->text() == QStringLiteral("Ok");
+            for (QAbstractButton* b : box->buttons()) {
+                if (b->text() == (row.click == 0 ? QStringLiteral("Ok") : QStringLiteral("Other"))) b->click();
+            }
+        });
+        EXPECT_EQ(AlertRequester(u"Title", u"Text", {u"Ok", u"Other"}), row.answer);
+        EXPECT_EQ(titles.size(), 2u);
+        EXPECT_TRUE(firstIsDefault);
+    }
+}
+
+TEST_F(AlertTest, TheWaitHookRunsOnlyWhenTheQueueIsEmptyAndWhatItQueuesIsTakenAtOnce) {
+    int calls = 0;
+    SetEventWaitHook([&] {
+        ++calls;
+        PostEvent(EventCodeFirstProgramDefined + 5);
+    });
+    PostEvent(EventCodeFirstProgramDefined);
+    EXPECT_EQ(WaitWindowEvent(), EventCodeFirstProgramDefined);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(WaitWindowEvent(), EventCodeFirstProgramDefined + 5);
+    EXPECT_EQ(calls, 1);
+    SetEventWaitHook(nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+#include "toolkit/popover.h"
+
+#include <QLabel>
+#include <QWidget>
+
+#include "toolkit/gadget.h"
+#include "toolkit_fixture.h"
+
+namespace {
+
+using PopoverTest = ToolkitTest;
+
+QRect GlobalArea(const QWidget* view) { return {view->mapToGlobal(QPoint(0, 0)), view->size()}; }
+
+TEST_F(PopoverTest, OpensAtTheAskedEdgeOfTheGadgetAndStaysUntilClosed) {
+    ASSERT_TRUE(OpenWindow(0, 100, 100, 400, 300, u"Popovers"));
+    ButtonGadget(1, 180, 130, 28, 28, u"?");
+    const QRect button = GlobalArea(GadgetID(1));
+    const struct { int edge; bool (*where)(const QRect& popover, const QRect& button); } table[] = {
+        {PopoverEdgeBottom, [](const QRect& p, const QRect& b) { return p.top() > b.bottom(); }},
+        {PopoverEdgeTop, [](const QRect& p, const QRect& b) { return p.bottom() < b.top(); }},
+        {PopoverEdgeRight, [](const QRect& p, const QRect& b) { return p.left() > b.right(); }},
+        {PopoverEdgeLeft, [](const QRect& p, const QRect& b) { return p.right() < b.left(); }},
+    };
+    for (const auto& row : table) {
+        const int64_t popover = CreatePopover(AnyNumber, u"Help", 120, 60);
+        ASSERT_NE(popover, 0);
+        EXPECT_FALSE(IsPopoverShown(popover));
+        ShowPopover(popover, 1, row.edge);
+        EXPECT_TRUE(IsPopoverShown(popover)) << row.edge;
+        EXPECT_EQ(PopoverID(popover)->size(), QSize(120, 60));
+        EXPECT_TRUE(row.where(PopoverID(popover)->geometry(), button)) << row.edge;
+        Settle();
+        // Clicks and activation elsewhere do not close it.
+        SetActiveWindow(0);
+        Settle();
+        EXPECT_TRUE(IsPopoverShown(popover)) << row.edge;
+        ClosePopover(popover);
+        EXPECT_FALSE(IsPopoverShown(popover));
+        FreePopover(popover);
+        EXPECT_FALSE(IsPopover(popover));
+    }
+}
+
+TEST_F(PopoverTest, TextWrapsInsideTheMarginsAndCarriageReturnsBreakLines) {
+    ASSERT_TRUE(OpenWindow(0, 100, 100, 400, 300, u"Popovers"));
+    ButtonGadget(1, 10, 10, 28, 28, u"?");
+    ASSERT_NE(CreatePopover(5, u"Glossary:\n\rFirst term", 200, 100), 0);
+    auto* label = PopoverID(5)->findChild<QLabel*>();
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text().toStdString(), "Glossary:\n\nFirst term");
+    EXPECT_TRUE(label->wordWrap());
+    EXPECT_EQ(label->geometry(), QRect(20, 10, 160, 80));
+    FreePopover(5);
+}
+
+TEST_F(PopoverTest, MissingPopoversAndGadgetsDoNothingAndAClosedWindowTakesItsPopoverWithIt) {
+    ShowPopover(77, 1, PopoverEdgeBottom);
+    ClosePopover(77);
+    EXPECT_FALSE(IsPopoverShown(77));
+    FreePopover(77);
+    const int64_t popover = CreatePopover(AnyNumber, u"Help", 100, 50);
+    ShowPopover(popover, 99, PopoverEdgeBottom);  // no such gadget
+    EXPECT_FALSE(IsPopoverShown(popover));
+    ASSERT_TRUE(OpenWindow(3, 100, 100, 200, 200, u"Sheet"));
+    ButtonGadget(45, 10, 10, 28, 28, u"?");
+    ShowPopover(popover, 45, PopoverEdgeRight);
+    EXPECT_TRUE(IsPopoverShown(popover));
+    CloseWindow(3);
+    EXPECT_FALSE(IsPopoverShown(popover));
+    EXPECT_EQ(PopoverID(popover), nullptr);
+    FreePopover(popover);
+}
+
+}  // namespace
