@@ -63,6 +63,8 @@ TEST(DebianPackage, ControlDataNamesTheQtRuntimeItLinksAndNoBuildPackage) {
     EXPECT_EQ(Field("Version"), "1.03");
     EXPECT_EQ(Field("Architecture"), Trimmed(RunTool("dpkg --print-architecture").second));
     EXPECT_NE(Field("Maintainer"), "");
+    // A fresh Debian has no font with the buttons' symbols.
+    EXPECT_EQ(Field("Recommends"), "fonts-noto-color-emoji");
     const std::string description = Field("Description");
     EXPECT_NE(description.find("Quolk watches the memory of another running process"), std::string::npos);
     for (size_t at = 0, end; at < description.size(); at = end + 1) {
