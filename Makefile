@@ -48,8 +48,8 @@ install: deps build
 
 # Removes every file that the last `make install` installed.
 uninstall:
-	@[ -f $(INSTALLED) ] || { echo "make uninstall: nothing was installed from $(BUILD_DIR)"; exit 1; }
-	@while IFS= read -r f; do $(SUDO) rm -fv -- "$$f"; done < $(INSTALLED)
+	@[ -f $(INSTALLED) ] || { echo "make uninstall: nothing was installed ($(INSTALLED) is missing)"; exit 1; }
+	@while IFS= read -r f || [ -n "$$f" ]; do $(SUDO) rm -fv -- "$$f"; done < $(INSTALLED)
 	@$(SUDO) rm -f $(INSTALLED)
 
 # The Debian package, $(BUILD_DIR)/quolk_1.03_<arch>.deb.

@@ -156,4 +156,26 @@ TEST(InstalledFiles, BashCompletionKnowsEveryOptionOfTheUsageText) {
     for (const std::string& option : options) EXPECT_TRUE(known.count(option)) << option;
 }
 
+TEST(MakeUninstall, RemovesEveryListedFileAndThenItsList) {
+    struct Case {
+        const char* name;
+        std::string manifestEnd;  // what follows the last path
+    };
+    for (const Case& c : {Case{"list ending with a line feed", "\n"}, Case{"list without a final line feed", ""}}) {
+        ScratchDir dir;
+        const std::vector<std::string> installed = {dir.Write("quolk", "x"), dir.Write("quolk icon.png", "x")};
+        const std::string kept = dir.Write("kept", "x");
+        const std::string manifest = dir.Write("installed_files.txt", installed[0] + "\n" + installed[1] + c.manifestEnd);
+        auto [status, output] = RunTool("make -s -C '" QUOLK_SOURCE_DIR "' uninstall INSTALLED='" + manifest + "'");
+        EXPECT_EQ(status, 0) << c.name << output;
+        for (const std::string& path : installed) EXPECT_FALSE(std::filesystem::exists(path)) << c.name << path;
+        EXPECT_TRUE(std::filesystem::exists(kept)) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(manifest)) << c.name;
+    }
+    // Without a list nothing is removed, and the user is told.
+    auto [status, output] = RunTool("make -s -C '" QUOLK_SOURCE_DIR "' uninstall INSTALLED=/nonexistent/list");
+    EXPECT_NE(status, 0);
+    EXPECT_NE(output.find("nothing was installed"), std::string::npos) << output;
+}
+
 }  // namespace
