@@ -24,6 +24,12 @@ std::vector<ProcessRow>& ListedRows() {
     return rows;
 }
 
+// What this sheet's refills learnt about which processes are desktop applications.
+UserAppCache& KnownUserApps() {
+    static UserAppCache cache;
+    return cache;
+}
+
 // The desktop theme's icon named like the executable, else the generic one for programs. Lookups
 // are kept for the run: a refill on every key press asks for the same names again.
 QIcon ExecutableIcon(const Text& path) {
@@ -96,13 +102,14 @@ std::optional<PickedProcess> RunPickerLoop() {
 
 void FillProcessList(TextView searchText, bool userAppsOnly) {
     ClearGadgetItems(PickerList);
-    ListedRows() = ListProcessRows(searchText, userAppsOnly);
+    ListedRows() = ListProcessRows(searchText, userAppsOnly, &KnownUserApps());
     for (const ProcessRow& row : ListedRows())
         AddGadgetItem(PickerList, -1, ProcessRowText(row), ExecutableIcon(row.path));
 }
 
 std::optional<PickedProcess> PickProcess(int64_t parentWindow) {
     AlertAttention();
+    KnownUserApps().entries.clear();  // a new sheet looks at every process afresh
     if (!OpenWindow(PickerWindow, 0, 0, 550, 420, u"", WindowInvisible, parentWindow)) return std::nullopt;
     std::optional<PickedProcess> picked;
     if (CreatePickerGadgets()) {
@@ -114,5 +121,6 @@ std::optional<PickedProcess> PickProcess(int64_t parentWindow) {
     }
     CloseWindow(PickerWindow);
     ListedRows().clear();
+    KnownUserApps().entries.clear();
     return picked;
 }

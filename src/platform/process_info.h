@@ -63,6 +63,14 @@ int64_t ReadHeldPhysicalFootprint(const ProcessHold& hold);
 // Closes what is held and empties the record; harmless on an empty one.
 void ReleaseProcess(ProcessHold& hold);
 
+// The executable's path, as ProcessPathForPid tells it.
+Text ProcessPathAt(int dirFd);
+// The display name, as ProcessNameForPid tells it, from the executable's path already read
+// through the same directory (empty: the command name is read instead).
+Text ProcessNameAt(int dirFd, TextView executablePath);
+// Whether the process is a desktop application of the current user, as IsUserAppProcess tells it.
+bool IsUserAppProcessAt(int dirFd);
+
 // --- By PID, for listing and naming ----------------------------------------------------------
 
 // The executable's path as the kernel reports it (a replaced binary keeps the kernel's

@@ -16,19 +16,51 @@ Text ProcessRowText(const ProcessRow& row) {
     return Str(row.pid) + u"\n" + row.name + u"\n" + row.path;
 }
 
-std::vector<ProcessRow> ListProcessRows(TextView searchText, bool userAppsOnly) {
+namespace {
+
+// The cached answer while the PID still names the same process, else a fresh one, kept in `seen`.
+bool IsUserApp(int dirFd, int32_t pid, uint64_t startTime, const UserAppCache* cache, UserAppCache& seen) {
+    if (startTime == 0) return false;  // gone, or a zombie
+    UserAppCache::Entry entry{startTime, false};
+    const UserAppCache::Entry* known = nullptr;
+    if (cache) {
+        auto found = cache->entries.find(pid);
+        if (found != cache->entries.end() && found->second.startTime == startTime) known = &found->second;
+    }
+    entry.userApp = known ? known->userApp : IsUserAppProcessAt(dirFd);
+    seen.entries[pid] = entry;
+    return entry.userApp;
+}
+
+// The row of one process read through its directory; false when the mode or the search drops it.
+bool ReadRow(int dirFd, int32_t pid, TextView search, bool userAppsOnly, const UserAppCache* cache,
+             UserAppCache& seen, ProcessRow& row) {
+    // The start time first: should the PID pass to a new process while the row is read, reads
+    // through the directory fail, and a session started from this row ends at once instead of
+    // watching the newcomer.
+    TaskInfo info;
+    row.pid = pid;
+    row.startTime = dirFd >= 0 && ReadTaskInfoAt(dirFd, info) ? info.startTime : 0;
+    if (userAppsOnly && !IsUserApp(dirFd, pid, row.startTime, cache, seen)) return false;
+    row.path = dirFd >= 0 ? ProcessPathAt(dirFd) : Text();
+    if (userAppsOnly && IsSystemHelperPath(row.path)) return false;
+    row.name = dirFd >= 0 ? ProcessNameAt(dirFd, row.path) : Text(u"Unknown");
+    return !row.name.empty() && MatchesProcessSearch(search, row.name, pid);
+}
+
+}  // namespace
+
+std::vector<ProcessRow> ListProcessRows(TextView searchText, bool userAppsOnly, UserAppCache* cache) {
     const Text search = LCase(searchText);
     std::vector<ProcessRow> rows;
+    UserAppCache seen;
     for (int32_t pid : ListAllPids()) {
-        if (userAppsOnly && !IsUserAppProcess(pid)) continue;
-        // The start time first: should the PID pass to a new process while the row is read, the
-        // session that starts from this row ends at once instead of watching the newcomer.
-        ProcessRow row{pid, Text(), Text(), ProcessStartTime(pid)};
-        row.path = ProcessPathForPid(pid);
-        if (userAppsOnly && IsSystemHelperPath(row.path)) continue;
-        row.name = ProcessNameForPid(pid);
-        if (!MatchesProcessSearch(search, row.name, pid) || row.name.empty()) continue;
-        rows.push_back(std::move(row));
+        const int dirFd = OpenProcessDir(pid);
+        ProcessRow row;
+        if (ReadRow(dirFd, pid, search, userAppsOnly, cache, seen, row)) rows.push_back(std::move(row));
+        CloseProcessDir(dirFd);
     }
+    // Only user-apps mode asks; a refill in the other mode leaves what is known alone.
+    if (cache && userAppsOnly) cache->entries = std::move(seen.entries);
     return rows;
 }

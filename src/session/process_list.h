@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/text.h"
@@ -14,10 +15,22 @@ struct ProcessRow {
     uint64_t startTime{};   // with the PID it names the process for good; 0 if it has gone
 };
 
+// What refills already learnt about each process (by PID and start time): whether it is a desktop
+// application of the user. Telling that costs three reads of the process's files, and the picker
+// refills on every key press; the names and paths are read afresh each time.
+struct UserAppCache {
+    struct Entry {
+        uint64_t startTime{};
+        bool userApp{};
+    };
+    std::unordered_map<int32_t, Entry> entries;
+};
+
 // Rows for the search text (matched against the lowered name or the PID's digits; empty keeps
 // every row). userAppsOnly keeps the current user's desktop applications outside the system's
-// own program folders.
-std::vector<ProcessRow> ListProcessRows(TextView searchText, bool userAppsOnly);
+// own program folders; a process that has already ended (a zombie) is none. With a cache, what it
+// knows is used and what it learns is kept; processes no longer listed leave it.
+std::vector<ProcessRow> ListProcessRows(TextView searchText, bool userAppsOnly, UserAppCache* cache = nullptr);
 
 // Whether a process passes the search; loweredSearch is already lower-cased.
 bool MatchesProcessSearch(TextView loweredSearch, TextView name, int32_t pid);

@@ -110,3 +110,29 @@ TEST(ProcessList, SystemHelperPathsInAnyLetterCaseAnywhereInThePath) {
     };
     for (const auto& c : cases) EXPECT_EQ(IsSystemHelperPath(c.path), c.helper) << TextToUtf8(c.path);
 }
+
+// A refill asks again only about processes it has not seen: a PID that now has another start time
+// is another process and is judged afresh; a process that has gone leaves the cache.
+TEST(ProcessList, UserAppAnswersAreKeptPerProcessAcrossRefills) {
+    ProcFixture proc;
+    AddProcess(proc, {100, "/usr/bin/editor", "editor", true, AppScope, ""});
+    AddProcess(proc, {101, "/usr/bin/viewer", "viewer", true, AppScope, ""});
+    UserAppCache cache;
+    EXPECT_EQ(Pids(ListProcessRows(u"", true, &cache)), (std::vector<int32_t>{100, 101}));
+    EXPECT_EQ(cache.entries.size(), 2u);
+
+    proc.Add(100, "cgroup", SystemScope);  // what a fresh look would now say
+    EXPECT_EQ(Pids(ListProcessRows(u"", true, &cache)), (std::vector<int32_t>{100, 101})) << "kept";
+    EXPECT_EQ(Pids(ListProcessRows(u"", true)), (std::vector<int32_t>{101})) << "without a cache";
+
+    proc.Add(100, "stat", StatLine(100, "editor", "S", {{22, "99999"}}));  // the PID passed on
+    std::filesystem::remove_all(std::string(ProcRoot()) + "/101");
+    EXPECT_EQ(Pids(ListProcessRows(u"", true, &cache)), (std::vector<int32_t>{}));
+    ASSERT_EQ(cache.entries.size(), 1u);
+    EXPECT_EQ(cache.entries.at(100).startTime, 99999u);
+    EXPECT_FALSE(cache.entries.at(100).userApp);
+
+    proc.Add(100, "cgroup", AppScope);
+    EXPECT_EQ(Pids(ListProcessRows(u"edit", false, &cache)), (std::vector<int32_t>{100}));
+    EXPECT_FALSE(cache.entries.at(100).userApp) << "all-processes refills leave the cache alone";
+}

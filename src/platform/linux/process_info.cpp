@@ -393,26 +393,40 @@ void ReleaseProcess(ProcessHold& hold) {
     hold = ProcessHold{};
 }
 
-Text ProcessPathForPid(int32_t pid) {
-    return WithProcessDir(pid, Text(), [](int dirFd) {
+Text ProcessPathAt(int dirFd) {
+    char buffer[4096];
+    return TextFromUtf8(ReadExecutablePathAt(dirFd, buffer, sizeof buffer));
+}
+
+Text ProcessNameAt(int dirFd, TextView executablePath) {
+    Text name;
+    if (!executablePath.empty()) {
+        name = Text(executablePath.substr(executablePath.rfind(u'/') + 1));  // npos + 1 = 0
+    } else {
         char buffer[4096];
-        return TextFromUtf8(ReadExecutablePathAt(dirFd, buffer, sizeof buffer));
-    });
+        name = TextFromUtf8(ReadCommandNameAt(dirFd, buffer, sizeof buffer));
+    }
+    // A process chooses its own command name and executable file name; control characters in
+    // them (a line feed most of all) would break every line, row and file name the name goes in.
+    for (char16_t& unit : name)
+        if (unit < 0x20 || unit == 0x7F) unit = u'?';
+    return name.empty() ? Text(u"Unknown") : name;
+}
+
+bool IsUserAppProcessAt(int dirFd) {
+    StatusFields status;
+    if (!ReadStatusAt(dirFd, status) || status.realUid != int64_t(getuid())) return false;
+    return InAppSliceAt(dirFd) || NamesDisplayAt(dirFd);
+}
+
+Text ProcessPathForPid(int32_t pid) {
+    return WithProcessDir(pid, Text(), ProcessPathAt);
 }
 
 Text ProcessNameForPid(int32_t pid) {
     // One directory for both reads, so that the name cannot come from a process that took over
     // the PID in between.
-    Text name = WithProcessDir(pid, Text(), [](int dirFd) {
-        char buffer[4096];
-        std::string_view path = ReadExecutablePathAt(dirFd, buffer, sizeof buffer);
-        if (!path.empty()) return TextFromUtf8(path.substr(path.rfind('/') + 1));  // npos + 1 = 0
-        return TextFromUtf8(ReadCommandNameAt(dirFd, buffer, sizeof buffer));
-    });
-    // A process chooses its own command name and executable file name; control characters in
-    // them (a line feed most of all) would break every line, row and file name the name goes in.
-    for (char16_t& unit : name)
-        if (unit < 0x20 || unit == 0x7F) unit = u'?';
+    Text name = WithProcessDir(pid, Text(), [](int dirFd) { return ProcessNameAt(dirFd, ProcessPathAt(dirFd)); });
     return name.empty() ? Text(u"Unknown") : name;
 }
 
@@ -451,9 +465,5 @@ bool ProcessNamesDisplay(int32_t pid) {
 }
 
 bool IsUserAppProcess(int32_t pid) {
-    return WithProcessDir(pid, false, [](int dirFd) {
-        StatusFields status;
-        if (!ReadStatusAt(dirFd, status) || status.realUid != int64_t(getuid())) return false;
-        return InAppSliceAt(dirFd) || NamesDisplayAt(dirFd);
-    });
+    return WithProcessDir(pid, false, IsUserAppProcessAt);
 }
