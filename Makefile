@@ -2,7 +2,7 @@
 # Everything they need is installed here, so a fresh Debian 12 machine needs nothing by hand.
 
 PACKAGES := build-essential cmake qt6-base-dev qt6-qpa-plugins libgtest-dev libbenchmark-dev \
-            fonts-dejavu-core fonts-noto-color-emoji locales nlohmann-json3-dev \
+            fonts-dejavu-core fonts-noto-color-emoji libicu-dev locales nlohmann-json3-dev \
             librsvg2-bin desktop-file-utils groff-base man-db dpkg-dev fakeroot \
             dbus-daemon dbus-bin
 BUILD_DIR := build

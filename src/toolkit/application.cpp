@@ -7,6 +7,8 @@
 
 #include "toolkit/event_queue.h"
 #include "toolkit/menu.h"
+#include "toolkit/qt_text.h"
+#include "toolkit/toolkit_style.h"
 #include "toolkit/window.h"
 #include "toolkit/window_record.h"
 
@@ -30,8 +32,12 @@ QApplication* ownApplication = nullptr;
 
 }  // namespace
 
-int InitToolkit(int& argc, char** argv) {
+int InitToolkit(int& argc, char** argv, TextView applicationName, TextView desktopFileName) {
     if (!qApp) ownApplication = new QApplication(argc, argv);
+    // Not the display name: Qt would append that to every window title on X11.
+    if (!applicationName.empty()) QCoreApplication::setApplicationName(ToQString(applicationName));
+    if (!desktopFileName.empty()) QGuiApplication::setDesktopFileName(ToQString(desktopFileName));
+    InstallToolkitStyle();
     QApplication::setQuitOnLastWindowClosed(false);
     if (!interceptor) {
         interceptor = new QuitInterceptor;

@@ -2,11 +2,16 @@
 // to quit, which become Quit menu events (menu item -4, window -1) instead of ending the program.
 #pragma once
 
+#include "runtime/text.h"
+
 class QIcon;
 
-// Creates the QApplication unless one exists, builds the application menu and installs the quit
-// interception. `argc` and `argv` must outlive the application. Returns 1.
-int InitToolkit(int& argc, char** argv);
+// Creates the QApplication unless one exists, gives it the toolkit's style, builds the application
+// menu and installs the quit interception. `applicationName` names the application in its
+// application menu and in the title bars of its requesters (the executable's name when empty);
+// `desktopFileName` is its desktop entry's name without ".desktop", through which the desktop
+// finds its icon. `argc` and `argv` must outlive the application. Returns 1.
+int InitToolkit(int& argc, char** argv, TextView applicationName = u"", TextView desktopFileName = u"");
 // Closes every window, frees the menus, empties the event queue and deletes the QApplication if
 // InitToolkit created it.
 void EndToolkit();

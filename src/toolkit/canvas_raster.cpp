@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 
+#include "toolkit/emoji_text.h"
 #include "toolkit/qt_text.h"
 
 namespace {
@@ -173,34 +175,86 @@ void BlendCoverage(CanvasBuffer& buffer, const QImage& coverage, int left, int t
     }
 }
 
+// Colour glyphs keep their own colours: the rendering is laid over the canvas by its alpha.
+void BlendColourGlyphs(CanvasBuffer& buffer, const QImage& glyphs, int left, int top) {
+    int x0 = std::max(left, 0), x1 = std::min(left + glyphs.width(), buffer.width);
+    int y0 = std::max(top, 0), y1 = std::min(top + glyphs.height(), buffer.height);
+    for (int y = y0; y < y1; ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(glyphs.constScanLine(y - top));
+        uint8_t* p = PixelAt(buffer, x0, y);
+        for (int x = x0; x < x1; ++x, p += 4) {
+            const QRgb premultiplied = line[x - left];
+            unsigned a = qAlpha(premultiplied);
+            if (a == 0) continue;
+            unsigned keep = 255 - a;
+            p[0] = uint8_t(std::min(255u, qRed(premultiplied) + (p[0] * keep + 127) / 255));
+            p[1] = uint8_t(std::min(255u, qGreen(premultiplied) + (p[1] * keep + 127) / 255));
+            p[2] = uint8_t(std::min(255u, qBlue(premultiplied) + (p[2] * keep + 127) / 255));
+        }
+    }
+}
+
+// The text's extent and its rendering: the plain text as coverage for the given colour, the emoji
+// (if any) in their own colours.
+struct TextRendering {
+    double width = 0, height = 0;
+    QImage coverage;  // Grayscale8
+    QImage emoji;     // ARGB32 premultiplied, null without emoji
+};
+
+TextRendering RenderText(const QString& string, const QFont& font, double fx, double fy) {
+    TextRendering r;
+    const bool withEmoji = HasEmoji(string);
+    std::optional<EmojiTextLayout> layout;
+    if (withEmoji) {
+        layout.emplace(string, font, 0, 0.0);
+        r.width = layout->NaturalSize().width();
+        r.height = std::max(layout->NaturalSize().height(), QFontMetricsF(font).height());
+    } else {
+        QFontMetricsF metrics(font);
+        r.width = metrics.horizontalAdvance(string);
+        r.height = metrics.height();
+    }
+    const int boxWidth = int(std::ceil(r.width + fx)), boxHeight = int(std::ceil(r.height + fy));
+    if (boxWidth <= 0 || boxHeight <= 0 || string.isEmpty()) return r;
+    r.coverage = QImage(boxWidth, boxHeight, QImage::Format_Grayscale8);
+    r.coverage.fill(0);
+    const QPointF origin(0.5 + fx, 0.5 + fy);
+    {
+        QPainter painter(&r.coverage);
+        painter.setRenderHint(QPainter::TextAntialiasing, true);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        if (layout)
+            layout->Draw(painter, QRectF(origin, QSizeF(r.width, r.height)), EmojiTextLayout::TextOnly);
+        else
+            painter.drawText(origin + QPointF(0, QFontMetricsF(font).ascent()), string);
+    }
+    if (layout) {
+        r.emoji = QImage(boxWidth, boxHeight, QImage::Format_ARGB32_Premultiplied);
+        r.emoji.fill(Qt::transparent);
+        QPainter painter(&r.emoji);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+        layout->Draw(painter, QRectF(origin, QSizeF(r.width, r.height)), EmojiTextLayout::EmojiOnly);
+    }
+    return r;
+}
+
 }  // namespace
 
 double RasterText(CanvasBuffer& buffer, double x, double y, TextView text, uint32_t colour,
                   uint32_t backColour, bool transparent, const QFont& font) {
-    QString string = ToQString(text);
-    QFontMetricsF metrics(font);
-    double width = metrics.horizontalAdvance(string);
-    double height = metrics.height();
     // The rendering sits on whole pixels; a fractional position moves the glyphs inside it.
     double left = std::floor(x), top = std::floor(y);
-    double fx = x - left, fy = y - top;
     // Far outside any canvas (or not a number): nothing to draw, and no pixel position to compute.
-    if (!(std::abs(left) <= kCoordinateLimit && std::abs(top) <= kCoordinateLimit)) return x + width;
-    int boxWidth = int(std::ceil(width + fx)), boxHeight = int(std::ceil(height + fy));
+    if (!(std::abs(left) <= kCoordinateLimit && std::abs(top) <= kCoordinateLimit))
+        return x + QFontMetricsF(font).horizontalAdvance(ToQString(text));
+    const TextRendering r = RenderText(ToQString(text), font, x - left, y - top);
     if (!transparent) {
-        FillRect(buffer, int64_t(left), int64_t(top), boxWidth, boxHeight, ChannelsOf(backColour));
+        FillRect(buffer, int64_t(left), int64_t(top), int64_t(std::ceil(r.width + x - left)),
+                 int64_t(std::ceil(r.height + y - top)), ChannelsOf(backColour));
     }
-    if (boxWidth > 0 && boxHeight > 0 && !string.isEmpty()) {
-        QImage coverage(boxWidth, boxHeight, QImage::Format_Grayscale8);
-        coverage.fill(0);
-        {
-            QPainter painter(&coverage);
-            painter.setRenderHint(QPainter::TextAntialiasing, true);
-            painter.setFont(font);
-            painter.setPen(Qt::white);
-            painter.drawText(QPointF(0.5 + fx, 0.5 + fy + metrics.ascent()), string);
-        }
-        BlendCoverage(buffer, coverage, int(left), int(top), ChannelsOf(colour));
-    }
-    return x + width;
+    if (!r.coverage.isNull()) BlendCoverage(buffer, r.coverage, int(left), int(top), ChannelsOf(colour));
+    if (!r.emoji.isNull()) BlendColourGlyphs(buffer, r.emoji, int(left), int(top));
+    return x + r.width;
 }

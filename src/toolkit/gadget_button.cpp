@@ -53,7 +53,7 @@ private:
 }  // namespace
 
 int64_t ButtonGadget(int64_t number, int x, int y, int width, int height, TextView text, int flags) {
-    auto* button = new Xo_QPushButton(ToQString(text), GadgetParent());
+    auto* button = new Xo_QPushButton(ToQTitle(text), GadgetParent());
     if (flags & ButtonToggle) button->setCheckable(true);
     if (flags & ButtonRight)
         button->setStyleSheet(QStringLiteral("text-align: right;"));
@@ -77,12 +77,12 @@ int64_t CheckBoxGadget(int64_t number, int x, int y, int width, int height, Text
         container = new QWidget(parent);
         auto* layout = new QHBoxLayout(container);
         layout->setContentsMargins(0, 0, 0, 0);
-        box = new Xo_QCheckBox(ToQString(text), container);
+        box = new Xo_QCheckBox(ToQTitle(text), container);
         layout->addStretch(1);
         layout->addWidget(box);
         if (flags & CheckBoxCenter) layout->addStretch(1);
     } else {
-        box = new Xo_QCheckBox(ToQString(text), parent);
+        box = new Xo_QCheckBox(ToQTitle(text), parent);
         container = box;
     }
     if (flags & CheckBoxThreeState) box->setTristate(true);

@@ -7,7 +7,9 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextDocument>
 
+#include "toolkit/emoji_text.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/qt_text.h"
 
@@ -40,7 +42,11 @@ void XoGadgetFunctions::FreeGadget() {}
 
 void XoGadgetFunctions::ActivateGadget() { Xo_view->setFocus(Qt::OtherFocusReason); }
 
-void XoGadgetFunctions::GadgetToolTip(TextView text) { Xo_view->setToolTip(ToQString(text)); }
+void XoGadgetFunctions::GadgetToolTip(TextView text) {
+    // Qt guesses whether a tooltip is markup; a text that looks like it is shown as written.
+    const QString tip = ToQString(text);
+    Xo_view->setToolTip(Qt::mightBeRichText(tip) ? EmojiHtml(tip) : tip);
+}
 
 void XoGadgetFunctions::HideGadget(int state) {
     if (Xo_container) Xo_container->setVisible(state == 0);
@@ -88,7 +94,7 @@ void XoGadgetFunctions::SetGadgetItemImage(int64_t, const QIcon&) {}
 
 void XoGadgetFunctions::SetGadgetText(TextView text) {
     if (auto* button = qobject_cast<QAbstractButton*>(Xo_view))
-        button->setText(ToQString(text));
+        button->setText(ToQTitle(text));
     else if (auto* field = qobject_cast<QLineEdit*>(Xo_view))
         field->setText(ToQString(text));
     else if (auto* label = qobject_cast<QLabel*>(Xo_view))
@@ -96,7 +102,7 @@ void XoGadgetFunctions::SetGadgetText(TextView text) {
 }
 
 Text XoGadgetFunctions::GetGadgetText() {
-    if (auto* button = qobject_cast<QAbstractButton*>(Xo_view)) return FromQString(button->text());
+    if (auto* button = qobject_cast<QAbstractButton*>(Xo_view)) return FromQTitle(button->text());
     if (auto* field = qobject_cast<QLineEdit*>(Xo_view)) return FromQString(field->text());
     if (auto* label = qobject_cast<QLabel*>(Xo_view)) return FromQString(label->text());
     return Text();

@@ -151,6 +151,8 @@ void StyleTable(QTableWidget* table, int flags) {
     header->setHighlightSections(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->setSectionsMovable(flags & ListIconHeaderDragDrop);
+    // The last column reaches the list's right edge instead of leaving a blank strip.
+    header->setStretchLastSection(true);
     if (flags & ListIconNoHeaders) header->hide();
 }
 

@@ -48,7 +48,7 @@ public:
 
     void SetGadgetText(TextView text) override {
         title_ = Text(text);
-        if (titled_) box_->setTitle(ToQString(text));
+        if (titled_) box_->setTitle(ToQTitle(text));
     }
     Text GetGadgetText() override { return title_; }
 

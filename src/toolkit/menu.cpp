@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -16,8 +17,6 @@
 #include "toolkit/window_record.h"
 
 namespace {
-
-const char16_t ApplicationName[] = u"Quolk";
 
 struct MenuRecord {
     QPointer<QMenuBar> bar;
@@ -65,7 +64,7 @@ QAction* AddApplicationAction(const QString& title, const QKeySequence& keys, in
 
 void BuildApplicationMenu() {
     if (application.menu) return;
-    const QString name = ToQString(ApplicationName);
+    const QString name = QCoreApplication::applicationName();
     application.menu = std::make_unique<QMenu>(name);
     application.about = AddApplicationAction(QStringLiteral("About %1").arg(name), QKeySequence(),
                                              MenuItemAbout, &application.aboutWindow);
@@ -116,6 +115,8 @@ int64_t CreateMenu(int64_t number, QWidget* window) {
     record->window->Layout()->setMenuBar(bar);
     bar->show();
     record->window->Layout()->activate();
+    // A window opened centred stays centred with the bar's height added.
+    RecentreWindowRecord(*record);
     menu->bar = bar;
     menu->window = windowNumber;
     currentMenu = handle;

@@ -12,3 +12,11 @@ inline QString ToQString(TextView text) {
 inline Text FromQString(const QString& text) {
     return Text(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
 }
+
+// Buttons, check boxes and frame titles read "&" as a keyboard mnemonic; the program's texts (and
+// the process names it shows) mean it literally.
+inline QString ToQTitle(TextView text) { return ToQString(text).replace(QLatin1Char('&'), QStringLiteral("&&")); }
+
+inline Text FromQTitle(const QString& title) {
+    return FromQString(QString(title).replace(QStringLiteral("&&"), QStringLiteral("&")));
+}

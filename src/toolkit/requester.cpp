@@ -11,11 +11,14 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <algorithm>
+#include <cmath>
 #include <tuple>
 #include <utility>
 
 #include "platform/preferred_language.h"
 #include "toolkit/application.h"
+#include "toolkit/emoji_text.h"
 #include "toolkit/modal.h"
 #include "toolkit/qt_text.h"
 #include "toolkit/window.h"
@@ -87,9 +90,40 @@ void SetMessageIcon(QMessageBox& box, int icon) {
     }
 }
 
+// Narrowest and widest text column of a message requester: a one-line question stays on one line,
+// a long message wraps at a comfortable reading width.
+constexpr int MessageMinimumWidth = 300;
+constexpr int MessageMaximumWidth = 460;
+
+int WidestLine(const QFont& font, const QString& text) {
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        const EmojiTextLayout layout(line, font, 0, 0.0);
+        widest = std::max(widest, static_cast<int>(std::ceil(layout.NaturalSize().width())));
+    }
+    return widest;
+}
+
+// The title in bold above the message, as the desktop's own alerts have it, and a text column
+// wide enough for the message: Qt sizes the box for the title alone and wraps the message to it.
+void ShapeMessageBox(QMessageBox& box) {
+    auto* title = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    auto* message = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"));
+    if (!title) return;
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    int widest = WidestLine(bold, title->text());
+    if (message) widest = std::max(widest, WidestLine(message->font(), message->text()));
+    // The message's label takes the title's width.
+    title->setMinimumWidth(std::clamp(widest, MessageMinimumWidth, MessageMaximumWidth));
+}
+
 int RunMessageBox(const RequesterCall& call) {
     KeyWindowKeeper keeper;
     QMessageBox box(keeper.Owner());
+    // The application's name in the title bar, as the desktop's alerts show it.
+    box.setWindowTitle(QCoreApplication::applicationName());
     box.setTextFormat(Qt::PlainText);
     box.setText(ToQString(call.title));
     box.setInformativeText(ToQString(call.message));
@@ -97,6 +131,8 @@ int RunMessageBox(const RequesterCall& call) {
     // name, a path) must not turn it into markup.
     for (QLabel* label : box.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
     SetMessageIcon(box, call.icon);
+    // Last: setting the texts or the icon rebuilds the box's layout.
+    ShapeMessageBox(box);
     if (!HasAnswerButtons(call.flags)) {
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);

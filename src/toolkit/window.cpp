@@ -18,6 +18,13 @@ namespace {
 int64_t currentGadgetList = -1;
 int64_t keyWindow = -1;
 
+void CentreWindowOn(QWidget* window, const QRect& area) {
+    // The title bar and borders count once the desktop has framed the window (nothing before).
+    const QSize decoration = window->frameGeometry().size() - window->geometry().size();
+    const QSize size = window->sizeHint().expandedTo(window->size()) + decoration;
+    window->move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+}
+
 Qt::WindowFlags PlatformFlags(int flags) {
     Qt::WindowFlags result = Qt::Window;
     if (flags & WindowBorderless) return result | Qt::FramelessWindowHint;
@@ -33,21 +40,21 @@ Qt::WindowFlags PlatformFlags(int flags) {
 
 bool Resizable(int flags) { return flags & (WindowSizeGadget | WindowMaximizeGadget | WindowMaximize); }
 
-void PlaceWindow(Xo_QWindow* window, int x, int y, int flags, QWidget* parent) {
+void PlaceWindow(WindowRecord& record, int x, int y, int flags, QWidget* parent) {
     if ((flags & WindowScreenCentered) || x == WindowCentredPosition || y == WindowCentredPosition) {
         QScreen* screen = QGuiApplication::primaryScreen();
-        if (screen) CentreWindowOn(window, screen->availableGeometry());
+        if (screen) CentreWindowRecord(record, screen->availableGeometry());
         return;
     }
     if (flags & WindowWindowCentered) {
         WindowRecord* key = FindWindowRecord(KeyWindow());
         QWidget* reference = parent ? parent : (key ? key->window.data() : nullptr);
         if (reference) {
-            CentreWindowOn(window, reference->geometry());
+            CentreWindowRecord(record, reference->geometry());
             return;
         }
     }
-    window->move(x, y);
+    record.window->move(x, y);
 }
 
 void ShowOpenedWindow(int64_t number, Xo_QWindow* window, int flags) {
@@ -206,9 +213,16 @@ int64_t FirstVisibleWindow() {
     return found;
 }
 
-void CentreWindowOn(QWidget* window, const QRect& area) {
-    const QSize size = window->sizeHint().expandedTo(window->size());
-    window->move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+void CentreWindowRecord(WindowRecord& record, const QRect& area) {
+    if (!record.window) return;
+    CentreWindowOn(record.window, area);
+    record.centredOn = area;
+    record.centredAt = record.window->pos();
+}
+
+void RecentreWindowRecord(WindowRecord& record) {
+    if (!record.window || record.centredOn.isEmpty() || record.window->pos() != record.centredAt) return;
+    CentreWindowRecord(record, record.centredOn);
 }
 
 bool ActivateWindowRecord(int64_t number) {
@@ -248,7 +262,7 @@ int64_t OpenWindow(int64_t number, int x, int y, int innerWidth, int innerHeight
         window->Content()->setFixedSize(inner);
     }
     window->Layout()->activate();
-    PlaceWindow(window, x, y, flags, parent);
+    PlaceWindow(*record, x, y, flags, parent);
     if (attached) window->FollowParent(parent);
     if (!(flags & WindowNoGadgets)) currentGadgetList = handle;
     if (!(flags & WindowInvisible)) ShowOpenedWindow(handle, window, flags);

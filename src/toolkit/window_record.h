@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <QPoint>
+#include <QRect>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -62,6 +63,8 @@ struct WindowRecord {
     QPointer<QWidget> disabledView;   // the blocking overlay while disabled
     Qt::WindowFlags flagsBeforeDisable;
     int64_t previousKeyWindow = -1;   // the key window when this one opened
+    QRect centredOn;                  // the area a centred window was centred on, else empty
+    QPoint centredAt;                 // where that centring put it
 
     WindowRecord() = default;
     WindowRecord(const WindowRecord&) = delete;
@@ -84,8 +87,13 @@ int64_t KeyWindow();
 bool ActivateWindowRecord(int64_t number);
 // The first visible window of the window table; -1 for none.
 int64_t FirstVisibleWindow();
-// Moves a window so that it is centred on `area` (a screen's or another window's geometry).
-void CentreWindowOn(QWidget* window, const QRect& area);
+// Centres the record's window's frame on `area` (a screen's or another window's geometry) and
+// remembers it, so that the window can be centred again
+// when it grows.
+void CentreWindowRecord(WindowRecord& record, const QRect& area);
+// Centres a window that was centred again after its size changed (a menu bar added), unless it has
+// been moved since.
+void RecentreWindowRecord(WindowRecord& record);
 
 // Applies window flags to a window that may be on screen, without hiding and re-showing it.
 void ApplyWindowFlags(QWidget* window, Qt::WindowFlags flags);

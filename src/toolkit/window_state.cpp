@@ -105,7 +105,7 @@ void BeginSheet(int64_t window, int64_t parentWindow) {
     sheet->setParent(owner, sheet->windowFlags() | Qt::Window);
     record->parentNumber = parentWindow;
     sheet->setWindowModality(Qt::WindowModal);
-    CentreWindowOn(sheet, owner->geometry());
+    CentreWindowRecord(*record, owner->geometry());
     sheet->FollowParent(owner);
     sheet->show();
     ActivateWindowRecord(window);

@@ -28,6 +28,9 @@ enum Gadget : int64_t {
     Canvas,
     Status,
     Ticks,
+    Play,
+    Coffee,
+    Lights,
 };
 
 void DrawCanvas() {
@@ -40,11 +43,12 @@ void DrawCanvas() {
     Box(200, 70, 60, 30, RGB(230, 60, 60));
     DrawingMode(DrawingModeTransparent);
     DrawText(8, 4, u"Canvas: boxes, lines, text", RGB(30, 30, 30));
+    DrawText(8, 96, u"12:00 \u26AA \U0001F534 \u2615", RGB(30, 30, 30));
     StopDrawing();
 }
 
 void CreateGadgets() {
-    FrameGadget(AnyNumber, 10, 10, 620, 170, u"Buttons and fields");
+    FrameGadget(AnyNumber, 10, 10, 620, 170, u"Buttons and fields \u23F8 \u23F9");
     ButtonGadget(PressButton, 20, 36, 120, 25, u"Press me", ButtonDefault);
     ButtonGadget(ToggleButton, 150, 36, 120, 30, u"Toggle", ButtonToggle);
     const int64_t help = ButtonGadget(AnyNumber, 280, 36, 28, 28, u"?");
@@ -71,10 +75,16 @@ void CreateGadgets() {
     AddGadgetItem(List, -1, u"1\nsystemd\n/usr/lib/systemd/systemd");
     AddGadgetItem(List, -1, u"812\nXvfb\n/usr/bin/Xvfb");
     AddGadgetItem(List, -1, u"4242\ngadget_gallery");
+    AddGadgetItem(List, -1, u"4243\n\U0001F525 <b>hot</b> & \u2615");
     EditorGadget(Editor, 10, 350, 330, 120, EditorWordWrap);
     SetGadgetText(Editor, u"An editor gadget.\r\nType here: every change is an event of type 768.");
     CanvasGadget(Canvas, 350, 350, 280, 120);
     TextGadget(Ticks, 10, 480, 200, 20, u"Timer ticks: 0");
+    // Emoji beside text and digits: each in colour, the digits in the text font.
+    ButtonGadget(Play, 220, 476, 100, 25, u"\u25B6 Start");
+    ButtonGadget(Coffee, 330, 476, 110, 25, u"  Buy Me \u2615  ");
+    GadgetToolTip(Coffee, u"Coffee \u2615 & <b>thanks</b>");
+    TextGadget(Lights, 450, 480, 180, 20, u"\u26AA 12:00 \U0001F7E2 \u26A0\uFE0F \u2713");
     TextGadget(Status, 10, 505, 620, 20, u"Waiting for events", TextBorder);
 }
 
@@ -87,7 +97,7 @@ Text Describe(int32_t event) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    InitToolkit(argc, argv);
+    InitToolkit(argc, argv, u"Gadget Gallery", u"gadget-gallery");
     if (!OpenWindow(0, 100, 100, 640, 530, u"Gadget Gallery", 0x64)) return 1;
     CreateMenu(0, WindowID(0));
     MenuItem(MenuItemAbout, u"");
@@ -103,7 +113,12 @@ int main(int argc, char** argv) {
             continue;  // the status line shows the user's events
         }
         SetGadgetText(Status, Describe(event));
-        if (event == EventCodeCloseWindow || (event == EventCodeMenu && EventMenu() == MenuItemQuit)) break;
+        if (event == EventCodeCloseWindow || (event == EventCodeMenu && EventMenu() == MenuItemQuit)) {
+            if (MessageRequester(u"Gadget Gallery", u"Are you sure you want to quit Quolk?", RequesterYesNo) ==
+                RequesterYes)
+                break;
+            continue;
+        }
         if (event == EventCodeMenu && EventMenu() == MenuItemAbout)
             MessageRequester(u"Gadget Gallery", u"Every gadget kind of the Quolk toolkit.", RequesterInfo);
         if (event == EventCodeGadget && EventGadget() == Slider)

@@ -1,0 +1,88 @@
+#include "toolkit/toolkit_style.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QProxyStyle>
+#include <QStyleOptionViewItem>
+
+#include "toolkit/emoji_text.h"
+
+namespace {
+
+// How strongly a disabled control's emoji show: colour glyphs ignore the disabled text colour.
+constexpr qreal DisabledEmojiOpacity = 0.4;
+
+// The base style draws each control's text through drawItemText (labels, buttons, check boxes,
+// frame titles, tooltips, combo boxes, list headers) and list cells through CE_ItemViewItem; both
+// are taken over here when the text holds an emoji, and left to the base style otherwise.
+class Xo_QProxyStyle : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    void drawItemText(QPainter* painter, const QRect& rect, int flags, const QPalette& palette, bool enabled,
+                      const QString& text, QPalette::ColorRole role) const override {
+        if (!HasEmoji(text)) {
+            QProxyStyle::drawItemText(painter, rect, flags, palette, enabled, text, role);
+            return;
+        }
+        painter->save();
+        if (role != QPalette::NoRole) painter->setPen(QPen(palette.brush(role), painter->pen().widthF()));
+        const EmojiTextLayout layout(text, painter->font(), flags, rect.width());
+        if (!enabled && proxy()->styleHint(SH_EtchDisabledText)) {
+            painter->save();
+            painter->setPen(palette.light().color());
+            layout.Draw(*painter, QRectF(rect).translated(1, 1), EmojiTextLayout::TextOnly);
+            painter->restore();
+        }
+        layout.Draw(*painter, rect, EmojiTextLayout::Everything, enabled ? 1.0 : DisabledEmojiOpacity);
+        painter->restore();
+    }
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option);
+        if (element != CE_ItemViewItem || !item || !HasEmoji(item->text)) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        QStyleOptionViewItem withoutText(*item);
+        withoutText.text.clear();
+        QProxyStyle::drawControl(element, &withoutText, painter, widget);
+        DrawItemViewText(*item, painter, widget);
+    }
+
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        // Plain "Yes", "No" and "OK": the stock pixmaps look foreign on this desktop.
+        if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+
+private:
+    // The cell's text where the base style would put it, in the colours it would use.
+    void DrawItemViewText(const QStyleOptionViewItem& item, QPainter* painter, const QWidget* widget) const {
+        const int margin = proxy()->pixelMetric(PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QRect area = proxy()->subElementRect(SE_ItemViewItemText, &item, widget).adjusted(margin, 0, -margin, 0);
+        const bool enabled = item.state & State_Enabled;
+        const QPalette::ColorGroup group =
+            !enabled ? QPalette::Disabled : (item.state & State_Active) ? QPalette::Normal : QPalette::Inactive;
+        const QPalette::ColorRole role = (item.state & State_Selected) ? QPalette::HighlightedText : QPalette::Text;
+        int flags = static_cast<int>(item.displayAlignment);
+        if (item.features & QStyleOptionViewItem::WrapText) flags |= Qt::TextWordWrap;
+        painter->save();
+        painter->setClipRect(area, Qt::IntersectClip);
+        painter->setFont(item.font);
+        painter->setPen(item.palette.color(group, role));
+        EmojiTextLayout(item.text, item.font, flags, area.width())
+            .Draw(*painter, area, EmojiTextLayout::Everything, enabled ? 1.0 : DisabledEmojiOpacity);
+        painter->restore();
+    }
+};
+
+}  // namespace
+
+void InstallToolkitStyle() {
+    if (dynamic_cast<Xo_QProxyStyle*>(QApplication::style())) return;
+    // The proxy wraps a fresh copy of the style the desktop chose; the application owns it.
+    QApplication::setStyle(new Xo_QProxyStyle(QApplication::style()->name()));
+}

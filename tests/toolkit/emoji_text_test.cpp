@@ -1,0 +1,309 @@
+// Which characters count as emoji, and that every control shows them from the colour emoji font
+// while the digits and letters beside them keep the text font.
+#include "toolkit/emoji_text.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QTableWidget>
+#include <QTextDocument>
+#include <QTest>
+#include <QToolTip>
+
+#include <string>
+
+#include "strings/stringtable.h"
+#include "toolkit/canvas_gadget.h"
+#include "toolkit/drawing.h"
+#include "toolkit/gadget.h"
+#include "toolkit/qt_text.h"
+#include "toolkit_fixture.h"
+
+namespace {
+
+// Runs written as "t:<units>" and "e:<units>" for text and emoji.
+std::string Describe(const std::vector<EmojiRun>& runs) {
+    std::string out;
+    for (const EmojiRun& run : runs) out += (run.emoji ? "e:" : "t:") + std::to_string(run.length) + " ";
+    return out;
+}
+
+TEST(EmojiRuns, EmojiWithWhatAttachesToThemAndNothingElse) {
+    const struct { const char16_t* text; const char* runs; } cases[] = {
+        {u"", ""},
+        {u"\u25B6 Start", "e:1 t:6 "},                     // play sign: shown as emoji beside pause and stop
+        {u"12:00 \u26AA", "t:6 e:1 "},                     // digits are text
+        {u"\u26A0\uFE0F Streak", "e:2 t:7 "},              // text-default sign asking for emoji
+        {u"\u26A0 Streak", "t:8 "},                        // ... and without asking
+        {u"\u26AA\uFE0E", "t:2 "},                         // emoji asking for the text form
+        {u"\u2713 Select", "t:8 "},                        // a check mark is no emoji
+        {u"Status: \U0001F534 stopped", "t:8 e:2 t:8 "},   // outside the BMP
+        {u"\U0001F534\U0001F7E2", "e:4 "},                 // neighbours form one run
+        {u"1\uFE0F\u20E3 #\uFE0F\u20E3", "e:3 t:1 e:3 "},  // keycaps
+        {u"\U0001F44D\U0001F3FD!", "e:4 t:1 "},            // skin tone
+        {u"\U0001F469\u200D\U0001F4BB", "e:5 "},           // joined sequence
+        {u"\U0001F1E9\U0001F1EA", "e:4 "},                 // flag
+        {u"\u00A9 2024 #1 *", "t:11 "},                    // emoji-capable, but text by default
+        {u"\u23F8 Pause \u23F9 Stop", "e:1 t:7 e:1 t:5 "},
+        {u"Buy Me \u2615", "t:7 e:1 "},
+        {u"\u2139\uFE0F info", "e:2 t:5 "},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Describe(SplitEmojiRuns(c.text)), c.runs) << ToQString(c.text).toStdString();
+}
+
+// What the string table shows as emoji, in every language: each is found, and nothing else is.
+TEST(EmojiRuns, TheStringTablesEmojiAreEmojiAndItsOtherSymbolsAreText) {
+    const std::u16string emoji[] = {u"\U0001F534", u"\U0001F7E2", u"\U0001F525", u"\u23F8", u"\u23F9", u"\u2705",
+                                    u"\u26AA", u"\u2615", u"\u26A0\uFE0F", u"\u25B6", u"\u274C", u"\U0001F6A8",
+                                    u"\u2139\uFE0F"};
+    for (const char16_t* language : {u"en", u"de", u"fr", u"es", u"it"}) {
+        LoadStringTable(language);
+        for (int id = 0; id < 512; ++id) {
+            const Text text = LookupText(id);
+            for (const EmojiRun& run : SplitEmojiRuns(text)) {
+                if (!run.emoji) continue;
+                const Text found = text.substr(run.start, run.length);
+                const bool known = std::find(std::begin(emoji), std::end(emoji), found) != std::end(emoji);
+                EXPECT_TRUE(known) << "text " << id << " has an unexpected emoji run: " << ToQString(found).toStdString();
+            }
+            for (const std::u16string& e : emoji) {
+                size_t at = text.find(e);
+                if (at == Text::npos) continue;
+                bool covered = false;
+                for (const EmojiRun& run : SplitEmojiRuns(text))
+                    covered |= run.emoji && run.start <= at && at + e.size() <= run.start + run.length;
+                EXPECT_TRUE(covered) << "text " << id << ": " << ToQString(e).toStdString();
+            }
+        }
+        EXPECT_FALSE(HasEmoji(LookupText(23))) << "\u2713 Select";
+    }
+    LoadStringTable(u"en");
+}
+
+TEST(EmojiHtml, EscapesEverythingAndShowsTheSameCharacters) {
+    for (const QString plain : {QStringLiteral("<b>hot</b> & \u2615"), QStringLiteral("a\nb  c \U0001F534"),
+                                QStringLiteral("&lt; <!-- x -->")}) {
+        QTextDocument document;
+        document.setHtml(EmojiHtml(plain));
+        EXPECT_EQ(document.toPlainText().replace(QChar::LineSeparator, '\n'), plain) << plain.toStdString();
+    }
+}
+
+// --- Rendering ----------------------------------------------------------------------------------
+
+// The pixels of a rendering that belong to the text: those that differ from a background.
+struct Ink {
+    QImage image;  // the rendering
+    QImage mask;   // 255 where the text is
+    QRect box;     // the mask's bounding box
+};
+
+bool Differs(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) > 6 || std::abs(qGreen(a) - qGreen(b)) > 6 || std::abs(qBlue(a) - qBlue(b)) > 6;
+}
+
+template <typename Background>
+Ink FindInk(const QImage& rendering, const QRect& area, Background background) {
+    Ink ink{rendering.convertToFormat(QImage::Format_RGB32), QImage(rendering.size(), QImage::Format_Grayscale8), {}};
+    ink.mask.fill(0);
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (Differs(ink.image.pixel(x, y), background(x, y))) {
+                ink.mask.setPixel(x, y, qRgb(255, 255, 255));
+                ink.box |= QRect(x, y, 1, 1);
+            }
+    return ink;
+}
+
+// Against a second rendering of the same control without the text.
+Ink InkAgainst(const QImage& with, const QImage& without) {
+    const QImage plain = without.convertToFormat(QImage::Format_RGB32);
+    return FindInk(with, with.rect(), [&](int x, int y) { return plain.pixel(x, y); });
+}
+
+// Against the plain colour of the area's bottom-right pixel.
+Ink InkOn(const QImage& rendering, const QRect& area) {
+    const QRgb background = rendering.pixel(area.bottomRight());
+    return FindInk(rendering, area, [&](int, int) { return background; });
+}
+
+QImage Grab(QWidget* widget) { return widget->grab().toImage(); }
+
+// The emoji drawn directly in the colour emoji font, on the same background.
+Ink Reference(const QString& emoji, const QFont& font, QRgb background) {
+    QImage image(120, 80, QImage::Format_RGB32);
+    image.fill(background);
+    {
+        QPainter painter(&image);
+        painter.setFont(EmojiFont(font));
+        painter.drawText(QPointF(20, 50), emoji);
+    }
+    return InkOn(image, image.rect());
+}
+
+// Empty when the control's emoji has the reference's shape and colours; else what differs.
+std::string CompareWithReference(const Ink& shown, const Ink& reference) {
+    if (shown.box.isEmpty()) return "nothing drawn";
+    if (std::abs(shown.box.width() - reference.box.width()) > 1 || std::abs(shown.box.height() - reference.box.height()) > 1)
+        return "size " + std::to_string(shown.box.width()) + "x" + std::to_string(shown.box.height()) + " instead of " +
+               std::to_string(reference.box.width()) + "x" + std::to_string(reference.box.height());
+    // Best overlap of the two shapes within a pixel of alignment.
+    double bestOverlap = 0;
+    QPoint best;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+            int both = 0, either = 0;
+            for (int y = 0; y < reference.box.height(); ++y)
+                for (int x = 0; x < reference.box.width(); ++x) {
+                    const QPoint r = reference.box.topLeft() + QPoint(x, y), s = shown.box.topLeft() + QPoint(x + dx, y + dy);
+                    const bool inR = qRed(reference.mask.pixel(r)) > 0;
+                    const bool inS = shown.mask.valid(s) && qRed(shown.mask.pixel(s)) > 0;
+                    both += inR && inS;
+                    either += inR || inS;
+                }
+            const double overlap = either ? double(both) / either : 0;
+            if (overlap > bestOverlap) bestOverlap = overlap, best = QPoint(dx, dy);
+        }
+    if (bestOverlap < 0.85) return "shape overlap " + std::to_string(bestOverlap);
+    // The colours, pixel by pixel where both have ink.
+    long difference = 0, counted = 0;
+    for (int y = 0; y < reference.box.height(); ++y)
+        for (int x = 0; x < reference.box.width(); ++x) {
+            const QPoint r = reference.box.topLeft() + QPoint(x, y), s = shown.box.topLeft() + QPoint(x, y) + best;
+            if (!shown.mask.valid(s) || !qRed(reference.mask.pixel(r)) || !qRed(shown.mask.pixel(s))) continue;
+            const QRgb a = reference.image.pixel(r), b = shown.image.pixel(s);
+            difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+            ++counted;
+        }
+    const double average = counted ? double(difference) / (3.0 * counted) : 255;
+    if (average > 20) return "colours differ by " + std::to_string(average) + " on average";
+    return {};
+}
+
+class EmojiRenderingTest : public ToolkitTest {
+protected:
+    void SetUp() override {
+        ToolkitTest::SetUp();
+        ASSERT_FALSE(EmojiFontFamily().isEmpty()) << "the colour emoji font is installed (fonts-noto-color-emoji)";
+        OpenWindow(0, 0, 0, 400, 300, u"Emoji", WindowSystemMenu);
+        Settle();
+    }
+};
+
+const char16_t* const StringTableEmoji[] = {u"\U0001F534", u"\U0001F7E2", u"\U0001F525", u"\u23F8",
+                                            u"\u23F9",     u"\u2705",     u"\u26AA",     u"\u2615",
+                                            u"\u26A0\uFE0F", u"\u25B6",   u"\u274C",     u"\U0001F6A8"};
+
+TEST_F(EmojiRenderingTest, LabelsButtonsCheckBoxesFramesAndListCellsShowEachEmojiFromTheEmojiFont) {
+    TextGadget(1, 10, 10, 60, 30, u"");
+    ButtonGadget(2, 80, 10, 60, 30, u"");
+    CheckBoxGadget(3, 150, 10, 60, 30, u"");
+    FrameGadget(4, 220, 10, 80, 60, u" ");  // titled, so that the frame sits where it will with a title
+    ListIconGadget(5, 10, 100, 300, 120, u"Name", 120);
+    AddGadgetItem(5, -1, u"");
+    auto* table = qobject_cast<QTableWidget*>(GadgetID(5));
+    const struct { const char* where; int64_t gadget; QWidget* shows; } controls[] = {
+        {"label", 1, GadgetID(1)}, {"button", 2, GadgetID(2)}, {"check box", 3, GadgetID(3)},
+        {"frame title", 4, GadgetID(4)}, {"list cell", 5, table->viewport()}};
+    std::vector<QImage> empty;
+    for (const auto& c : controls) empty.push_back(Grab(c.shows));
+    for (const char16_t* emoji : StringTableEmoji) {
+        const QString shown = ToQString(emoji);
+        for (int64_t gadget : {1, 2, 3, 4}) SetGadgetText(gadget, emoji);
+        SetGadgetItemText(5, 0, emoji, 0);
+        for (size_t i = 0; i < std::size(controls); ++i) {
+            const Ink ink = InkAgainst(Grab(controls[i].shows), empty[i]);
+            // On the control's own background where the emoji is.
+            const QRgb background = empty[i].pixel(ink.box.isEmpty() ? QPoint(0, 0) : ink.box.center());
+            EXPECT_EQ(CompareWithReference(ink, Reference(shown, controls[i].shows->font(), background)), "")
+                << controls[i].where << ": " << shown.toStdString();
+        }
+        EXPECT_EQ(GetGadgetText(2), emoji) << "the program reads back its own text";
+    }
+}
+
+TEST_F(EmojiRenderingTest, TooltipsAndTheCanvasShowEachEmojiFromTheEmojiFont) {
+    CanvasGadget(6, 10, 10, 100, 40);
+    ButtonGadget(7, 10, 60, 100, 25, u"Tip");
+    for (const char16_t* emoji : StringTableEmoji) {
+        const QString shown = ToQString(emoji);
+        ASSERT_TRUE(StartDrawing(CanvasOutput(6)));
+        Box(0, 0, 100, 40, RGB(255, 255, 255));
+        DrawingMode(DrawingModeTransparent);
+        DrawText(10, 10, emoji, RGB(0, 0, 0));
+        StopDrawing();
+        const CanvasBuffer& buffer = *CanvasBufferOfGadget(6);
+        QImage canvas(buffer.pixels.data(), buffer.width, buffer.height, QImage::Format_RGBA8888);
+        EXPECT_EQ(CompareWithReference(InkOn(canvas.copy(), canvas.rect()),
+                                       Reference(shown, QGuiApplication::font(), qRgb(255, 255, 255))), "")
+            << "canvas: " << shown.toStdString();
+
+        GadgetToolTip(7, emoji);
+        QToolTip::showText(GadgetID(7)->mapToGlobal(QPoint(5, 5)), GadgetID(7)->toolTip(), GadgetID(7));
+        QLabel* tip = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (widget->inherits("QTipLabel") && widget->isVisible()) tip = qobject_cast<QLabel*>(widget);
+        ASSERT_NE(tip, nullptr);
+        const QImage image = Grab(tip);
+        const QRect inside = tip->contentsRect().adjusted(1, 1, -1, -1);
+        EXPECT_EQ(CompareWithReference(InkOn(image, inside), Reference(shown, tip->font(), image.pixel(inside.topLeft()))), "")
+            << "tooltip: " << shown.toStdString();
+        QToolTip::hideText();
+    }
+}
+
+// The digits beside an emoji are the text font's digits, where they would be without the emoji.
+TEST_F(EmojiRenderingTest, DigitsBesideAnEmojiKeepTheTextFont) {
+    TextGadget(1, 10, 10, 150, 24, u"12:00 \u26AA");
+    TextGadget(2, 10, 40, 150, 24, u"12:00");
+    ButtonGadget(3, 10, 70, 150, 25, u"12:00 \u25B6");
+    const int digits = QFontMetrics(GadgetID(1)->font()).horizontalAdvance(QStringLiteral("12:00"));
+    const QImage withEmoji = Grab(GadgetID(1)).copy(0, 0, digits, 24), without = Grab(GadgetID(2)).copy(0, 0, digits, 24);
+    EXPECT_EQ(withEmoji, without);
+    EXPECT_NE(InkOn(without, without.rect()).box.width(), 0) << "the digits are drawn";
+
+    CanvasGadget(4, 10, 100, 150, 30);
+    ASSERT_TRUE(StartDrawing(CanvasOutput(4)));
+    const double withWidth = DrawText(0, 0, u"12:00 \u26AA", RGB(0, 0, 0));
+    const double plainWidth = DrawText(0, 15, u"12:00", RGB(0, 0, 0));
+    StopDrawing();
+    const CanvasBuffer& buffer = *CanvasBufferOfGadget(4);
+    const QImage canvas(buffer.pixels.data(), buffer.width, buffer.height, QImage::Format_RGBA8888);
+    EXPECT_EQ(canvas.copy(0, 0, digits, 15), canvas.copy(0, 15, digits, 15));
+    EXPECT_GT(withWidth, plainWidth);
+    // On a button the text is no wider than the text font's "12:00 " and the emoji: the emoji
+    // font's keycap digits are nearly twice as wide.
+    const QImage button = Grab(GadgetID(3));
+    SetGadgetText(3, u"");
+    const Ink ink = InkAgainst(button, Grab(GadgetID(3)));
+    const QFont font = GadgetID(3)->font();
+    const int widest = QFontMetrics(font).horizontalAdvance(QStringLiteral("12:00 ")) +
+                       Reference(QStringLiteral("\u25B6"), font, qRgb(255, 255, 255)).box.width() + 2;
+    EXPECT_GE(ink.box.width(), digits);
+    EXPECT_LE(ink.box.width(), widest);
+}
+
+// Texts are shown as written: no markup, no keyboard mnemonics, and read back unchanged.
+TEST_F(EmojiRenderingTest, ControlsShowAndReturnTheTextAsWritten) {
+    const Text text = u"<b>Save</b> & &Quit \u2615";
+    TextGadget(1, 10, 10, 250, 24, text);
+    ButtonGadget(2, 10, 40, 250, 25, text);
+    CheckBoxGadget(3, 10, 70, 250, 24, text);
+    FrameGadget(4, 10, 100, 250, 60, text);
+    for (int64_t gadget : {1, 2, 3, 4}) EXPECT_EQ(GetGadgetText(gadget), text) << gadget;
+    EXPECT_EQ(qobject_cast<QLabel*>(GadgetID(1))->textFormat(), Qt::PlainText);
+    // "&Q" must not become a keyboard shortcut that presses the button.
+    ASSERT_TRUE(QTest::qWaitForWindowActive(WindowID(0)));
+    ClearEventQueue();
+    QTest::keyClick(WindowID(0), Qt::Key_Q, Qt::AltModifier);
+    EXPECT_TRUE(TakeGadgetEvents().empty());
+    GadgetToolTip(2, text);
+    QTextDocument tip;
+    tip.setHtml(GadgetID(2)->toolTip());
+    EXPECT_EQ(tip.toPlainText(), ToQString(text)) << "the tooltip shows the characters, not markup";
+}
+
+}  // namespace
