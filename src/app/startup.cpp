@@ -60,7 +60,7 @@ SleepWakeObserver* StartSleepWakeObserver() {
 bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
 
 int RunApplication(int& argc, char** argv) {
-    InitToolkit(argc, argv);
+    InitToolkit(argc, argv, u"Quolk", u"quolk");
     SetApplicationIcon(LoadApplicationIcon());
     // Qt has set the user's locale; decimal texts always use the point.
     std::setlocale(LC_NUMERIC, "C");

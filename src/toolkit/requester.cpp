@@ -119,20 +119,25 @@ void ShapeMessageBox(QMessageBox& box) {
     title->setMinimumWidth(std::clamp(widest, MessageMinimumWidth, MessageMaximumWidth));
 }
 
-int RunMessageBox(const RequesterCall& call) {
-    KeyWindowKeeper keeper;
-    QMessageBox box(keeper.Owner());
+// The box's title bar, texts and icon; its buttons are the caller's.
+void FillMessageBox(QMessageBox& box, const RequesterCall& call, const QString& message, int icon) {
     // The application's name in the title bar, as the desktop's alerts show it.
     box.setWindowTitle(QCoreApplication::applicationName());
     box.setTextFormat(Qt::PlainText);
     box.setText(ToQString(call.title));
-    box.setInformativeText(ToQString(call.message));
+    box.setInformativeText(message);
     // The informative label does not follow the box's text format; a "<" in a message (a process
     // name, a path) must not turn it into markup.
     for (QLabel* label : box.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
-    SetMessageIcon(box, call.icon);
+    SetMessageIcon(box, icon);
     // Last: setting the texts or the icon rebuilds the box's layout.
     ShapeMessageBox(box);
+}
+
+int RunMessageBox(const RequesterCall& call) {
+    KeyWindowKeeper keeper;
+    QMessageBox box(keeper.Owner());
+    FillMessageBox(box, call, ToQString(call.message), call.icon);
     if (!HasAnswerButtons(call.flags)) {
         box.setStandardButtons(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
@@ -157,12 +162,8 @@ int RunMessageBox(const RequesterCall& call) {
 int RunAlertBox(const RequesterCall& call) {
     KeyWindowKeeper keeper;
     QMessageBox box(keeper.Owner());
-    box.setTextFormat(Qt::PlainText);
-    box.setText(ToQString(call.title));
     // Each carriage return breaks the line as a line feed does.
-    box.setInformativeText(ToQString(call.message).replace(QLatin1Char('\r'), QLatin1Char('\n')));
-    for (QLabel* label : box.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
-    SetMessageIcon(box, 0);
+    FillMessageBox(box, call, ToQString(call.message).replace(QLatin1Char('\r'), QLatin1Char('\n')), 0);
     std::vector<QPushButton*> buttons;
     for (const Text& title : call.buttons)
         buttons.push_back(box.addButton(ToQString(title), QMessageBox::AcceptRole));

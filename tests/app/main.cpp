@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    InitToolkit(argc, argv);
+    InitToolkit(argc, argv, u"Quolk", u"quolk");
     testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     EndToolkit();

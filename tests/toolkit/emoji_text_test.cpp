@@ -84,7 +84,7 @@ TEST(EmojiRuns, TheStringTablesEmojiAreEmojiAndItsOtherSymbolsAreText) {
 }
 
 TEST(EmojiHtml, EscapesEverythingAndShowsTheSameCharacters) {
-    for (const QString plain : {QStringLiteral("<b>hot</b> & \u2615"), QStringLiteral("a\nb  c \U0001F534"),
+    for (const QString& plain : {QStringLiteral("<b>hot</b> & \u2615"), QStringLiteral("a\nb  c \U0001F534"),
                                 QStringLiteral("&lt; <!-- x -->")}) {
         QTextDocument document;
         document.setHtml(EmojiHtml(plain));
