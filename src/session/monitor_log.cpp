@@ -79,9 +79,13 @@ LogFailure CreateMonitorLog(MonitorLog& log, bool enabled, TextView targetName, 
 
 LogFailure CreateMonitorLogIn(MonitorLog& log, TextView folder, TextView targetName, int32_t pid,
                               DateValue now) {
+    return CreateMonitorLogAt(log, Text(folder) + MonitorLogFileName(targetName, pid, now));
+}
+
+LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path) {
     CloseMonitorLog(log);
     log.failed = false;
-    log.path = Text(folder) + MonitorLogFileName(targetName, pid, now);
+    log.path = Text(path);
     errno = 0;
     log.file = CreateFile(AnyNumber, log.path, EncodingUtf8);
     if (log.file == 0) return Failure(log, errno, true);

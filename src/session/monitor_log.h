@@ -49,6 +49,8 @@ LogFailure CreateMonitorLog(MonitorLog& log, bool enabled, TextView targetName, 
 LogFailure CreateMonitorLogIn(MonitorLog& log, TextView folder, TextView targetName, int32_t pid,
                               DateValue now);
 
+// The same at a path the user chose (the recorder's --csv FILE), replacing a file of that name.
+LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path);
 // Writes one row when a log is open and has not failed; flushes on an alert tick or on the 15th
 // row since the last flush. A write or flush that fails closes the log and is returned.
 LogFailure WriteMonitorLogRow(MonitorLog& log, TextView row, bool alertTick);

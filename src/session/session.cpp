@@ -178,7 +178,9 @@ TickRecord StartSession(SessionContext& context, bool csvChecked) {
     s.paused = false;
     context.settings.csvOutputEnabled = csvChecked;
     const DateValue now = context.services.clock ? context.services.clock() : Date();
-    NoteLogFailure(r, CreateMonitorLog(context.log, csvChecked, s.targetName, s.targetPid, now));
+    const bool chosenPath = csvChecked && !context.settings.csvPath.empty();
+    NoteLogFailure(r, chosenPath ? CreateMonitorLogAt(context.log, context.settings.csvPath)
+                                 : CreateMonitorLog(context.log, csvChecked, s.targetName, s.targetPid, now));
     r.alerts = StartAlerts();
     r.pauseCaption = LookupText(98);
     r.controls = RunningControls();

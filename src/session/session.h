@@ -21,6 +21,9 @@ struct SessionSettings {
     bool csvOutputEnabled{false};
     bool dockStatsEnabled{true};
     int64_t dockStatItem{0};  // 0 footprint, 1 peak, 2 delta; anything else leaves the badge alone
+    // Where the log goes when the CSV output is on: this path, or the home folder with the
+    // generated name when empty (the window's way).
+    Text csvPath;
 };
 
 inline constexpr int64_t MinRefreshIntervalMs = 500;

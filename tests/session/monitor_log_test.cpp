@@ -192,3 +192,33 @@ TEST_F(MonitorLogTest, AFailedWriteIsToldOnceAndStopsTheRows) {
     EXPECT_TRUE(stop.errorMessage.empty());
     EXPECT_EQ(LogBytes().size(), 400u);
 }
+
+// A path of the user's choice replaces the generated name in the home folder; without the CSV
+// option it is never created, and a path that cannot be created is told as the home log's would.
+TEST_F(MonitorLogTest, AChosenPathTakesTheLogInsteadOfTheHomeFolder) {
+    struct Case {
+        std::string path;
+        bool csv;
+        bool created;
+        bool failed;
+    };
+    const Case cases[] = {
+        {dir.File("chosen.csv"), true, true, false},
+        {dir.File("off.csv"), false, false, false},
+        {dir.File("missing/folder.csv"), true, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        context.settings.csvPath = TextFromUtf8(c.path);
+        const std::vector<TickRecord> records = Run(Footprints({100, 101}), c.csv);
+        StopSession(context);
+        EXPECT_EQ(std::filesystem::exists(c.path), c.created);
+        EXPECT_FALSE(std::filesystem::exists(dir.File(LogName())));
+        EXPECT_EQ(records.front().logFailure.Failed(), c.failed);
+        EXPECT_EQ(records.front().logFailure.creating, c.failed);
+        if (c.created) {
+            const std::string row = ",4000.00,101.00,1.00,101.00,\"Memory footprint stable.\"\n";
+            EXPECT_EQ(dir.Read("chosen.csv"), kHeader + "14:03:27" + row);  // the first reading is the baseline
+        }
+    }
+}
