@@ -1,0 +1,95 @@
+#include "platform/process_tree.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+#include "platform/process_info.h"
+
+namespace {
+
+bool ParsePid(std::string_view text, int32_t& pid) {
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), pid);
+    return error == std::errc() && end == text.data() + text.size() && pid > 0;
+}
+
+// /proc/PID/stat: "pid (comm) state ppid ...": the parent PID is the second field after the
+// command name's last ")". 0 when the file cannot be read or parsed.
+int32_t ReadParentPid(int procFd, const char* pidName) {
+    char path[300];  // a directory entry's name is at most 255 bytes
+    std::snprintf(path, sizeof path, "%s/stat", pidName);
+    int fd = openat(procFd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char buffer[512];
+    ssize_t length;
+    do length = read(fd, buffer, sizeof buffer);
+    while (length < 0 && errno == EINTR);
+    close(fd);
+    if (length <= 0) return 0;
+    std::string_view text(buffer, size_t(length));
+    size_t close = text.rfind(')');
+    // A command name of up to 64 bytes leaves the state and the parent well inside the buffer.
+    if (close == std::string_view::npos || close + 4 >= text.size()) return 0;
+    text.remove_prefix(close + 4);  // ") S "
+    int32_t ppid = 0;
+    std::from_chars(text.data(), text.data() + text.size(), ppid);
+    return ppid;
+}
+
+// /proc/stat's "btime" line: the boot time in seconds since 1970.
+int64_t BootTime() {
+    char path[4096];
+    std::snprintf(path, sizeof path, "%s/stat", ProcRoot());
+    std::FILE* file = std::fopen(path, "re");
+    if (!file) return -1;
+    char line[256];
+    long long seconds = -1;
+    while (std::fgets(line, sizeof line, file))
+        if (std::sscanf(line, "btime %lld", &seconds) == 1) break;
+    std::fclose(file);
+    return seconds;
+}
+
+}  // namespace
+
+std::vector<int32_t> ListDescendants(int32_t root) {
+    std::vector<std::pair<int32_t, int32_t>> parentOf;  // (parent, child), sorted by parent
+    DIR* dir = opendir(ProcRoot());
+    if (!dir) return {};
+    const int procFd = dirfd(dir);
+    while (const dirent* entry = readdir(dir)) {
+        int32_t pid = 0;
+        if (!ParsePid(entry->d_name, pid) || pid == root) continue;
+        int32_t ppid = ReadParentPid(procFd, entry->d_name);
+        if (ppid > 0) parentOf.emplace_back(ppid, pid);
+    }
+    closedir(dir);
+    std::sort(parentOf.begin(), parentOf.end());
+    // Breadth first from root; a PID is visited once even if the table were to hold a cycle.
+    std::vector<int32_t> family;
+    std::vector<int32_t> next{root};
+    for (size_t at = 0; at < next.size() && next.size() <= parentOf.size() + 1; ++at) {
+        auto first = std::lower_bound(parentOf.begin(), parentOf.end(), std::make_pair(next[at], INT32_MIN));
+        for (auto it = first; it != parentOf.end() && it->first == next[at]; ++it) {
+            if (std::find(next.begin(), next.end(), it->second) != next.end()) continue;
+            next.push_back(it->second);
+            family.push_back(it->second);
+        }
+    }
+    return family;
+}
+
+int64_t ProcessStartUnixTime(uint64_t startTicks) {
+    static const int64_t boot = BootTime();
+    long ticksPerSecond = sysconf(_SC_CLK_TCK);
+    if (boot < 0 || ticksPerSecond <= 0) return -1;
+    return boot + int64_t(startTicks / uint64_t(ticksPerSecond));
+}
