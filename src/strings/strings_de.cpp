@@ -170,6 +170,14 @@ static const char16_t kGermanBlock[] =
     u"340\0" u"Das CSV-Überwachungsprotokoll konnte nicht angelegt werden:\0"
     u"341\0" u"Das Schreiben des CSV-Überwachungsprotokolls ist fehlgeschlagen:\0"
     u"342\0" u"Die Überwachung läuft weiter, ohne weitere Zeilen in das Protokoll zu schreiben.\0"
+    u"400\0" u"Prozess kann nicht gelesen werden: \0"
+    u"401\0" u": kein solcher Prozess\0"
+    u"402\0" u": er ist beendet oder nicht lesbar\0"
+    u"403\0" u"Befehl kann nicht gestartet werden: \0"
+    u"404\0" u"CSV-Datei kann nicht angelegt werden: \0"
+    u"405\0" u"CSV-Datei kann nicht geschrieben werden: \0"
+    u"406\0" u"der Befehl endete mit Status \0"
+    u"407\0" u"der Befehl wurde beendet durch Signal \0"
     u"_END_";
 
 TextView GermanStringBlock() { return TextView(kGermanBlock, std::size(kGermanBlock)); }

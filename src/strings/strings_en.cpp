@@ -171,6 +171,14 @@ static const char16_t kEnglishBlock[] =
     u"340\0" u"The CSV monitor log could not be created:\0"
     u"341\0" u"Writing the CSV monitor log failed:\0"
     u"342\0" u"Monitoring goes on without writing further rows to the log.\0"
+    u"400\0" u"cannot read process \0"
+    u"401\0" u": no such process\0"
+    u"402\0" u": it has ended or cannot be read\0"
+    u"403\0" u"cannot start the command \0"
+    u"404\0" u"the CSV file cannot be created: \0"
+    u"405\0" u"the CSV file cannot be written: \0"
+    u"406\0" u"the command exited with status \0"
+    u"407\0" u"the command was ended by signal \0"
     u"_END_";
 
 TextView EnglishStringBlock() { return TextView(kEnglishBlock, std::size(kEnglishBlock)); }

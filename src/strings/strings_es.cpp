@@ -170,6 +170,14 @@ static const char16_t kSpanishBlock[] =
     u"340\0" u"No se pudo crear el registro de supervisión CSV:\0"
     u"341\0" u"Falló la escritura del registro de supervisión CSV:\0"
     u"342\0" u"La supervisión continúa sin escribir más filas en el registro.\0"
+    u"400\0" u"no se puede leer el proceso \0"
+    u"401\0" u": no existe ese proceso\0"
+    u"402\0" u": ha terminado o no se puede leer\0"
+    u"403\0" u"no se puede iniciar la orden \0"
+    u"404\0" u"no se puede crear el archivo CSV: \0"
+    u"405\0" u"no se puede escribir el archivo CSV: \0"
+    u"406\0" u"la orden terminó con el estado \0"
+    u"407\0" u"la orden fue terminada por la señal \0"
     u"_END_";
 
 TextView SpanishStringBlock() { return TextView(kSpanishBlock, std::size(kSpanishBlock)); }

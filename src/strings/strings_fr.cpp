@@ -170,6 +170,14 @@ static const char16_t kFrenchBlock[] =
     u"340\0" u"Impossible de créer le journal de surveillance CSV :\0"
     u"341\0" u"L'écriture du journal de surveillance CSV a échoué :\0"
     u"342\0" u"La surveillance continue sans écrire d'autres lignes dans le journal.\0"
+    u"400\0" u"impossible de lire le processus \0"
+    u"401\0" u": processus inexistant\0"
+    u"402\0" u": il est terminé ou illisible\0"
+    u"403\0" u"impossible de lancer la commande \0"
+    u"404\0" u"impossible de créer le fichier CSV : \0"
+    u"405\0" u"impossible d'écrire le fichier CSV : \0"
+    u"406\0" u"la commande s'est terminée avec le statut \0"
+    u"407\0" u"la commande a été arrêtée par le signal \0"
     u"_END_";
 
 TextView FrenchStringBlock() { return TextView(kFrenchBlock, std::size(kFrenchBlock)); }

@@ -170,6 +170,14 @@ static const char16_t kItalianBlock[] =
     u"340\0" u"Impossibile creare il registro di monitoraggio CSV:\0"
     u"341\0" u"Scrittura del registro di monitoraggio CSV non riuscita:\0"
     u"342\0" u"Il monitoraggio continua senza scrivere altre righe nel registro.\0"
+    u"400\0" u"impossibile leggere il processo \0"
+    u"401\0" u": processo inesistente\0"
+    u"402\0" u": è terminato o non è leggibile\0"
+    u"403\0" u"impossibile avviare il comando \0"
+    u"404\0" u"impossibile creare il file CSV: \0"
+    u"405\0" u"impossibile scrivere il file CSV: \0"
+    u"406\0" u"il comando è terminato con lo stato \0"
+    u"407\0" u"il comando è stato terminato dal segnale \0"
     u"_END_";
 
 TextView ItalianStringBlock() { return TextView(kItalianBlock, std::size(kItalianBlock)); }

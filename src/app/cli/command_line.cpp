@@ -6,25 +6,49 @@
 #include "analysis/phase_analysis.h"
 #include "app/cli/cli_options.h"
 #include "app/cli/json_summary.h"
+#include "app/cli/recorder.h"
 #include "monitor/sample_history.h"
 #include "runtime/text.h"
 #include "strings/stringtable.h"
 
 const char* const UsageText =
     "Usage: quolk [OPTION]...\n"
-    "Watch the memory of a running process and judge whether it leaks.\n"
+    "       quolk --analyze FILE [--json] [--fail-on-leak]\n"
+    "       quolk --record PID [OPTION]...\n"
+    "       quolk --record [OPTION]... -- COMMAND [ARG]...\n"
+    "Watch the memory of a process and judge whether it leaks.\n"
     "\n"
-    "  (no option)                start the window\n"
-    "  --analyze FILE             analyse a CSV monitor log and write the report to standard output\n"
-    "  --help                     show this help and exit\n"
-    "  --version                  show the version and exit\n"
+    "  (no option)           start the window\n"
+    "  --analyze FILE        analyse a CSV monitor log and print the report\n"
+    "  --record PID          record a running process until it ends or Ctrl+C, then print the report\n"
+    "  --record -- COMMAND   start COMMAND and record it; it is ended when the recording ends\n"
+    "  --help                show this help and exit\n"
+    "  --version             show the version and exit\n"
     "\n"
-    "With --analyze:\n"
-    "  --json                     print a JSON summary instead of the report text\n"
-    "  --fail-on-leak             exit 1 when the verdict is a leak or a possible leak\n"
+    "Options of --record:\n"
+    "  --interval MS         sampling interval, 100 to 60000 (default 1000; see --duration)\n"
+    "  --duration SECONDS    stop after this long (default: until the target ends or Ctrl+C);\n"
+    "                        without --interval the interval is SECONDS/300 (at least 100 ms),\n"
+    "                        so that the analysis, which reads the last 300 samples, covers the run\n"
+    "  --csv FILE            write the monitor log to FILE, in the format the window writes\n"
+    "  --profile NAME        default | menu-bar | file-converter: the window's profiles' limits\n"
+    "  --growth-limit MB     growth over the baseline that raises the alert, 10 to 999\n"
+    "  --streak N            consecutive increases that raise the alert, 1 to 10\n"
+    "  --include-children    every figure is the sum over the target and all its descendants\n"
+    "                        (counters can then fall when a descendant ends)\n"
+    "  --quiet               no live line on standard error\n"
     "\n"
-    "Exit status: 0 report printed; 1 leak found with --fail-on-leak; 2 the log, the target,\n"
-    "the command or the CSV file could not be read, started or written; 64 wrong usage.\n";
+    "Options of --analyze and --record:\n"
+    "  --json                print a JSON summary instead of the report text\n"
+    "  --fail-on-leak        exit 1 when the verdict is a leak or a possible leak\n"
+    "\n"
+    "The report is the text the window's Copy Report gives (CR LF line ends), in the language of\n"
+    "LANGUAGE, LC_ALL, LC_MESSAGES or LANG. A recording ends at the end of --duration, when the\n"
+    "target ends (or its PID is reused), or on SIGINT, SIGTERM or SIGHUP; the report is printed\n"
+    "in every case. A started COMMAND still running then gets SIGTERM, and SIGKILL 5 s later.\n"
+    "\n"
+    "Exit status: 0 report printed; 1 a leak with --fail-on-leak; 2 the log, the target or the\n"
+    "command could not be read or started, or the CSV file could not be written; 64 wrong usage.\n";
 
 namespace {
 
@@ -78,7 +102,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
         case CliMode::Help: std::fputs(UsageText, out); return Finished(out, 0);
         case CliMode::Version: std::fputs(VersionLine, out); return Finished(out, 0);
         case CliMode::Analyze: return AnalyzeLog(options, out, err);
-        case CliMode::Record: return UsageError(err, "--record is not available in this build");
+        case CliMode::Record: return RunRecording(options, out, err);
     }
     return -1;
 }

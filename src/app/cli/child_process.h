@@ -1,0 +1,36 @@
+// The command a recording starts: started with the recorder's signals back at their defaults,
+// ended with SIGTERM and, after a grace period, SIGKILL, and always reaped.
+#pragma once
+
+#include <signal.h>
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+struct ChildProcess {
+    pid_t pid{-1};
+    bool reaped{};
+    int waitStatus{};    // as waitpid gave it, once reaped
+    bool endedByUs{};    // the recorder sent the signal that ended it
+};
+
+// Starts the command, searched in PATH as a shell would, with its standard output on the
+// recorder's standard error. False with the system's reason in error when it cannot be started.
+bool StartChild(const std::vector<std::string>& command, ChildProcess& child, std::string& error);
+
+// Reaps the child if it has ended; true once it is reaped.
+bool ReapChild(ChildProcess& child);
+
+// The grace period between SIGTERM and SIGKILL.
+inline constexpr int ChildGraceMs = 5000;
+
+// Sends SIGTERM, waits up to the grace period for the child to end, then sends SIGKILL and waits
+// for it. signalFd (or -1) is a signalfd that reports SIGCHLD, so the wait is not a busy one; a
+// SIGINT, SIGTERM or SIGHUP read from it during the wait cuts the grace short.
+void EndChild(ChildProcess& child, int signalFd);
+
+// What to tell about a reaped child that did not end well by itself, in the loaded language:
+// "the command exited with status 3", "the command was ended by signal 9 (Killed)"; empty for
+// status 0 and for an end the recorder caused.
+std::string ChildEndText(const ChildProcess& child);

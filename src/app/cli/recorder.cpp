@@ -1,0 +1,254 @@
+#include "app/cli/recorder.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "analysis/phase_analysis.h"
+#include "app/cli/child_process.h"
+#include "app/cli/command_line.h"
+#include "app/cli/json_summary.h"
+#include "monitor/family_provider.h"
+#include "platform/process_info.h"
+#include "platform/process_tree.h"
+#include "session/session.h"
+#include "strings/stringtable.h"
+
+namespace {
+
+enum class EndReason { Running, Duration, TargetEnded, Signal };
+
+int64_t MonotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+void Say(std::FILE* err, const std::string& message) { std::fprintf(err, "quolk: %s\n", message.c_str()); }
+
+std::string Msg(int id) { return TextToUtf8(LookupText(id)); }
+
+// The signals that end a recording, and SIGCHLD for the command's end, read from a signalfd so
+// that the recorder sleeps in one poll between ticks.
+struct SignalGuard {
+    sigset_t previous{};
+    int fd{-1};
+    SignalGuard() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGCHLD}) sigaddset(&set, signal);
+        pthread_sigmask(SIG_BLOCK, &set, &previous);
+        fd = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    }
+    ~SignalGuard() {
+        if (fd >= 0) close(fd);
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
+};
+
+// A descriptor that becomes readable when the process ends, so that a long interval does not
+// hold the end of a recording back; -1 where the kernel has none or the readers look at a
+// fixture tree instead of the real process table.
+int OpenPidFd(int32_t pid) {
+    if (std::strcmp(ProcRoot(), "/proc") != 0) return -1;
+#ifdef SYS_pidfd_open
+    return int(syscall(SYS_pidfd_open, pid, 0));
+#else
+    return -1;
+#endif
+}
+
+struct Recording {
+    const CliOptions& options;
+    std::FILE* err;
+    SessionContext context;
+    SampleHistory history;
+    ChildProcess child;
+    SignalGuard signals;
+    int pidFd{-1};
+    bool liveLine{};
+    bool lineShown{};
+    bool logFailed{};
+    int64_t samples{};
+    SummaryFacts facts;
+    int64_t intervalMs{};
+
+    Recording(const CliOptions& o, std::FILE* e) : options(o), err(e) {}
+    ~Recording() {
+        if (pidFd >= 0) close(pidFd);
+    }
+    void Apply(const TickRecord& record);
+    EndReason Wait(int64_t untilMs);
+};
+
+// The live line and the log's failures of one tick record.
+void Recording::Apply(const TickRecord& r) {
+    if (r.logFailure.Failed() && !logFailed) {
+        logFailed = true;
+        if (lineShown) std::fputc('\n', err), lineShown = false;
+        Say(err, Msg(r.logFailure.creating ? 404 : 405) + TextToUtf8(r.logFailure.path) + ": " +
+                     TextToUtf8(r.logFailure.reason));
+    }
+    if (r.ticked) ++samples;
+    if (!liveLine || !r.ticked || !r.panel || !r.alerts) return;
+    const PanelTexts& p = *r.panel;
+    Text line = p.lastUpdated + u"  " + LookupText(105) + u" " + p.footprint + u"  " + LookupText(106) + u" " +
+                p.delta + u"  " + LookupText(107) + u" " + p.peak + u"  " + r.alerts->streak + u"  " +
+                r.alerts->growth;
+    std::fprintf(err, "\r%s\x1b[K", TextToUtf8(line).c_str());
+    std::fflush(err);
+    lineShown = true;
+}
+
+// Sleeps in poll until untilMs, a signal or the target's end.
+EndReason Recording::Wait(int64_t untilMs) {
+    for (;;) {
+        int64_t left = untilMs - MonotonicMs();
+        if (left <= 0) return EndReason::Running;
+        pollfd fds[2] = {{signals.fd, POLLIN, 0}, {pidFd, POLLIN, 0}};
+        int ready = poll(fds, pidFd >= 0 ? 2 : 1, int(left));
+        if (ready <= 0) continue;
+        if (fds[1].revents != 0 && pidFd >= 0) return EndReason::TargetEnded;
+        signalfd_siginfo info{};
+        bool stop = false;
+        while (read(signals.fd, &info, sizeof info) == ssize_t(sizeof info))
+            if (info.ssi_signo != SIGCHLD) stop = true;
+        if (stop) return EndReason::Signal;
+        if (child.pid > 0 && ReapChild(child)) return EndReason::TargetEnded;
+    }
+}
+
+// The target's name, path and start, or a message why it cannot be recorded.
+bool ChooseTarget(Recording& rec, int32_t pid, std::string& why) {
+    int dirFd = OpenProcessDir(pid);
+    TaskInfo task;
+    bool readable = dirFd >= 0 && ReadTaskInfoAt(dirFd, task);
+    CloseProcessDir(dirFd);
+    if (!readable) {
+        why = Msg(400) + std::to_string(pid) + Msg(dirFd >= 0 ? 402 : 401);
+        return false;
+    }
+    Text name = ProcessNameForPid(pid);
+    SetMonitorTarget(rec.context.session, pid, name, task.startTime);
+    rec.facts.pid = pid;
+    rec.facts.name = TextToUtf8(name);
+    rec.facts.path = TextToUtf8(ProcessPathForPid(pid));
+    rec.facts.processStart = ProcessStartUnixTime(task.startTime);
+    if (rec.child.pid <= 0) {
+        rec.pidFd = OpenPidFd(pid);
+        // The descriptor must name the process just read, not one that took its PID since.
+        if (rec.pidFd >= 0 && ProcessStartTime(pid) != task.startTime) {
+            why = Msg(400) + std::to_string(pid) + Msg(402);
+            return false;
+        }
+    }
+    return true;
+}
+
+void Configure(Recording& rec) {
+    const CliOptions& o = rec.options;
+    rec.intervalMs = EffectiveIntervalMs(o);
+    SessionSettings& s = rec.context.settings;
+    s.refreshIntervalMs = rec.intervalMs;
+    s.streakThreshold = o.streakThreshold;
+    s.growthLimitMB = o.growthLimitMB;
+    s.dockStatsEnabled = false;
+    s.csvPath = TextFromUtf8(o.csvPath);
+    rec.context.history = &rec.history;
+    rec.liveLine = !o.quiet && isatty(fileno(rec.err));
+    rec.facts.recorded = true;
+    rec.facts.logPath = o.csvPath;
+    rec.facts.command = o.command;
+    rec.facts.includeChildren = o.includeChildren;
+    rec.facts.intervalMs = rec.intervalMs;
+}
+
+// Ticks until the duration is over, the target ends or a signal comes.
+EndReason RunTicks(Recording& rec, int64_t startMs) {
+    const double durationMs = rec.options.durationSec * 1000.0;
+    const int64_t endMs = durationMs > 0 ? startMs + int64_t(durationMs) : INT64_MAX;
+    int64_t next = startMs + rec.intervalMs;
+    for (;;) {
+        const bool tickDue = next <= endMs;
+        EndReason reason = rec.Wait(tickDue ? next : endMs);
+        if (reason != EndReason::Running) return reason;
+        if (!tickDue) return EndReason::Duration;
+        TickRecord r = TickSession(rec.context);
+        rec.Apply(r);
+        if (r.stopped) return EndReason::TargetEnded;
+        if (next >= endMs) return EndReason::Duration;
+        // A late wake-up (a suspended machine) skips the ticks it missed rather than racing them.
+        next += rec.intervalMs;
+        int64_t now = MonotonicMs();
+        if (next <= now) next = now + rec.intervalMs;
+    }
+}
+
+int Finish(Recording& rec, std::FILE* out, int64_t startUnix) {
+    if (rec.context.session.active) rec.Apply(StopSession(rec.context));
+    rec.facts.end = std::time(nullptr);
+    if (rec.lineShown) std::fputc('\n', rec.err);
+    if (rec.child.pid > 0) EndChild(rec.child, rec.signals.fd);
+    std::string childEnd = ChildEndText(rec.child);
+    if (!childEnd.empty()) Say(rec.err, childEnd);
+    PhaseAnalysis analysis = AnalyzeHistory(rec.history);
+    Text report = PhaseAnalysisReport(analysis);
+    rec.facts.start = startUnix;
+    rec.facts.sampleCount = rec.samples;
+    if (rec.options.json) {
+        std::fputs(JsonSummary(analysis, report, rec.facts).c_str(), out);
+    } else {
+        std::string bytes = TextToUtf8(report);
+        std::fwrite(bytes.data(), 1, bytes.size(), out);
+    }
+    if (std::fflush(out) != 0 || std::ferror(out)) return ExitOutputError;
+    if (rec.logFailed) return ExitLoadError;
+    return rec.options.failOnLeak && AnalysisFoundLeak(analysis) ? ExitLeakFound : 0;
+}
+
+// Ends a recording that could not begin: the command (if any) ended and reaped, the message said.
+int Abandon(Recording& rec, const std::string& why) {
+    if (rec.context.session.active) StopSession(rec.context);
+    if (rec.child.pid > 0) EndChild(rec.child, rec.signals.fd);
+    if (!why.empty()) Say(rec.err, why);
+    return ExitLoadError;
+}
+
+}  // namespace
+
+int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
+    LoadStringTable(DetectLanguage());
+    Recording rec(options, err);
+    Configure(rec);
+    ProcessProvider previous =
+        SetProcessProvider(options.includeChildren ? FamilyProcessProvider() : SystemProcessProvider());
+    struct RestoreProvider {
+        ProcessProvider provider;
+        ~RestoreProvider() { SetProcessProvider(provider); }
+    } restore{previous};
+    int32_t pid = options.pid;
+    if (!options.command.empty()) {
+        std::string why;
+        if (!StartChild(options.command, rec.child, why))
+            return Abandon(rec, Msg(403) + options.command.front() + ": " + why);
+        pid = rec.child.pid;
+    }
+    std::string why;
+    if (!ChooseTarget(rec, pid, why)) return Abandon(rec, why);
+    const int64_t startUnix = std::time(nullptr);
+    const int64_t startMs = MonotonicMs();
+    TickRecord start = StartSession(rec.context, !options.csvPath.empty());
+    rec.Apply(start);
+    if (start.logFailure.Failed() && start.logFailure.creating) return Abandon(rec, std::string());
+    if (!start.ticked) return Abandon(rec, Msg(400) + std::to_string(pid) + Msg(402));
+    RunTicks(rec, startMs);
+    return Finish(rec, out, startUnix);
+}

@@ -1,0 +1,84 @@
+// A process whose memory the recorder tests watch: it allocates and touches memory in known
+// steps, then waits to be ended.
+//   grow STEP_MB EVERY_MS      STEP_MB more every EVERY_MS, for ever
+//   hold MB                    MB once, then nothing
+//   family MB1 MB2             two children holding MB1 and MB2; prints their PIDs, one a line,
+//                              once both hold their memory
+//   stubborn                   ignores SIGTERM and holds 1 MB
+// Every mode first writes its own PID and a line feed to standard output.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Allocates and writes every page, so the memory counts in the footprint.
+void Hold(long megabytes) {
+    size_t bytes = size_t(megabytes) << 20;
+    char* block = static_cast<char*>(std::malloc(bytes));
+    if (!block) std::exit(3);
+    std::memset(block, 0x5A, bytes);
+    // Kept where the compiler cannot see it unused, so neither the block nor its writes go away.
+    static std::vector<char*> held;
+    held.push_back(block);
+    asm volatile("" : : "r"(block) : "memory");
+}
+
+[[noreturn]] void WaitForEnd() {
+    for (;;) pause();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 64;
+    std::printf("%d\n", int(getpid()));
+    std::fflush(stdout);
+    const char* mode = argv[1];
+    if (std::strcmp(mode, "grow") == 0 && argc == 4) {
+        long step = std::atol(argv[2]), every = std::atol(argv[3]);
+        for (;;) {
+            Hold(step);
+            usleep(useconds_t(every * 1000));
+        }
+    }
+    if (std::strcmp(mode, "hold") == 0 && argc == 3) {
+        Hold(std::atol(argv[2]));
+        WaitForEnd();
+    }
+    if (std::strcmp(mode, "stubborn") == 0) {
+        signal(SIGTERM, SIG_IGN);
+        Hold(1);
+        WaitForEnd();
+    }
+    if (std::strcmp(mode, "family") == 0 && argc == 4) {
+        static pid_t children[2];
+        int ready[2];
+        if (pipe(ready) != 0) return 3;
+        for (int i = 0; i < 2; ++i) {
+            children[i] = fork();
+            if (children[i] == 0) {
+                Hold(std::atol(argv[i + 2]));
+                if (write(ready[1], "r", 1) != 1) _exit(3);
+                WaitForEnd();
+            }
+        }
+        char byte;
+        for (int i = 0; i < 2; ++i)
+            if (read(ready[0], &byte, 1) != 1) return 3;
+        // Ending the parent ends its children.
+        signal(SIGTERM, [](int) {
+            for (pid_t child : children) kill(child, SIGKILL);
+            _exit(0);
+        });
+        std::printf("%d\n%d\n", int(children[0]), int(children[1]));
+        std::fflush(stdout);
+        WaitForEnd();
+    }
+    return 64;
+}
