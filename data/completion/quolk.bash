@@ -63,10 +63,16 @@ _quolk() {
             ;;
     esac
 
-    case ${COMP_WORDS[1]} in
-        --record) options=$_quolk_record_options ;;
-        --analyze) options="--json --fail-on-leak" ;;
-    esac
-    ((COMP_CWORD == 1)) && options="--analyze --record --help --version"
+    # Options may come in any order: the mode is whichever of --record and --analyze was given.
+    options="--analyze --record --help --version"
+    if ((COMP_CWORD > 1)); then
+        options="--analyze --record ${_quolk_record_options% --}"
+        for ((i = 1; i < COMP_CWORD; i++)); do
+            case ${COMP_WORDS[i]} in
+                --record) options=$_quolk_record_options ;;
+                --analyze) options="--json --fail-on-leak" ;;
+            esac
+        done
+    fi
     _quolk_reply compgen -W "$options" -- "$cur"
 } && complete -F _quolk quolk

@@ -136,6 +136,10 @@ TEST(InstalledFiles, BashCompletionOffersOptionsProcessesCommandsAndFiles) {
         {{"quolk", "--record", self, "--csv", ""}, {"run log.csv"}, {"--json"}},
         {{"quolk", "--record", self, "--profile", ""}, {"default", "menu-bar", "file-converter"}, {}},
         {{"quolk", "--record", self, "--interval", ""}, {}, {"run log.csv", "--json"}},
+        // Options come in any order.
+        {{"quolk", "--json", ""}, {"--analyze", "--record"}, {"--help"}},
+        {{"quolk", "--interval", "500", "--record", ""}, {self}, {}},
+        {{"quolk", "--json", "--analyze", "x.csv", "--f"}, {"--fail-on-leak"}, {"--interval"}},
     };
     for (const Case& c : cases) {
         const std::set<std::string> candidates = Complete(dir, c.words);
