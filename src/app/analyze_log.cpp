@@ -8,6 +8,7 @@
 #include "toolkit/requester.h"
 
 void AnalyzeLogFile(SampleHistory& history, int64_t mainWindow) {
+    AlertAttention(false);  // to the front; only prompts and errors beep
     const Text path = OpenFileRequester(u"Select CSV Memory Log", GetHomeDirectory(),
                                         u"CSV Files (*.csv)|*.csv|All Files (*.*)|*.*", 0);
     if (path.empty()) return;
