@@ -59,16 +59,23 @@ SleepWakeObserver* StartSleepWakeObserver() {
 
 bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
 
-int RunApplication(int& argc, char** argv) {
-    InitToolkit(argc, argv, u"Quolk", u"quolk");
-    SetApplicationIcon(LoadApplicationIcon());
+bool StartApplication(AppState& state) {
     // Qt has set the user's locale; decimal texts always use the point.
     std::setlocale(LC_NUMERIC, "C");
-    AppState state;
     ClearHistory(state.history);
     LoadStringTable(DetectLanguage());
     state.sleepWakeObserver = StartSleepWakeObserver();
-    OpenMainWindow(state);
+    return OpenMainWindow(state);
+}
+
+int RunApplication(int& argc, char** argv) {
+    InitToolkit(argc, argv, u"Quolk", u"quolk");
+    SetApplicationIcon(LoadApplicationIcon());
+    AppState state;
+    if (!StartApplication(state)) {
+        EndToolkit();
+        return 1;
+    }
     ArmFirstPaintExit();
     const int status = RunMainLoop(state);
     CloseFile(AnyNumber);

@@ -12,6 +12,12 @@ class SleepWakeObserver;
 // nullptr without a system bus or logind.
 SleepWakeObserver* StartSleepWakeObserver();
 
+struct AppState;
+// With the toolkit running: the numeric locale "C", an empty history, the string table of the
+// user's language, the sleep/wake observer and the main window. False when the window could not
+// be opened.
+bool StartApplication(AppState& state);
+
 // Starts the toolkit, sets up the state, the language, the sleep/wake observer and the main
 // window, and runs the main loop. The exit status.
 int RunApplication(int& argc, char** argv);

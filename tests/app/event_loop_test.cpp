@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTest>
@@ -25,15 +26,18 @@ void ChooseProfile(int64_t item) {
 std::string ToolTip(int64_t gadget) { return GadgetID(gadget)->toolTip().toStdString(); }
 
 TEST_F(EventLoopTest, QuitAsksFirstAndNoKeepsTheWindowWhileYesEndsTheLoopWithStatusZero) {
-    // Quit from the menu (also Ctrl+Q and the desktop's request) and the close button both ask.
+    // Quit from the menu (also the desktop's request), the close button and Ctrl+Q all ask.
     const int status = RunLoop({
         [&] { answers.push_back(RequesterNo); PostEvent(EventCodeMenu, -1, MenuItemQuit); },
-        [&] { EXPECT_TRUE(IsWindow(MainWindow)); answers.push_back(RequesterNo);
-              QueueToolkitEvent(EventCodeCloseWindow, MainWindow, MainWindow, 0); },
+        [&] { EXPECT_TRUE(IsWindow(MainWindow)); answers.push_back(RequesterNo); WindowID(MainWindow)->close(); },
+        [&] { EXPECT_TRUE(WindowID(MainWindow)->isVisible()); answers.push_back(RequesterNo);
+              // A shortcut reaches the active window only.
+              QApplication::setActiveWindow(WindowID(MainWindow));
+              QTest::keyClick(WindowID(MainWindow), Qt::Key_Q, Qt::ControlModifier); },
         [&] { EXPECT_TRUE(WindowID(MainWindow)->isVisible()); },
     });
     EXPECT_EQ(status, 0);
-    ASSERT_EQ(asked.size(), 3u);
+    ASSERT_EQ(asked.size(), 4u);
     for (const RequesterCall& call : asked) {
         EXPECT_EQ(TextToUtf8(call.title), "Confirmation");
         EXPECT_EQ(TextToUtf8(call.message), "Are you sure you want to quit Quolk?\n");

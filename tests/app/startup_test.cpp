@@ -1,0 +1,57 @@
+#include "app/startup.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "platform/sleep_wake.h"
+#include "scratch_dir.h"
+#include "strings/stringtable.h"
+#include "toolkit/gadget.h"
+#include "toolkit/window.h"
+
+namespace {
+
+struct EnvironmentScope {
+    EnvironmentScope(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
+        setenv(name, value.c_str(), 1);
+    }
+    ~EnvironmentScope() {
+        if (had_)
+            setenv(name_, old_.c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+    const char* name_;
+    std::string old_;
+    bool had_ = false;
+};
+
+TEST(StartApplication, TakesTheUsersLanguageKeepsTheDecimalPointAndClearsTheHistory) {
+    const struct { const char* language; const char* browse; } table[] = {
+        {"de_DE.UTF-8", "Durchsuchen..."}, {"en_US.UTF-8", "Browse..."}, {"pt_BR", "Browse..."}};
+    ScratchDir dir;
+    EnvironmentScope noBus(SystemBusAddressVariable, "unix:path=" + dir.File("no-bus"));
+    for (const auto& row : table) {
+        EnvironmentScope language("LANGUAGE", row.language);
+        std::setlocale(LC_NUMERIC, "de_DE.UTF-8");  // as a German desktop leaves it, where installed
+        AppState state;
+        AppendHistoryPoint(state.history, 1, 10.0f, 20.0f);
+        ASSERT_TRUE(StartApplication(state));
+        EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+        EXPECT_EQ(state.history.count, 0);
+        EXPECT_EQ(state.history.slots[0].footprintMB, 0.0f);
+        EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetBrowse)), row.browse) << row.language;
+        EXPECT_EQ(state.sleepWakeObserver, nullptr) << "no bus, no observer, and start-up goes on";
+        EXPECT_TRUE(IsWindow(MainWindow));
+        CloseWindow(-1);
+    }
+    LoadStringTable(u"en");
+}
+
+}  // namespace
