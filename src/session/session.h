@@ -53,6 +53,7 @@ struct MonitorSession {
     int32_t targetPid{-1};
     Text targetName;
     uint64_t targetStartTime{};  // 0: unknown, the PID alone names the target
+    HeldTarget held;  // the target, held from Start to Stop
 };
 
 // The injectable parts: the clock (local wall-clock seconds) and the number formats. The process
@@ -165,5 +166,5 @@ Text BadgeText(float valueMB);
 // The main window's title: "Quolk 1.03 — " and the badge while a badge is shown, else "Quolk 1.03".
 Text WindowTitle(TextView badge);
 
-// The sample of the target, the one place where the session reads the process.
-bool ReadTargetSample(const MonitorSession& session, MemorySample& out);
+// The sample of the held target, the one place where the session reads the process.
+bool ReadTargetSample(MonitorSession& session, MemorySample& out);

@@ -31,13 +31,16 @@ struct Script {
 };
 inline Script script;
 
+// A provider that cannot hold a process, so that a held target is read by PID and start time. A
+// sample moves on to the next reading when its footprint is read; checking the process when it is
+// opened as the target does not. A reading of a process that is gone is used up by the attempt.
 inline const ProcessProvider kScriptedProcess{
     [](int32_t) {
         if (script.next >= script.readings.size() || script.readings[script.next].gone) {
             ++script.next;
             return -1;
         }
-        return int(script.next++);
+        return int(script.next);
     },
     [](int) {},
     [](int handle, TaskInfo& out) {
@@ -45,7 +48,10 @@ inline const ProcessProvider kScriptedProcess{
         out = TaskInfo{r.virtualBytes, r.footprint, r.pageFaults, r.pageIns, r.cowFaults, r.threads, r.startTime};
         return true;
     },
-    [](int handle) { return script.readings[size_t(handle)].footprint; },
+    [](int handle) {
+        script.next = size_t(handle) + 1;
+        return script.readings[size_t(handle)].footprint;
+    },
 };
 
 inline DateValue ScriptedClock() { return script.now; }
@@ -86,7 +92,7 @@ protected:
         script.readings = readings;
         script.next = 0;
         std::vector<TickRecord> records{StartSession(context, csv)};
-        while (script.next < script.readings.size()) {
+        while (script.next < script.readings.size() && context.session.active) {
             ++script.now;
             records.push_back(TickSession(context));
         }

@@ -1,0 +1,50 @@
+// The session against real processes, through the system's own process information.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/proc_fixture.h"
+#include "platform/process_info.h"
+#include "session/session.h"
+#include "strings/stringtable.h"
+
+namespace {
+char* volatile kept;
+}  // namespace
+
+TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
+    LoadStringTable(u"en");
+    constexpr size_t kStep = 64 << 20;
+    // The child touches 64 MB, stops, touches 64 MB more, stops again.
+    ChildProcess child([] {
+        for (int step = 0; step < 2; ++step) {
+            char* block = static_cast<char*>(std::malloc(kStep));
+            std::memset(block, 1, kStep);
+            kept = block;  // so that the writes cannot be left out
+            ChildProcess::Pause();
+        }
+    });
+    ASSERT_TRUE(child.WaitUntil());
+    SampleHistory history;
+    SessionContext context;
+    context.history = &history;
+    SetMonitorTarget(context.session, child.Pid(), u"child", ProcessStartTime(child.Pid()));
+    const TickRecord start = StartSession(context, false);
+    ASSERT_TRUE(start.ticked);
+    child.Resume();
+    ASSERT_TRUE(child.WaitUntil());
+    const TickRecord grown = TickSession(context);
+    ASSERT_TRUE(grown.ticked);
+    EXPECT_GE(grown.footprintMB - start.footprintMB, 60.0f);
+    EXPECT_GE(grown.deltaMB, 60.0f);
+    child.Resume();  // it now ends; the zombie it leaves until reaped is no target either
+    ASSERT_TRUE(child.WaitUntil(WEXITED | WNOWAIT));
+    const TickRecord end = TickSession(context);
+    EXPECT_TRUE(end.targetEnded && end.stopped);
+    EXPECT_EQ(TextToUtf8(end.status.value_or(u"")), "Status: ❌ Process terminated");
+    EXPECT_EQ(history.count, 2);
+}
