@@ -6,33 +6,28 @@
 
 #include "monitor/sample_history.h"
 #include "runtime/text.h"
+#include "session/session.h"
 
 class SleepWakeObserver;
 struct HelpPopover;
 
-// The three leak settings begin every run at the Default profile's values.
-struct LeakSettings {
-    int64_t refreshIntervalMs = 1000;
-    int64_t streakThreshold = 3;
-    float growthLimitMB = 200.0f;
-};
-
-// The monitoring session's own state (baseline, streak, peak, badge, the open log) joins this
-// record when the session is wired in; the window needs only these two flags of it.
-struct SessionFlags {
-    bool active = false;
-    bool paused = false;
-};
+// The three leak settings (refresh interval, streak threshold, growth limit) are the session's
+// own settings; they begin every run at the Default profile's values.
+using LeakSettings = SessionSettings;
 
 struct AppState {
-    int32_t targetPid = -1;      // -1: no process chosen
-    Text targetName;             // its display name; empty keeps Start disabled
-    uint64_t targetStartTime = 0;  // with the PID it names one process for good
-    LeakSettings settings;
-    bool dockStatsEnabled = true;
-    bool csvOutputEnabled = false;
-    SessionFlags session;
-    SampleHistory& history = AppSampleHistory();
+    AppState() = default;
+    AppState(const AppState&) = delete;  // the references below point into this one
+    AppState& operator=(const AppState&) = delete;
+
+    // The monitoring core's settings, session (with the target the picker chose), log and history.
+    SessionContext monitor;
+    MonitorSession& session = monitor.session;
+    SessionSettings& settings = monitor.settings;
+    int32_t& targetPid = monitor.session.targetPid;      // -1: no process chosen
+    Text& targetName = monitor.session.targetName;       // its display name; empty keeps Start disabled
+    uint64_t& targetStartTime = monitor.session.targetStartTime;  // with the PID it names one process for good
+    SampleHistory& history = *monitor.history;
     HelpPopover* glossaryPopover = nullptr;      // created on the first "?" click
     SleepWakeObserver* sleepWakeObserver = nullptr;  // none without logind
 };

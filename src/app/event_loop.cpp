@@ -39,7 +39,12 @@ void EditCustomProfile(AppState& state) {
     UpdateProfileToolTip(state.settings);
 }
 
-const std::array<GadgetRow, 7> kGadgetRows = {{
+const std::array<GadgetRow, 13> kGadgetRows = {{
+    {GadgetBrowse, AnyEventType, BrowseClicked},
+    {GadgetStart, AnyEventType, StartMonitoring},
+    {GadgetPause, AnyEventType, PauseResumeClicked},
+    {GadgetStop, AnyEventType, StopMonitoring},
+    {GadgetAnalyze, AnyEventType, AnalyzeClicked},
     {GadgetCsvOutput, AnyEventType, CsvOptionClicked},
     {GadgetRefreshSlider, AnyEventType, RefreshSliderMoved},
     {GadgetBuyMe, AnyEventType, [](AppState&) { BuyMePrompt(); }},
@@ -47,6 +52,7 @@ const std::array<GadgetRow, 7> kGadgetRows = {{
     {GadgetProfileList, EventTypeChange, ApplySelectedProfile},
     {GadgetEditProfile, AnyEventType, EditCustomProfile},
     {GadgetDockStats, AnyEventType, DockStatsClicked},
+    {GadgetDockStatList, EventTypeChange, DockStatSelected},
 }};
 
 void DispatchGadget(AppState& state) {
@@ -78,6 +84,9 @@ bool Dispatch(AppState& state, int32_t code) {
     case EventCodeMenu: return DispatchMenu(state);
     case EventCodeCloseWindow: return !ConfirmQuit();
     case EventCodeGadget: DispatchGadget(state); return true;
+    case EventCodeTimer:
+        if (EventTimer() == MonitorTimer) MonitorTick(state);
+        return true;
     case EventSystemWillSleep: SystemSleepChanged(state, true); return true;
     case EventSystemDidWake: SystemSleepChanged(state, false); return true;
     default: return true;

@@ -91,7 +91,7 @@ void CreateControls(const AppState& state) {
 }
 
 void ApplyStartStates(const AppState& state) {
-    SetGadgetState(GadgetDockStats, state.dockStatsEnabled ? CheckBoxChecked : CheckBoxUnchecked);
+    SetGadgetState(GadgetDockStats, state.settings.dockStatsEnabled ? CheckBoxChecked : CheckBoxUnchecked);
     SetGadgetState(GadgetDockStatList, 0);
     SetGadgetSmallControlSize(GadgetGlossary);
     SetButtonCircularBezel(GadgetGlossary);

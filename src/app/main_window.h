@@ -7,7 +7,8 @@
 #include "runtime/text.h"
 
 struct AppState;
-struct LeakSettings;
+struct SessionSettings;
+using LeakSettings = SessionSettings;
 
 inline constexpr int64_t MainWindow = 0;
 inline constexpr int MainWindowWidth = 600;

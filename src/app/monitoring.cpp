@@ -1,47 +1,129 @@
 #include "app/monitoring.h"
 
+#include <array>
+#include <optional>
+#include <utility>
+
+#include "app/analyze_log.h"
+#include "app/locale_formatter.h"
 #include "app/main_window.h"
-#include "strings/stringtable.h"
+#include "app/process_picker.h"
+#include "app/report_window.h"
+#include "app/trend_graph.h"
+#include "toolkit/application.h"
 #include "toolkit/gadget.h"
+#include "toolkit/requester.h"
 #include "toolkit/timer.h"
+#include "strings/stringtable.h"
+#include "toolkit/window.h"
+
+namespace {
+
+void ShowPanel(const PanelTexts& panel) {
+    const std::array<std::pair<int64_t, const Text*>, 9> labels = {{
+        {GadgetVirtual, &panel.virtualRam},
+        {GadgetFootprint, &panel.footprint},
+        {GadgetDelta, &panel.delta},
+        {GadgetPeak, &panel.peak},
+        {GadgetThreads, &panel.threads},
+        {GadgetPageFaults, &panel.pageFaults},
+        {GadgetPageIns, &panel.pageIns},
+        {GadgetCowFaults, &panel.cowFaults},
+        {GadgetLastUpdated, &panel.lastUpdated},
+    }};
+    for (const auto& [gadget, text] : labels) SetGadgetText(gadget, *text);
+}
+
+void ShowAlerts(const AlertTexts& alerts) {
+    SetGadgetText(GadgetStreakAlert, alerts.streak);
+    SetGadgetText(GadgetGrowthAlert, alerts.growth);
+    SetGadgetText(GadgetAlertStatus, alerts.status);
+    SetGadgetText(GadgetAlertDetails, alerts.details);
+}
+
+void ShowControls(const ControlStates& c) {
+    DisableGadget(GadgetStart, c.startEnabled ? 0 : 1);
+    DisableGadget(GadgetPause, c.pauseEnabled ? 0 : 1);
+    DisableGadget(GadgetStop, c.stopEnabled ? 0 : 1);
+    DisableGadget(GadgetAnalyze, c.analyzeEnabled ? 0 : 1);
+    DisableGadget(GadgetProfileList, c.profileEnabled ? 0 : 1);
+}
+
+void ApplyTimer(const TickRecord& r) {
+    if (r.timer == TimerChange::Arm) AddWindowTimer(MainWindow, MonitorTimer, r.timerIntervalMs);
+    if (r.timer == TimerChange::Remove) RemoveWindowTimer(MainWindow, MonitorTimer);
+}
+
+// The window's byte and count formats are the desktop's; the core starts with the plain ones.
+SessionContext& Monitor(AppState& state) {
+    state.monitor.services.formatter = LocaleFormatter();
+    return state.monitor;
+}
+
+}  // namespace
+
+void ApplyTickRecord(AppState& state, const TickRecord& r) {
+    if (r.panel) ShowPanel(*r.panel);
+    if (r.alerts) ShowAlerts(*r.alerts);
+    if (r.pauseCaption) SetGadgetText(GadgetPause, *r.pauseCaption);
+    if (r.status) SetGadgetText(GadgetStatusLine, *r.status);
+    if (r.controls) ShowControls(*r.controls);
+    if (r.statListEnabled) DisableGadget(GadgetDockStatList, *r.statListEnabled ? 0 : 1);
+    if (r.refreshIntervalMs) {
+        ShowRefreshInterval(*r.refreshIntervalMs);
+        UpdateProfileToolTip(state.settings);
+    }
+    if (r.badge) SetWindowTitle(MainWindow, WindowTitle(*r.badge));
+    ApplyTimer(r);
+    if (r.ticked) DrawTrendGraph(GadgetTrendGraph, *state.monitor.history);
+    if (!r.errorMessage.empty()) {
+        AlertAttention();
+        MessageRequester(r.errorTitle, r.errorMessage, RequesterError);
+    }
+    if (!r.report.empty()) {
+        Beep();
+        ShowAnalysisReport(r.report, false, state.targetName, MainWindow);
+    }
+}
 
 bool SessionActive(const AppState& state) { return state.session.active; }
 
-void StopMonitoring(AppState& state) {
-    state.session.active = false;
-    RemoveWindowTimer(MainWindow, MonitorTimer);
-    SetGadgetText(GadgetStreakAlert, LookupText(64));
-    SetGadgetText(GadgetGrowthAlert, LookupText(65));
-    SetGadgetText(GadgetAlertStatus, LookupText(66));
-    SetGadgetText(GadgetAlertDetails, LookupText(67));
-    SetGadgetText(GadgetStatusLine, LookupText(68));
+void BrowseClicked(AppState& state) {
+    if (const std::optional<PickedProcess> picked = PickProcess(MainWindow))
+        SetMonitorTarget(state.session, picked->pid, picked->name, picked->startTime);
+    if (state.targetPid <= 0) return;
+    SetGadgetText(GadgetTargetName, state.targetName + u" (PID: " + Str(state.targetPid) + u")");
+    SetGadgetText(GadgetStatusLine, LookupText(26) + Str(state.targetPid));
     DisableGadget(GadgetStart, 0);
-    DisableGadget(GadgetStop, 1);
-    DisableGadget(GadgetPause, 1);
-    DisableGadget(GadgetAnalyze, 0);
-    DisableGadget(GadgetProfileList, 0);
 }
 
+void AnalyzeClicked(AppState& state) { AnalyzeLogFile(*state.monitor.history, MainWindow); }
+
+void StartMonitoring(AppState& state) {
+    const bool csvChecked = GetGadgetState(GadgetCsvOutput) == CheckBoxChecked;
+    ApplyTickRecord(state, StartSession(Monitor(state), csvChecked));
+}
+
+void MonitorTick(AppState& state) { ApplyTickRecord(state, TickSession(Monitor(state))); }
+
+void StopMonitoring(AppState& state) { ApplyTickRecord(state, StopSession(Monitor(state))); }
+
+void PauseResumeClicked(AppState& state) { ApplyTickRecord(state, TogglePause(state.monitor)); }
+
 void RefreshSliderMoved(AppState& state) {
-    const int64_t snapped = (GetGadgetState(GadgetRefreshSlider) + 250) / 500 * 500;
-    state.settings.refreshIntervalMs = snapped;
-    ShowRefreshInterval(snapped);
-    UpdateProfileToolTip(state.settings);
-    if (state.session.active && !state.session.paused) AddWindowTimer(MainWindow, MonitorTimer, snapped);
+    ApplyTickRecord(state, SetRefreshInterval(state.monitor, GetGadgetState(GadgetRefreshSlider)));
 }
 
 void CsvOptionClicked(AppState& state) {
-    state.csvOutputEnabled = GetGadgetState(GadgetCsvOutput) == CheckBoxChecked;
+    SetCsvOutput(state.monitor, GetGadgetState(GadgetCsvOutput) == CheckBoxChecked);
 }
 
-void DockStatsClicked(AppState& state) {
-    state.dockStatsEnabled = !state.dockStatsEnabled;
-    DisableGadget(GadgetDockStatList, state.dockStatsEnabled ? 0 : 1);
+void DockStatsClicked(AppState& state) { ApplyTickRecord(state, ToggleDockStats(state.monitor)); }
+
+void DockStatSelected(AppState& state) {
+    ApplyTickRecord(state, SelectDockStat(state.monitor, GetGadgetState(GadgetDockStatList)));
 }
 
 void SystemSleepChanged(AppState& state, bool goingToSleep) {
-    if (!state.session.active) return;
-    state.session.paused = goingToSleep;
-    SetGadgetText(GadgetPause, LookupText(goingToSleep ? 96 : 98));
-    SetGadgetText(GadgetStatusLine, LookupText(goingToSleep ? 97 : 95));
+    ApplyTickRecord(state, goingToSleep ? SystemWillSleep(state.monitor) : SystemDidWake(state.monitor));
 }

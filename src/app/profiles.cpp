@@ -7,7 +7,13 @@
 
 namespace {
 
-constexpr std::array<LeakSettings, 4> kProfiles = {{
+struct Profile {
+    int64_t refreshIntervalMs;
+    int64_t streakThreshold;
+    float growthLimitMB;
+};
+
+constexpr std::array<Profile, 4> kProfiles = {{
     {1000, 3, 200.0f},  // Default
     {2000, 5, 50.0f},   // Menu Bar
     {500, 2, 500.0f},   // File Converter
@@ -18,7 +24,11 @@ constexpr std::array<LeakSettings, 4> kProfiles = {{
 
 bool ProfileSettings(int64_t item, LeakSettings& out) {
     if (item < 0 || item >= static_cast<int64_t>(kProfiles.size())) return false;
-    out = kProfiles[static_cast<size_t>(item)];
+    const Profile& profile = kProfiles[static_cast<size_t>(item)];
+    // Only the three leak settings: the session's options stay as they are.
+    out.refreshIntervalMs = profile.refreshIntervalMs;
+    out.streakThreshold = profile.streakThreshold;
+    out.growthLimitMB = profile.growthLimitMB;
     return true;
 }
 
