@@ -4,6 +4,7 @@
 #include <QGlyphRun>
 #include <QPainter>
 #include <QRawFont>
+#include <QSyntaxHighlighter>
 #include <QTextLine>
 
 #include <unicode/uchar.h>
@@ -167,6 +168,29 @@ QString EmojiHtml(const QString& plain) {
             html += part;
     }
     return html + QStringLiteral("</p>");
+}
+
+namespace {
+
+// Formats each block's emoji runs as it is laid out; the document's characters are untouched.
+class Xo_QEmojiHighlighter : public QSyntaxHighlighter {
+public:
+    using QSyntaxHighlighter::QSyntaxHighlighter;
+
+protected:
+    void highlightBlock(const QString& text) override {
+        if (!HasEmoji(text)) return;
+        QTextCharFormat emoji;
+        emoji.setFontFamilies(QStringList{EmojiFontFamily()});
+        for (const EmojiRun& run : SplitEmojiRuns(ViewOf(text)))
+            if (run.emoji) setFormat(static_cast<int>(run.start), static_cast<int>(run.length), emoji);
+    }
+};
+
+}  // namespace
+
+void ShowEmojiInColour(QTextDocument* document) {
+    if (document && !EmojiFontFamily().isEmpty()) new Xo_QEmojiHighlighter(document);
 }
 
 // --- Layout ------------------------------------------------------------------------------------

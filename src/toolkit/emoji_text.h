@@ -16,6 +16,7 @@
 #include "runtime/text.h"
 
 class QPainter;
+class QTextDocument;
 
 struct EmojiRun {
     size_t start = 0;   // in UTF-16 units
@@ -37,6 +38,10 @@ bool HasEmoji(const QString& text);
 QString EmojiFontFamily();
 // `base` with the colour emoji font as its only family, at the same size.
 QFont EmojiFont(const QFont& base);
+
+// Keeps the emoji of an editable or read-only document in the colour emoji font, as it changes.
+// The document's text itself stays plain.
+void ShowEmojiInColour(QTextDocument* document);
 
 // The text as rich text that shows exactly the given characters: everything escaped, emoji in
 // spans of the emoji font, line feeds kept. For the places where Qt wants markup.

@@ -2,6 +2,7 @@
 #include <QFocusEvent>
 #include <QPlainTextEdit>
 
+#include "toolkit/emoji_text.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/gadget.h"
 #include "toolkit/gadget_functions.h"
@@ -54,6 +55,7 @@ int64_t EditorGadget(int64_t number, int x, int y, int width, int height, int fl
         editor->setReadOnly(true);
         editor->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     }
+    ShowEmojiInColour(editor->document());
     editor->setLineWrapMode((flags & EditorWordWrap) ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     auto functions = std::make_unique<EditorFunctions>(editor);
     XoGadgetFunctions* f = functions.get();

@@ -55,6 +55,8 @@ public:
                   QStyleHintReturn* returnData) const override {
         // Plain "Yes", "No" and "OK": the stock pixmaps look foreign on this desktop.
         if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 0;
+        // A selectable message is drawn by a text document, past drawItemText and its emoji.
+        if (hint == SH_MessageBox_TextInteractionFlags) return Qt::NoTextInteraction;
         return QProxyStyle::styleHint(hint, option, widget, returnData);
     }
 

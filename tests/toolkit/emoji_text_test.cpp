@@ -7,11 +7,16 @@
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
+
+#include <functional>
 
 #include <string>
 
@@ -20,6 +25,7 @@
 #include "toolkit/drawing.h"
 #include "toolkit/gadget.h"
 #include "toolkit/qt_text.h"
+#include "toolkit/requester.h"
 #include "toolkit_fixture.h"
 
 namespace {
@@ -197,22 +203,24 @@ const char16_t* const StringTableEmoji[] = {u"\U0001F534", u"\U0001F7E2", u"\U00
                                             u"\u23F9",     u"\u2705",     u"\u26AA",     u"\u2615",
                                             u"\u26A0\uFE0F", u"\u25B6",   u"\u274C",     u"\U0001F6A8"};
 
-TEST_F(EmojiRenderingTest, LabelsButtonsCheckBoxesFramesAndListCellsShowEachEmojiFromTheEmojiFont) {
+TEST_F(EmojiRenderingTest, LabelsButtonsCheckBoxesFramesListCellsAndEditorsShowEachEmojiFromTheEmojiFont) {
     TextGadget(1, 10, 10, 60, 30, u"");
     ButtonGadget(2, 80, 10, 60, 30, u"");
     CheckBoxGadget(3, 150, 10, 60, 30, u"");
     FrameGadget(4, 220, 10, 80, 60, u" ");  // titled, so that the frame sits where it will with a title
     ListIconGadget(5, 10, 100, 300, 120, u"Name", 120);
     AddGadgetItem(5, -1, u"");
+    EditorGadget(6, 320, 100, 70, 60, EditorReadOnly);
     auto* table = qobject_cast<QTableWidget*>(GadgetID(5));
+    auto* editor = qobject_cast<QPlainTextEdit*>(GadgetID(6));
     const struct { const char* where; int64_t gadget; QWidget* shows; } controls[] = {
         {"label", 1, GadgetID(1)}, {"button", 2, GadgetID(2)}, {"check box", 3, GadgetID(3)},
-        {"frame title", 4, GadgetID(4)}, {"list cell", 5, table->viewport()}};
+        {"frame title", 4, GadgetID(4)}, {"list cell", 5, table->viewport()}, {"editor", 6, editor->viewport()}};
     std::vector<QImage> empty;
     for (const auto& c : controls) empty.push_back(Grab(c.shows));
     for (const char16_t* emoji : StringTableEmoji) {
         const QString shown = ToQString(emoji);
-        for (int64_t gadget : {1, 2, 3, 4}) SetGadgetText(gadget, emoji);
+        for (int64_t gadget : {1, 2, 3, 4, 6}) SetGadgetText(gadget, emoji);
         SetGadgetItemText(5, 0, emoji, 0);
         for (size_t i = 0; i < std::size(controls); ++i) {
             const Ink ink = InkAgainst(Grab(controls[i].shows), empty[i]);
@@ -222,10 +230,33 @@ TEST_F(EmojiRenderingTest, LabelsButtonsCheckBoxesFramesAndListCellsShowEachEmoj
                 << controls[i].where << ": " << shown.toStdString();
         }
         EXPECT_EQ(GetGadgetText(2), emoji) << "the program reads back its own text";
+        EXPECT_EQ(GetGadgetText(6), emoji);
     }
 }
 
-TEST_F(EmojiRenderingTest, TooltipsAndTheCanvasShowEachEmojiFromTheEmojiFont) {
+// The message label of a requester, grabbed while it is open.
+QImage RequesterMessage(TextView message, QFont* font) {
+    QImage grabbed;
+    std::function<void(int)> look = [&](int attempts) {
+        QTimer::singleShot(10, [&, attempts] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                if (attempts > 0) look(attempts - 1);
+                return;
+            }
+            if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+                grabbed = Grab(label);
+                *font = label->font();
+            }
+            box->reject();
+        });
+    };
+    look(300);
+    MessageRequester(u"Emoji", message, 0);
+    return grabbed;
+}
+
+TEST_F(EmojiRenderingTest, TooltipsRequestersAndTheCanvasShowEachEmojiFromTheEmojiFont) {
     CanvasGadget(6, 10, 10, 100, 40);
     ButtonGadget(7, 10, 60, 100, 25, u"Tip");
     for (const char16_t* emoji : StringTableEmoji) {
@@ -252,6 +283,12 @@ TEST_F(EmojiRenderingTest, TooltipsAndTheCanvasShowEachEmojiFromTheEmojiFont) {
         EXPECT_EQ(CompareWithReference(InkOn(image, inside), Reference(shown, tip->font(), image.pixel(inside.topLeft()))), "")
             << "tooltip: " << shown.toStdString();
         QToolTip::hideText();
+
+        QFont font;
+        const QImage message = RequesterMessage(emoji, &font);
+        ASSERT_FALSE(message.isNull());
+        EXPECT_EQ(CompareWithReference(InkOn(message, message.rect()), Reference(shown, font, message.pixel(message.rect().bottomRight()))), "")
+            << "requester: " << shown.toStdString();
     }
 }
 

@@ -120,7 +120,11 @@ int main(int argc, char** argv) {
             continue;
         }
         if (event == EventCodeMenu && EventMenu() == MenuItemAbout)
-            MessageRequester(u"Gadget Gallery", u"Every gadget kind of the Quolk toolkit.", RequesterInfo);
+            MessageRequester(u"Gadget Gallery \u2705",
+                             u"Every gadget kind of the Quolk toolkit. \u26A0\uFE0F Emoji \U0001F534 \U0001F7E2 "
+                             u"\u26AA \u2615 \u25B6 \u23F8 \u23F9 \u274C come from the colour emoji font, wherever "
+                             u"they appear: labels, buttons, lists, tooltips, requesters and the canvas.",
+                             RequesterInfo);
         if (event == EventCodeGadget && EventGadget() == Slider)
             SetGadgetText(SliderValue, Str(GetGadgetState(Slider)));
     }
