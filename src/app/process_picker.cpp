@@ -9,7 +9,6 @@
 
 #include "session/process_list.h"
 #include "strings/stringtable.h"
-#include "toolkit/application.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/gadget.h"
 #include "toolkit/qt_text.h"
