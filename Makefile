@@ -14,7 +14,15 @@ PREFIX ?= /usr/local
 # other install of the build folder (a package, a test) writes again.
 INSTALLED := $(BUILD_DIR)/installed_files.txt
 
-.PHONY: deps build test run bench clean install uninstall package
+# `make fuzz`: the libFuzzer targets of fuzz/, built with clang and the address and undefined
+# behaviour sanitizers, each run for FUZZ_SECONDS; crash inputs land in build-fuzz/fuzz/crashes/.
+FUZZ_DIR := build-fuzz
+FUZZ_SECONDS ?= 60
+# `make check-sanitize`: the whole test suite built with the sanitizers, in its own folder.
+SANITIZE_DIR := build-sanitize
+SANITIZE_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
+
+.PHONY: deps build test run bench clean install uninstall package fuzz check-sanitize
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -56,5 +64,20 @@ uninstall:
 package: deps build
 	cd $(BUILD_DIR) && cpack -G DEB
 
+# Only fuzzing needs clang and its libFuzzer runtime.
+fuzz: PACKAGES += clang libclang-rt-14-dev
+fuzz: deps
+	@CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUOLK_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_targets
+	@fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+check-sanitize: deps
+	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS="$(SANITIZE_FLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
+	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=$(CURDIR)/.ci/lsan.supp \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(FUZZ_DIR) $(SANITIZE_DIR)
