@@ -100,7 +100,6 @@ void Stop(SessionContext& context, TickRecord& r) {
     r.stopped = s.active;
     if (s.active) r.report = RunPhaseAnalysis(*context.history);
     s.active = false;
-    CloseHeldTarget(s.held);
     r.timer = TimerChange::Remove;
     if (context.settings.dockStatsEnabled) r.badge = Text();
     NoteLogFailure(r, CloseMonitorLog(context.log));
@@ -152,7 +151,7 @@ void SetMonitorTarget(MonitorSession& session, int32_t pid, TextView name, uint6
 }
 
 bool ReadTargetSample(MonitorSession& session, MemorySample& out) {
-    return ReadHeldTargetSample(session.held, out);
+    return ReadMemorySample(session.targetPid, out, session.targetStartTime);
 }
 
 TickRecord StartSession(SessionContext& context, bool csvChecked) {
@@ -165,8 +164,6 @@ TickRecord StartSession(SessionContext& context, bool csvChecked) {
     }
     MemorySample sample;
     // An unreadable target keeps the old baseline and history; the first tick then ends the session.
-    CloseHeldTarget(s.held);
-    OpenHeldTarget(s.targetPid, s.targetStartTime, s.held);
     if (ReadTargetSample(s, sample)) {
         s.baselineFootprint = sample.footprintBytes;
         s.basePageFaults = sample.pageFaults;

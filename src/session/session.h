@@ -53,7 +53,6 @@ struct MonitorSession {
     int32_t targetPid{-1};
     Text targetName;
     uint64_t targetStartTime{};  // 0: unknown, the PID alone names the target
-    HeldTarget held;  // the target, held from Start to Stop
 };
 
 // The injectable parts: the clock (local wall-clock seconds) and the number formats. The process
@@ -166,5 +165,6 @@ Text BadgeText(float valueMB);
 // The main window's title: "Quolk 1.03 — " and the badge while a badge is shown, else "Quolk 1.03".
 Text WindowTitle(TextView badge);
 
-// The sample of the held target, the one place where the session reads the process.
+// The sample of the target, the one place where the session reads the process: by PID and start
+// time, so that a PID taken over by another process reads as the target's end.
 bool ReadTargetSample(MonitorSession& session, MemorySample& out);

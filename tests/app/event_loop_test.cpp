@@ -48,7 +48,8 @@ TEST_F(EventLoopTest, QuitAsksFirstAndNoKeepsTheWindowWhileYesEndsTheLoopWithSta
 }
 
 TEST_F(EventLoopTest, ProfilesSetTheSettingsTheSliderTheLabelTheEditButtonAndTheToolTip) {
-    struct Want { int64_t item; LeakSettings settings; bool editShown; const char* tip; };
+    struct Leak { int64_t refreshIntervalMs, streakThreshold; float growthLimitMB; };
+    struct Want { int64_t item; Leak settings; bool editShown; const char* tip; };
     const Want table[] = {
         {1, {2000, 5, 50.0f}, false, "Memory Growth (MB): 50\nNumber of Leak Streaks: 5\nRefresh Interval (ms): 2000"},
         {2, {500, 2, 500.0f}, false, "Memory Growth (MB): 500\nNumber of Leak Streaks: 2\nRefresh Interval (ms): 500"},
