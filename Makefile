@@ -22,7 +22,7 @@ FUZZ_SECONDS ?= 60
 SANITIZE_DIR := build-sanitize
 SANITIZE_FLAGS := -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer
 
-.PHONY: deps build test run bench clean install uninstall package fuzz check-sanitize
+.PHONY: deps build test run bench clean install install-files uninstall package fuzz check-sanitize
 
 deps:
 	@missing=""; for p in $(PACKAGES); do \
@@ -51,8 +51,13 @@ bench: deps build
 # The binary, the launcher entry, the icons, the manual page and the bash completion under
 # PREFIX (DESTDIR honoured). Run it as root for /usr/local.
 install: deps build
+	@$(MAKE) --no-print-directory install-files
+
+# The install of what is built. CMake lists the paths without DESTDIR: the list gets it in front,
+# so that uninstalling a staged install removes the staged copies and never the system's files.
+install-files:
 	$(SUDO) env DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
-	$(SUDO) cp $(BUILD_DIR)/install_manifest.txt $(INSTALLED)
+	@sed 's|^|$(DESTDIR)|' $(BUILD_DIR)/install_manifest.txt | $(SUDO) tee $(INSTALLED) >/dev/null
 
 # Removes every file that the last `make install` installed.
 uninstall:

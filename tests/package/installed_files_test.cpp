@@ -160,7 +160,7 @@ TEST(InstalledFiles, BashCompletionKnowsEveryOptionOfTheUsageText) {
     for (const std::string& option : options) EXPECT_TRUE(known.count(option)) << option;
 }
 
-TEST(MakeUninstall, RemovesEveryListedFileAndThenItsList) {
+TEST(MakeUninstall, RemovesEveryListedFileAndThenItsListAndOnlyTheStagedCopies) {
     struct Case {
         const char* name;
         std::string manifestEnd;  // what follows the last path
@@ -176,6 +176,18 @@ TEST(MakeUninstall, RemovesEveryListedFileAndThenItsList) {
         EXPECT_TRUE(std::filesystem::exists(kept)) << c.name;
         EXPECT_FALSE(std::filesystem::exists(manifest)) << c.name;
     }
+    // A staged install lists its staged paths, and uninstalling removes those and nothing else.
+    ScratchDir stage;
+    const std::string list = stage.File("installed_files.txt");
+    auto [installStatus, installOutput] =
+        RunTool("make -s -C '" QUOLK_SOURCE_DIR "' install-files BUILD_DIR='" QUOLK_BINARY_DIR "' PREFIX=/usr DESTDIR='" +
+                stage.path + "/root' INSTALLED='" + list + "'");
+    ASSERT_EQ(installStatus, 0) << installOutput;
+    const std::string listed = stage.Read("installed_files.txt");
+    EXPECT_EQ(listed.rfind(stage.path + "/root/usr/bin/quolk\n", 0), 0u) << listed;
+    EXPECT_EQ(RunTool("make -s -C '" QUOLK_SOURCE_DIR "' uninstall INSTALLED='" + list + "'").first, 0);
+    EXPECT_EQ(FilesBelow(stage.path), std::vector<std::string>());
+
     // Without a list nothing is removed, and the user is told.
     auto [status, output] = RunTool("make -s -C '" QUOLK_SOURCE_DIR "' uninstall INSTALLED=/nonexistent/list");
     EXPECT_NE(status, 0);
