@@ -211,16 +211,21 @@ TEST_F(EmojiRenderingTest, LabelsButtonsCheckBoxesFramesListCellsAndEditorsShowE
     ListIconGadget(5, 10, 100, 300, 120, u"Name", 120);
     AddGadgetItem(5, -1, u"");
     EditorGadget(6, 320, 100, 70, 60, EditorReadOnly);
+    // Buttons with a style sheet of their own (aligned text, the round help button).
+    ButtonGadget(7, 10, 230, 60, 30, u"", ButtonLeft);
+    ButtonGadget(8, 80, 230, 28, 28, u"");
+    SetButtonCircularBezel(8);
     auto* table = qobject_cast<QTableWidget*>(GadgetID(5));
     auto* editor = qobject_cast<QPlainTextEdit*>(GadgetID(6));
     const struct { const char* where; int64_t gadget; QWidget* shows; } controls[] = {
         {"label", 1, GadgetID(1)}, {"button", 2, GadgetID(2)}, {"check box", 3, GadgetID(3)},
-        {"frame title", 4, GadgetID(4)}, {"list cell", 5, table->viewport()}, {"editor", 6, editor->viewport()}};
+        {"frame title", 4, GadgetID(4)}, {"list cell", 5, table->viewport()}, {"editor", 6, editor->viewport()},
+        {"left-aligned button", 7, GadgetID(7)}, {"round button", 8, GadgetID(8)}};
     std::vector<QImage> empty;
     for (const auto& c : controls) empty.push_back(Grab(c.shows));
     for (const char16_t* emoji : StringTableEmoji) {
         const QString shown = ToQString(emoji);
-        for (int64_t gadget : {1, 2, 3, 4, 6}) SetGadgetText(gadget, emoji);
+        for (int64_t gadget : {1, 2, 3, 4, 6, 7, 8}) SetGadgetText(gadget, emoji);
         SetGadgetItemText(5, 0, emoji, 0);
         for (size_t i = 0; i < std::size(controls); ++i) {
             const Ink ink = InkAgainst(Grab(controls[i].shows), empty[i]);
@@ -321,6 +326,30 @@ TEST_F(EmojiRenderingTest, DigitsBesideAnEmojiKeepTheTextFont) {
                        Reference(QStringLiteral("\u25B6"), font, qRgb(255, 255, 255)).box.width() + 2;
     EXPECT_GE(ink.box.width(), digits);
     EXPECT_LE(ink.box.width(), widest);
+}
+
+// Colour glyphs ignore the disabled text colour, so a disabled control fades its emoji itself.
+TEST_F(EmojiRenderingTest, ADisabledControlsEmojiAreFaded) {
+    ButtonGadget(1, 10, 10, 80, 30, u"");
+    // How far the emoji's pixels lie from the button's own, summed.
+    auto strength = [&](bool disabled) {
+        DisableGadget(1, disabled ? 1 : 0);
+        SetGadgetText(1, u"");
+        const QImage plain = Grab(GadgetID(1));
+        SetGadgetText(1, u"\U0001F534");
+        const QImage shown = Grab(GadgetID(1));
+        long sum = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb a = shown.pixel(x, y), b = plain.pixel(x, y);
+                sum += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+            }
+        return sum;
+    };
+    const long enabled = strength(false), disabled = strength(true);
+    EXPECT_GT(enabled, 0);
+    EXPECT_LT(disabled, enabled * 2 / 3);
+    EXPECT_GT(disabled, 0) << "still visible";
 }
 
 // Texts are shown as written: no markup, no keyboard mnemonics, and read back unchanged.
