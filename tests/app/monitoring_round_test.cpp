@@ -1,0 +1,238 @@
+// The whole round as a user makes it: a child that allocates in steps is picked in the picker by
+// its PID, watched with the CSV log on at 500 ms, stopped; the report window, the log's bytes and
+// the copied report are checked, and `quolk --analyze` of the log gives the same verdict and
+// phases. A second round kills the child in the middle of the session.
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "analysis/phase_analysis.h"
+#include "app/app_fixture.h"
+#include "app/monitoring.h"
+#include "app/process_picker.h"
+#include "app/report_window.h"
+#include "platform/proc_fixture.h"
+#include "platform/process_info.h"
+#include "scratch_dir.h"
+#include "toolkit/gadget.h"
+#include "toolkit/window.h"
+
+namespace {
+
+char* volatile kept;
+
+// 8 MB more every 400 ms, twelve times, then still.
+void AllocateInSteps() {
+    for (int step = 0; step < 12; ++step) {
+        char* block = static_cast<char*>(std::malloc(8 << 20));
+        std::memset(block, step + 1, 8 << 20);
+        kept = block;
+        usleep(400000);
+    }
+    for (;;) pause();
+}
+
+std::string U8(const Text& text) { return TextToUtf8(text); }
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+// How often each phase name and each verdict headline appears in a report.
+std::vector<size_t> Shape(const std::string& report) {
+    std::vector<size_t> counts;
+    for (int id : {130, 132, 134, 136, 140, 45, 56, 61, 160, 170}) {
+        std::string needle = U8(LookupText(id));
+        needle = needle.substr(0, needle.find('\n'));
+        size_t count = 0;
+        for (size_t at = report.find(needle); at != std::string::npos; at = report.find(needle, at + 1)) ++count;
+        counts.push_back(count);
+    }
+    return counts;
+}
+
+class MonitoringRoundTest : public AppTest {
+protected:
+    // Runs the main loop; each step is tried whenever the loop waits and is done when it returns
+    // true. A round that stalls is ended after a minute and fails.
+    void Drive(std::vector<std::function<bool()>> steps) {
+        size_t next = 0;
+        bool running = false;
+        SetEventWaitHook([&] {
+            if (running || next >= steps.size()) return;
+            running = true;
+            if (steps[next]()) ++next;
+            running = false;
+        });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [&] {
+            ADD_FAILURE() << "stalled at step " << next + 1;
+            next = steps.size();
+            if (IsWindow(ReportWindow)) PostEvent(EventCodeCloseWindow, ReportWindow, ReportWindow);
+            answers.push_back(RequesterYes);
+            PostEvent(EventCodeMenu, -1, MenuItemQuit);
+        });
+        watchdog.start(60000);
+        RunMainLoop(state);
+        SetEventWaitHook(nullptr);
+    }
+
+    // Browse, all processes, the PID typed into the search field, its row selected.
+    std::vector<std::function<bool()>> PickSteps(int32_t pid) {
+        return {
+            [] { return PostEvent(EventCodeGadget, MainWindow, GadgetBrowse), true; },
+            [] {
+                if (!IsWindow(PickerWindow) || !WindowID(PickerWindow)->isVisible()) return false;
+                QTest::mouseClick(GadgetID(PickerUserAppsOnly), Qt::LeftButton, {}, QPoint(5, 10));
+                return true;
+            },
+            [pid] { return QTest::keyClicks(GadgetID(PickerSearch), QString::number(pid)), true; },
+            [pid] {
+                for (int64_t row = 0; row < CountGadgetItems(PickerList); ++row) {
+                    if (GetGadgetItemText(PickerList, row, 0) != Str(pid)) continue;
+                    SetGadgetState(PickerList, row);
+                    PostEvent(EventCodeGadget, PickerWindow, PickerSelect);
+                    return true;
+                }
+                return false;
+            },
+            [pid] {
+                if (IsWindow(PickerWindow)) return false;
+                EXPECT_NE(U8(GetGadgetText(GadgetTargetName)).find("(PID: " + std::to_string(pid) + ")"), std::string::npos);
+                EXPECT_EQ(U8(GetGadgetText(GadgetStatusLine)), "Status: ✓ Selected PID " + std::to_string(pid));
+                SetGadgetState(GadgetRefreshSlider, 500);
+                PostEvent(EventCodeGadget, MainWindow, GadgetRefreshSlider);
+                SetGadgetState(GadgetCsvOutput, CheckBoxChecked);
+                PostEvent(EventCodeGadget, MainWindow, GadgetCsvOutput);
+                PostEvent(EventCodeGadget, MainWindow, GadgetStart);
+                return true;
+            },
+        };
+    }
+
+    ScratchDir home;
+    std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
+    void SetUp() override {
+        AppTest::SetUp();
+        setenv("HOME", home.path.c_str(), 1);
+    }
+    void TearDown() override {
+        setenv("HOME", oldHome.c_str(), 1);
+        AppTest::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
+    ChildProcess child(AllocateInSteps);
+    std::string summary, copied, screenshot;
+    int64_t phaseRows = 0;
+    std::vector<std::function<bool()>> steps = PickSteps(child.Pid());
+    steps.push_back([&] {
+        if (state.history.count < 9) return false;
+        EXPECT_EQ(U8(GetWindowTitle(MainWindow)), "Quolk 1.03 — " + U8(GetGadgetText(GadgetFootprint)));
+        EXPECT_EQ(U8(GetGadgetText(GadgetStatusLine)), "Status: 🟢 Monitoring active");
+        // The picture of the main window in the README is this moment of this round, while the
+        // child still grows.
+        if (const char* path = getenv("QUOLK_SCREENSHOT")) WindowID(MainWindow)->grab().save(QString::fromUtf8(path));
+        return true;
+    });
+    steps.push_back([&] {
+        if (state.history.count < 20) return false;
+        PostEvent(EventCodeGadget, MainWindow, GadgetStop);
+        return true;
+    });
+    steps.push_back([&] {
+        if (!IsWindow(ReportWindow) || !WindowID(ReportWindow)->isVisible()) return false;
+        phaseRows = CountGadgetItems(ReportPhaseList);
+        summary = U8(GetGadgetText(ReportSummary));
+        answers.push_back(RequesterYes);  // the "Success!" message
+        PostEvent(EventCodeGadget, ReportWindow, ReportCopy);
+        return true;
+    });
+    steps.push_back([&] {
+        copied = QGuiApplication::clipboard()->text().toStdString();
+        return PostEvent(EventCodeGadget, ReportWindow, ReportClose), true;
+    });
+    steps.push_back([&] {
+        if (IsWindow(ReportWindow)) return false;
+        answers.push_back(RequesterYes);
+        return PostEvent(EventCodeMenu, -1, MenuItemQuit), true;
+    });
+    Drive(steps);
+
+    EXPECT_GE(phaseRows, 1);
+    // The summary carries the copied report's verdict headline.
+    const std::vector<size_t> shape = Shape(copied);
+    EXPECT_EQ(std::vector<size_t>(shape.begin() + 5, shape.end()),
+              [&] { const std::vector<size_t> s = Shape(summary); return std::vector<size_t>(s.begin() + 5, s.end()); }())
+        << summary;
+    EXPECT_EQ(U8(GetGadgetText(GadgetStatusLine)), "Status: 🔴 Monitoring stopped");
+    ASSERT_FALSE(copied.empty());
+    EXPECT_EQ(Text(TextFromUtf8(copied)), RunPhaseAnalysis(state.history));  // the exact report text
+    ASSERT_GE(asked.size(), 1u);
+    EXPECT_EQ(U8(asked.front().title), "Success!");
+
+    // The log: mark, the two header lines, one row per tick, line feeds only.
+    const std::string path = U8(state.monitor.log.path);
+    EXPECT_EQ(path.rfind(home.path + "/", 0), 0u) << path;
+    const std::string bytes = ReadBytes(path);
+    EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF# Generated by Quolk Memory Diagnostic\n"
+                          "Timestamp,Virtual(MB),Footprint(MB),Delta(MB),Peak(MB),Alerts\n", 0), 0u);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 2 + state.history.count);
+    EXPECT_EQ(bytes.find('\r'), std::string::npos);
+
+    // The command line reads the same log to the same verdict and phases.
+    const std::string analyzed = Output(std::string(QUOLK_BINARY_DIR) + "/quolk --analyze '" + path + "'");
+    EXPECT_EQ(Shape(analyzed), Shape(copied)) << analyzed << "\n----\n" << copied;
+}
+
+TEST_F(MonitoringRoundTest, KillingTheTargetEndsTheSessionWithItsReport) {
+    ChildProcess child(AllocateInSteps);
+    const int32_t pid = child.Pid();
+    std::string status;
+    std::vector<std::function<bool()>> steps = PickSteps(pid);
+    steps.push_back([&] {
+        if (state.history.count < 6) return false;
+        kill(pid, SIGKILL);
+        return true;
+    });
+    steps.push_back([&] {
+        if (!IsWindow(ReportWindow) || !WindowID(ReportWindow)->isVisible()) return false;
+        status = U8(GetGadgetText(GadgetStatusLine));
+        return PostEvent(EventCodeGadget, ReportWindow, ReportClose), true;
+    });
+    steps.push_back([&] {
+        if (IsWindow(ReportWindow)) return false;
+        answers.push_back(RequesterYes);
+        return PostEvent(EventCodeMenu, -1, MenuItemQuit), true;
+    });
+    Drive(steps);
+    EXPECT_EQ(status, "Status: ❌ Process terminated");
+    EXPECT_FALSE(state.session.active);
+    EXPECT_GE(state.history.count, 6);
+}
