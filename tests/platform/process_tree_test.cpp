@@ -27,6 +27,30 @@ TEST(ProcessTree, DescendantsFollowTheParentChainsOnly) {
     }
 }
 
+// Where the kernel keeps children lists, every thread's list counts and the family is read from
+// them alone: the stat lines (here naming nobody's parent) are not consulted.
+TEST(ProcessTree, ChildrenListsOfEveryThreadGiveTheFamily) {
+    ProcFixture fixture;
+    const std::pair<std::string, std::string> files[] = {
+        {"10/task/10/children", "11 "}, {"10/task/15/children", "12 "},  // a thread's own child
+        {"12/task/12/children", "13 14 "}, {"13/task/13/children", ""},
+        {"14/task/14/children", "12 16"},  // a PID met before, and one without a trailing blank
+        {"16/task/16/children", ""}, {"20/task/20/children", "21 "}};
+    for (const auto& [path, content] : files) {
+        const std::string file = std::string(ProcRoot()) + "/" + path;
+        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+        std::ofstream(file) << content;
+    }
+    for (int32_t pid : {10, 11, 12, 13, 14, 16, 20, 21}) fixture.Add(pid, "stat", StatLine(pid, "x", "S"));
+    const std::pair<int32_t, std::vector<int32_t>> cases[] = {
+        {10, {11, 12, 13, 14, 16}}, {12, {13, 14, 16}}, {13, {}}, {20, {21}}};
+    for (const auto& [root, expected] : cases) {
+        std::vector<int32_t> found = ListDescendants(root);
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(found, expected) << root;
+    }
+}
+
 TEST(ProcessTree, StartTimesAreAfterBootAndNotInTheFuture) {
     const int64_t now = time(nullptr);
     const int64_t self = ProcessStartUnixTime(ProcessStartTime(getpid()));
