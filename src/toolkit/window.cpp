@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <QWindowStateChangeEvent>
 
 #include "toolkit/event_queue.h"
@@ -18,10 +19,15 @@ namespace {
 int64_t currentGadgetList = -1;
 int64_t keyWindow = -1;
 
+// The title bar and borders of the desktop's frame; none before the window is first shown.
+QMargins Decoration(const QWidget* window) {
+    const QWindow* handle = window->windowHandle();
+    return handle && window->isVisible() ? handle->frameMargins() : QMargins();
+}
+
 void CentreWindowOn(QWidget* window, const QRect& area) {
-    // The title bar and borders count once the desktop has framed the window (nothing before).
-    const QSize decoration = window->frameGeometry().size() - window->geometry().size();
-    const QSize size = window->sizeHint().expandedTo(window->size()) + decoration;
+    const QMargins d = Decoration(window);
+    const QSize size = window->sizeHint().expandedTo(window->size()) + QSize(d.left() + d.right(), d.top() + d.bottom());
     window->move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
 }
 
@@ -154,6 +160,11 @@ bool Xo_QWindow::event(QEvent* event) {
         QueueToolkitEvent(EventCodeActivateWindow, Xo_number, Xo_number, 0);
     } else if (event->type() == QEvent::WindowDeactivate) {
         QueueToolkitEvent(EventCodeDeactivateWindow, Xo_number, Xo_number, 0);
+    } else if (event->type() == QEvent::Paint) {
+        // The desktop frames a window before showing it: a centred window is centred once more
+        // with its title bar counted, after this paint.
+        const int64_t number = Xo_number;
+        QTimer::singleShot(0, this, [number] { RecentreFramedWindow(number); });
     }
     return QWidget::event(event);
 }
@@ -218,11 +229,22 @@ void CentreWindowRecord(WindowRecord& record, const QRect& area) {
     CentreWindowOn(record.window, area);
     record.centredOn = area;
     record.centredAt = record.window->pos();
+    record.centredContentAt = record.window->geometry().topLeft();
+    record.centredDecoration = Decoration(record.window);
 }
 
 void RecentreWindowRecord(WindowRecord& record) {
-    if (!record.window || record.centredOn.isEmpty() || record.window->pos() != record.centredAt) return;
+    if (!record.window || record.centredOn.isEmpty()) return;
+    // Framing keeps either the frame's or the content's corner where it was put; any other place
+    // is the user's doing.
+    if (record.window->pos() != record.centredAt && record.window->geometry().topLeft() != record.centredContentAt)
+        return;
     CentreWindowRecord(record, record.centredOn);
+}
+
+void RecentreFramedWindow(int64_t number) {
+    WindowRecord* record = FindWindowRecord(number);
+    if (record && Decoration(record->window) != record->centredDecoration) RecentreWindowRecord(*record);
 }
 
 bool ActivateWindowRecord(int64_t number) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include <QMargins>
 #include <QPoint>
 #include <QRect>
 #include <QPointer>
@@ -64,7 +65,9 @@ struct WindowRecord {
     Qt::WindowFlags flagsBeforeDisable;
     int64_t previousKeyWindow = -1;   // the key window when this one opened
     QRect centredOn;                  // the area a centred window was centred on, else empty
-    QPoint centredAt;                 // where that centring put it
+    QPoint centredAt;                 // where that centring put it (frame and content corner)
+    QPoint centredContentAt;
+    QMargins centredDecoration;       // the desktop's frame around the window at that time
 
     WindowRecord() = default;
     WindowRecord(const WindowRecord&) = delete;
@@ -94,6 +97,8 @@ void CentreWindowRecord(WindowRecord& record, const QRect& area);
 // Centres a window that was centred again after its size changed (a menu bar added), unless it has
 // been moved since.
 void RecentreWindowRecord(WindowRecord& record);
+// The same once the desktop has framed the window (its title bar was unknown at opening).
+void RecentreFramedWindow(int64_t number);
 
 // Applies window flags to a window that may be on screen, without hiding and re-showing it.
 void ApplyWindowFlags(QWidget* window, Qt::WindowFlags flags);
