@@ -199,3 +199,38 @@ TEST(Record, WrongUsageIsOneLineAndStatus64) {
 
 }  // namespace
 }  // namespace record_test
+
+namespace record_test {
+namespace {
+
+// The live line goes to standard error only when it is a terminal, and not with --quiet; the
+// report on standard output is the same either way.
+TEST(Record, TheLiveLineIsForATerminalOnly) {
+    struct Case {
+        bool terminal, quiet, line;
+    };
+    for (const Case c : {Case{true, false, true}, Case{true, true, false}, Case{false, false, false}}) {
+        SCOPED_TRACE(std::to_string(c.terminal) + std::to_string(c.quiet));
+        ScratchDir dir;
+        int master = -1, slave = -1;
+        ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        std::vector<std::string> args{"--record", "--duration", "0.6", "--interval", "100", "--", "sleep", "5"};
+        if (c.quiet) args.insert(args.begin() + 1, "--quiet");
+        const pid_t quolk = StartQuolk(dir, args, c.terminal ? slave : -1);
+        close(slave);
+        std::string terminal;
+        char buffer[4096];
+        for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) terminal.append(buffer, size_t(n));
+        close(master);
+        const Outcome o = Wait(dir, quolk);
+        const std::string& err = c.terminal ? terminal : o.err;
+        EXPECT_EQ(o.status, 0);
+        EXPECT_EQ(err.find("\r") != std::string::npos && err.find("  Phys Footprint: ") != std::string::npos, c.line) << err;
+        EXPECT_EQ(err.find("Streak Normal") != std::string::npos, c.line) << err;
+        EXPECT_EQ(o.out.find("Phys Footprint"), std::string::npos);
+        EXPECT_NE(o.out.find("MEMORY PHASE ANALYSIS REPORT"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace record_test
