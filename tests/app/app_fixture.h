@@ -55,23 +55,19 @@ protected:
         return response;
     }
 
-    // Runs the main loop with the steps run one by one whenever it waits with an empty queue; after
-    // the last step it is asked to quit (a Yes is queued for the confirmation). The loop's status.
+    // Runs the main loop with the steps run one by one whenever it waits with an empty queue (a
+    // step that queues nothing is followed by the next at once); after the last step it is asked to
+    // quit and a Yes is queued for the confirmation. The loop's status.
     int RunLoop(std::vector<std::function<void()>> steps) {
         size_t next = 0;
-        SetEventWaitHook([this, steps, next]() mutable {
-            if (next < steps.size()) {
-                steps[next++]();
-                return;
-            }
-            if (next++ == steps.size()) {
-                answers.push_back(RequesterYes);
-                PostEvent(EventCodeMenu, -1, MenuItemQuit);
-                return;
-            }
-            ADD_FAILURE() << "the loop went on after quitting was confirmed";
-            PostEvent(EventCodeMenu, -1, MenuItemQuit);
+        bool quitAsked = false;
+        SetEventWaitHook([this, steps, next, quitAsked]() mutable {
+            while (next < steps.size() && QueuedEventCount() == 0) steps[next++]();
+            if (QueuedEventCount() > 0) return;
+            if (quitAsked) ADD_FAILURE() << "the loop went on after quitting was confirmed";
+            quitAsked = true;
             answers.push_back(RequesterYes);
+            PostEvent(EventCodeMenu, -1, MenuItemQuit);
         });
         const int status = RunMainLoop(state);
         SetEventWaitHook(nullptr);

@@ -157,6 +157,51 @@ TEST_F(EventLoopTest, SleepAndWakeWithoutASessionChangeNothing) {
     });
 }
 
+TEST_F(EventLoopTest, DuringASessionSleepPausesAndWakeResumesEvenAUserPause) {
+    struct Step { int32_t event; bool pausedBefore; bool pausedAfter; const char* pause; const char* status; };
+    const Step table[] = {
+        {EventSystemWillSleep, false, true, "\u25B6 Resume", "Status: \u23F8 Paused"},
+        {EventSystemDidWake, true, false, "\u23F8 Pause", "Status: \U0001F7E2 Monitoring active"},
+        {EventSystemDidWake, true, false, "\u23F8 Pause", "Status: \U0001F7E2 Monitoring active"},  // paused by the user
+    };
+    std::vector<std::function<void()>> steps;
+    for (const Step& step : table) {
+        steps.push_back([&, step] {
+            state.session.active = true;
+            state.session.paused = step.pausedBefore;
+            PostEvent(step.event, MainWindow, 0);
+        });
+        steps.push_back([&, step] {
+            EXPECT_EQ(state.session.paused, step.pausedAfter) << step.event;
+            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetPause)), step.pause) << step.event;
+            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetStatusLine)), step.status) << step.event;
+        });
+    }
+    steps.push_back([&] { state.session.active = false; });
+    RunLoop(steps);
+}
+
+TEST_F(EventLoopTest, TheCsvAndDockStatsCheckboxesSetTheirOptions) {
+    RunLoop({
+        [] { SetGadgetState(GadgetCsvOutput, CheckBoxChecked); UserEvent(MainWindow, GadgetCsvOutput); },
+        [&] {
+            EXPECT_TRUE(state.settings.csvOutputEnabled);
+            SetGadgetState(GadgetDockStats, CheckBoxUnchecked);
+            UserEvent(MainWindow, GadgetDockStats);
+        },
+        [&] {
+            EXPECT_FALSE(state.settings.dockStatsEnabled);
+            EXPECT_FALSE(GadgetID(GadgetDockStatList)->isEnabled());
+            SetGadgetState(GadgetDockStats, CheckBoxChecked);
+            UserEvent(MainWindow, GadgetDockStats);
+        },
+        [&] {
+            EXPECT_TRUE(state.settings.dockStatsEnabled);
+            EXPECT_TRUE(GadgetID(GadgetDockStatList)->isEnabled());
+        },
+    });
+}
+
 TEST_F(EventLoopTest, DuringASessionBrowseTheProfileListAndEditAreDisabledBeforeEachWait) {
     RunLoop({
         [&] { state.session.active = true; UserEvent(MainWindow, GadgetCsvOutput); },
