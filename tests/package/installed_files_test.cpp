@@ -160,6 +160,9 @@ TEST(InstalledFiles, BashCompletionKnowsEveryOptionOfTheUsageText) {
     for (const std::string& option : options) EXPECT_TRUE(known.count(option)) << option;
 }
 
+// The project's Makefile, run without sudo: the tests install into their own folders only.
+const std::string Make = "make -s SUDO= -C '" QUOLK_SOURCE_DIR "' ";
+
 TEST(MakeUninstall, RemovesEveryListedFileAndThenItsListAndOnlyTheStagedCopies) {
     struct Case {
         const char* name;
@@ -170,7 +173,7 @@ TEST(MakeUninstall, RemovesEveryListedFileAndThenItsListAndOnlyTheStagedCopies) 
         const std::vector<std::string> installed = {dir.Write("quolk", "x"), dir.Write("quolk icon.png", "x")};
         const std::string kept = dir.Write("kept", "x");
         const std::string manifest = dir.Write("installed_files.txt", installed[0] + "\n" + installed[1] + c.manifestEnd);
-        auto [status, output] = RunTool("make -s -C '" QUOLK_SOURCE_DIR "' uninstall INSTALLED='" + manifest + "'");
+        auto [status, output] = RunTool(Make + "uninstall INSTALLED='" + manifest + "'");
         EXPECT_EQ(status, 0) << c.name << output;
         for (const std::string& path : installed) EXPECT_FALSE(std::filesystem::exists(path)) << c.name << path;
         EXPECT_TRUE(std::filesystem::exists(kept)) << c.name;
@@ -180,16 +183,16 @@ TEST(MakeUninstall, RemovesEveryListedFileAndThenItsListAndOnlyTheStagedCopies) 
     ScratchDir stage;
     const std::string list = stage.File("installed_files.txt");
     auto [installStatus, installOutput] =
-        RunTool("make -s -C '" QUOLK_SOURCE_DIR "' install-files BUILD_DIR='" QUOLK_BINARY_DIR "' PREFIX=/usr DESTDIR='" +
+        RunTool(Make + "install-files BUILD_DIR='" QUOLK_BINARY_DIR "' PREFIX=/usr DESTDIR='" +
                 stage.path + "/root' INSTALLED='" + list + "'");
     ASSERT_EQ(installStatus, 0) << installOutput;
     const std::string listed = stage.Read("installed_files.txt");
     EXPECT_EQ(listed.rfind(stage.path + "/root/usr/bin/quolk\n", 0), 0u) << listed;
-    EXPECT_EQ(RunTool("make -s -C '" QUOLK_SOURCE_DIR "' uninstall INSTALLED='" + list + "'").first, 0);
+    EXPECT_EQ(RunTool(Make + "uninstall INSTALLED='" + list + "'").first, 0);
     EXPECT_EQ(FilesBelow(stage.path), std::vector<std::string>());
 
     // Without a list nothing is removed, and the user is told.
-    auto [status, output] = RunTool("make -s -C '" QUOLK_SOURCE_DIR "' uninstall INSTALLED=/nonexistent/list");
+    auto [status, output] = RunTool(Make + "uninstall INSTALLED=/nonexistent/list");
     EXPECT_NE(status, 0);
     EXPECT_NE(output.find("nothing was installed"), std::string::npos) << output;
 }
