@@ -88,7 +88,9 @@ bool ReadHeldTargetSample(HeldTarget& target, MemorySample& out) {
     if (!target.held) return target.pid > 0 && ReadMemorySample(target.pid, out, target.startTime);
     const ProcessProvider& provider = CurrentProvider();
     TaskInfo task;
-    if (!provider.readHeldTaskInfo(target.hold, task)) return false;
+    // The start time too: where nothing else ties the files to the process (no pidfd, a fixture
+    // root), a PID handed on shows as another start time.
+    if (!provider.readHeldTaskInfo(target.hold, task) || task.startTime != target.startTime) return false;
     int64_t footprint = FootprintBytes(provider.readHeldFootprint, provider.readHeldTaskInfo, target.hold);
     // Checked last, so that figures read while the process was ending are not passed on.
     if (provider.holdEnded(target.hold)) return false;

@@ -49,13 +49,15 @@ struct ProcessHold {
     int pidFd{-1};     // -1 where the kernel offers no pidfd (before Linux 5.3) or under a fixture root
     int statFd{-1};
     int statusFd{-1};  // -1 when status could not be opened; the footprint then cannot be told
+    int dirFd{-1};     // the process's directory, which tells the end where there is no pidfd
 };
 
 // Opens the pidfd first and the files after it, so that a check of ProcessHoldEnded after any
 // reading proves the files were the pidfd's process's. False, holding nothing, when there is no
 // such process.
 bool HoldProcess(int32_t pid, ProcessHold& out);
-// Whether the held process has exited, as its pidfd tells; false without a pidfd.
+// Whether the held process has exited, as its pidfd tells; without one, whether its directory
+// has gone (removed, or no longer answering).
 bool ProcessHoldEnded(const ProcessHold& hold);
 // ReadTaskInfoAt and ReadPhysicalFootprintAt through the held files.
 bool ReadHeldTaskInfo(const ProcessHold& hold, TaskInfo& out);

@@ -128,6 +128,7 @@ TEST(SamplerHeldTarget, OpensOnlyTheExpectedProcessAndReadsUntilItEnds) {
         {"footprint", {true, false, true, 777, 50 * kMB}, 50 * kMB, {0, 0, 1, 1, 1}},
         {"resident size of a second read", {true, false, true, 777, 0}, 222 * kMB, {0, 0, 2, 1, 1}},
         {"ended", {true, true, true, 777, 50 * kMB}, -9, {0, 0, 1, 1, 1}},
+        {"another start time", {true, false, true, 778, 50 * kMB}, -9, {0, 0, 1, 0, 0}},
         {"unreadable", {true, false, false, 777, 50 * kMB}, -9, {0, 0, 1, 0, 0}},
     };
     for (const auto& c : reading) {

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -359,11 +360,10 @@ bool HoldProcess(int32_t pid, ProcessHold& out) {
         // the kept files alone to name the process.
         if (out.pidFd < 0 && errno == ESRCH) return false;
     }
-    int dirFd = OpenProcessDir(pid);
-    if (dirFd >= 0) {
-        out.statFd = openat(dirFd, "stat", O_RDONLY | O_CLOEXEC);
-        out.statusFd = openat(dirFd, "status", O_RDONLY | O_CLOEXEC);
-        CloseProcessDir(dirFd);
+    out.dirFd = OpenProcessDir(pid);
+    if (out.dirFd >= 0) {
+        out.statFd = openat(out.dirFd, "stat", O_RDONLY | O_CLOEXEC);
+        out.statusFd = openat(out.dirFd, "status", O_RDONLY | O_CLOEXEC);
     }
     if (out.statFd >= 0) return true;
     ReleaseProcess(out);
@@ -371,7 +371,12 @@ bool HoldProcess(int32_t pid, ProcessHold& out) {
 }
 
 bool ProcessHoldEnded(const ProcessHold& hold) {
-    if (hold.pidFd < 0) return false;
+    if (hold.pidFd < 0) {
+        // Without a pidfd: a directory that no longer answers, or that was removed (which is how
+        // a fixture root shows a process that has gone, its files staying readable).
+        struct stat status {};
+        return hold.dirFd < 0 || fstat(hold.dirFd, &status) != 0 || status.st_nlink == 0;
+    }
     pollfd ready{hold.pidFd, POLLIN, 0};
     int result;
     do result = poll(&ready, 1, 0);
@@ -388,7 +393,7 @@ int64_t ReadHeldPhysicalFootprint(const ProcessHold& hold) {
 }
 
 void ReleaseProcess(ProcessHold& hold) {
-    for (int fd : {hold.pidFd, hold.statFd, hold.statusFd})
+    for (int fd : {hold.pidFd, hold.statFd, hold.statusFd, hold.dirFd})
         if (fd >= 0) close(fd);
     hold = ProcessHold{};
 }
