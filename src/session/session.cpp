@@ -148,10 +148,16 @@ void SetMonitorTarget(MonitorSession& session, int32_t pid, TextView name, uint6
     session.targetPid = pid;
     session.targetName = Text(name);
     session.targetStartTime = startTime;
+    // Held from the moment it is chosen, so that the hold names the process the user saw.
+    CloseHeldTarget(session.held);
+    if (pid > 0) OpenHeldTarget(pid, startTime, session.held);
 }
 
 bool ReadTargetSample(MonitorSession& session, MemorySample& out) {
-    return ReadMemorySample(session.targetPid, out, session.targetStartTime);
+    // A target that could not be held when it was chosen is tried again, by its PID and start time.
+    if (session.held.pid == 0 && session.targetPid > 0)
+        OpenHeldTarget(session.targetPid, session.targetStartTime, session.held);
+    return ReadHeldTargetSample(session.held, out);
 }
 
 TickRecord StartSession(SessionContext& context, bool csvChecked) {

@@ -53,6 +53,7 @@ struct MonitorSession {
     int32_t targetPid{-1};
     Text targetName;
     uint64_t targetStartTime{};  // 0: unknown, the PID alone names the target
+    HeldTarget held;  // the target, held (pidfd) from the moment it is chosen until another is
 };
 
 // The injectable parts: the clock (local wall-clock seconds) and the number formats. The process
@@ -125,7 +126,8 @@ struct TickRecord {
 
 // --- Operations ----------------------------------------------------------------------------------
 
-// The picker's choice; the session keeps the PID, the name and the start time.
+// The picker's choice; the session keeps the PID, the name and the start time, and holds the
+// process (see OpenHeldTarget) if it still is the one that started then.
 void SetMonitorTarget(MonitorSession& session, int32_t pid, TextView name, uint64_t startTime);
 
 // Start: a baseline sample, the session's figures reset (stableCount and stableRefMB stay), a new
@@ -165,6 +167,6 @@ Text BadgeText(float valueMB);
 // The main window's title: "Quolk 1.03 — " and the badge while a badge is shown, else "Quolk 1.03".
 Text WindowTitle(TextView badge);
 
-// The sample of the target, the one place where the session reads the process: by PID and start
-// time, so that a PID taken over by another process reads as the target's end.
+// The sample of the target, the one place where the session reads the process: through the held
+// target, so that a PID taken over by another process reads as the target's end.
 bool ReadTargetSample(MonitorSession& session, MemorySample& out);

@@ -33,6 +33,7 @@ TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
     SessionContext context;
     context.history = &history;
     SetMonitorTarget(context.session, child.Pid(), u"child", ProcessStartTime(child.Pid()));
+    EXPECT_TRUE(context.session.held.held && context.session.held.hold.pidFd >= 0) << "held from the choice";
     const TickRecord start = StartSession(context, false);
     ASSERT_TRUE(start.ticked);
     child.Resume();

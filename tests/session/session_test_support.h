@@ -81,6 +81,7 @@ protected:
         context.history = &history;
         context.services.clock = ScriptedClock;
         SetMonitorTarget(context.session, 4242, u"Target", 777);
+        script.next = 0;  // the target was chosen before the test wrote its readings
     }
     void TearDown() override {
         CloseMonitorLog(context.log);
