@@ -100,6 +100,15 @@ protected:
         SetEventWaitHook(nullptr);
     }
 
+    // A step that waits for the report window to close, then quits and confirms.
+    std::function<bool()> QuitOnceTheReportIsClosed() {
+        return [this] {
+            if (IsWindow(ReportWindow)) return false;
+            answers.push_back(RequesterYes);
+            return PostEvent(EventCodeMenu, -1, MenuItemQuit), true;
+        };
+    }
+
     // Browse, all processes, the PID typed into the search field, its row selected.
     std::vector<std::function<bool()>> PickSteps(int32_t pid) {
         return {
@@ -178,11 +187,7 @@ TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
         copied = QGuiApplication::clipboard()->text().toStdString();
         return PostEvent(EventCodeGadget, ReportWindow, ReportClose), true;
     });
-    steps.push_back([&] {
-        if (IsWindow(ReportWindow)) return false;
-        answers.push_back(RequesterYes);
-        return PostEvent(EventCodeMenu, -1, MenuItemQuit), true;
-    });
+    steps.push_back(QuitOnceTheReportIsClosed());
     Drive(steps);
 
     EXPECT_GE(phaseRows, 1);
@@ -226,11 +231,7 @@ TEST_F(MonitoringRoundTest, KillingTheTargetEndsTheSessionWithItsReport) {
         status = U8(GetGadgetText(GadgetStatusLine));
         return PostEvent(EventCodeGadget, ReportWindow, ReportClose), true;
     });
-    steps.push_back([&] {
-        if (IsWindow(ReportWindow)) return false;
-        answers.push_back(RequesterYes);
-        return PostEvent(EventCodeMenu, -1, MenuItemQuit), true;
-    });
+    steps.push_back(QuitOnceTheReportIsClosed());
     Drive(steps);
     EXPECT_EQ(status, "Status: ❌ Process terminated");
     EXPECT_FALSE(state.session.active);
