@@ -26,7 +26,9 @@ void NoteLogFailure(TickRecord& record, LogFailure failure) {
     record.logFailure = std::move(failure);
 }
 
-// Counts stable ticks and, on the fifteenth in a row, makes this sample the new baseline.
+// Counts stable ticks and, on the fifteenth in a row, makes this sample the new baseline. A tick
+// is measured against the footprint where its stable run began, not against the tick before, so
+// that a steady leak of less than the tolerance a tick never passes as a plateau.
 void ReanchorBaseline(MonitorSession& s, const MemorySample& sample, float footprintMB) {
     if (s.prevFootprint <= 0) return;
     if (s.stableCount == 0) s.stableRefMB = BytesToMB(s.prevFootprint);
@@ -35,7 +37,6 @@ void ReanchorBaseline(MonitorSession& s, const MemorySample& sample, float footp
         return;
     }
     const int64_t before = s.stableCount++;
-    s.stableRefMB = footprintMB;
     if (before < StableTicksBeforeReanchor) return;
     s.baselineFootprint = sample.footprintBytes;
     s.basePageFaults = sample.pageFaults;

@@ -28,13 +28,14 @@ struct SessionSettings {
 
 inline constexpr int64_t MinRefreshIntervalMs = 500;
 inline constexpr int64_t MaxRefreshIntervalMs = 5000;
-// Footprint changes of at most this much between ticks count as stable.
+// A tick whose footprint is at most this far from the footprint at the start of the current
+// stable run counts as stable.
 inline constexpr double StableToleranceMB = 10.0;
 // The stable tick that re-anchors the baseline is the one that finds this many before it.
 inline constexpr int64_t StableTicksBeforeReanchor = 14;
 
-// The session state. One lives for the whole application: stableCount, stableRefMB and
-// badgeText carry over from one session to the next.
+// The session state. One lives for the whole application: stableCount, stableRefMB (the footprint
+// where the current stable run began) and badgeText carry over from one session to the next.
 struct MonitorSession {
     bool active{};
     bool paused{};

@@ -95,19 +95,42 @@ TEST_F(SessionTest, BothAlertsShareTheDetailsText) {
 TEST_F(SessionTest, FifteenthStableTickReanchorsTheBaseline) {
     context.settings.streakThreshold = 100;
     std::vector<double> mbs{100};
-    for (int i = 1; i <= 17; ++i) mbs.push_back(100 + i);  // rises of 1 MB: stable and a streak
+    for (int i = 1; i <= 17; ++i) mbs.push_back(100 + 0.5 * i);  // rises of 0.5 MB: stable and a streak
     const std::vector<TickRecord> records = Run(Footprints(mbs));
     ASSERT_EQ(records.size(), 17u);
     // Tick 1 is not compared; ticks 2..16 are fifteen stable ticks, the last of them re-anchors.
-    EXPECT_EQ(U8(records[14].panel->delta), "15.00 MB");
+    EXPECT_EQ(U8(records[14].panel->delta), "7.50 MB");
     EXPECT_EQ(records[14].streak, 14);
     EXPECT_EQ(U8(records[15].panel->delta), "0.00 MB");
     EXPECT_EQ(U8(records[15].panel->pageFaults), "0");
     EXPECT_EQ(U8(records[15].panel->pageIns), "0");
     EXPECT_EQ(records[15].streak, 1);  // reset by the re-anchoring, then this tick's rise
     EXPECT_EQ(context.session.stableCount, 1);
-    EXPECT_EQ(U8(records[16].panel->delta), "1.00 MB");
+    EXPECT_EQ(U8(records[16].panel->delta), "0.50 MB");
     EXPECT_EQ(U8(records[16].panel->pageFaults), "10");
+}
+
+// Stability is measured from the start of the stable run: a leak of less than 10 MB a tick never
+// re-anchors and reaches the limit, while a plateau with noise of up to 5 MB either way does.
+TEST_F(SessionTest, GrowthAlarmFollowsASteadyLeakAndAPlateauReanchors) {
+    const struct { const char* name; double stepMB; double noiseMB; int64_t firstAlarmTick, reanchorTick; } cases[] = {
+        {"8 MB a tick", 8.0, 0.0, 25, 0}, {"9.5 MB a tick", 9.5, 0.0, 22, 0}, {"plateau", 0.0, 5.0, 0, 16}};
+    for (const auto& c : cases) {
+        context.session.stableCount = 0;
+        std::vector<double> mbs{300};
+        for (int i = 1; i <= 60; ++i) mbs.push_back(300 + c.stepMB * i + c.noiseMB * ((i * 7) % 11 - 5) / 5.0);
+        const std::vector<TickRecord> records = Run(Footprints(mbs));
+        ASSERT_EQ(records.size(), 60u) << c.name;
+        int64_t firstAlarm = 0, reanchor = 0;
+        for (size_t i = 0; i < records.size(); ++i) {
+            if (records[i].growthAlert && firstAlarm == 0) firstAlarm = int64_t(i) + 1;
+            if (firstAlarm) EXPECT_TRUE(records[i].growthAlert) << c.name << " tick " << i + 1;
+            if (U8(records[i].panel->pageFaults) == "0" && reanchor == 0) reanchor = int64_t(i) + 1;
+        }
+        EXPECT_EQ(firstAlarm, c.firstAlarmTick) << c.name;
+        EXPECT_EQ(reanchor, c.reanchorTick) << c.name;
+        StopSession(context);
+    }
 }
 
 TEST_F(SessionTest, AJumpOfMoreThanTenMBRestartsTheStableCount) {
@@ -116,7 +139,7 @@ TEST_F(SessionTest, AJumpOfMoreThanTenMBRestartsTheStableCount) {
         context.session.stableCount = 0;
         const std::vector<TickRecord> records = Run(Footprints({100, 100, 100, 100, 100, 100, 100 + c.jump}));
         EXPECT_EQ(context.session.stableCount, c.countAfter) << c.jump;
-        EXPECT_FLOAT_EQ(context.session.stableRefMB, c.countAfter ? float(100 + c.jump) : 100.0f) << c.jump;
+        EXPECT_FLOAT_EQ(context.session.stableRefMB, 100.0f) << c.jump;  // where the stable run began
         StopSession(context);
     }
 }
