@@ -2,6 +2,8 @@
 // steps, then waits to be ended.
 //   grow STEP_MB EVERY_MS      STEP_MB more every EVERY_MS, for ever
 //   hold MB                    MB once, then nothing
+//   sawtooth MB HOLD_MS REST_MS  MB allocated and touched, held HOLD_MS, freed, REST_MS of rest,
+//                              for ever: the memory goes back to the system at every free
 //   family MB1 MB2             two children holding MB1 and MB2; prints their PIDs, one a line,
 //                              once both hold their memory
 //   stubborn                   ignores SIGTERM and holds 1 MB
@@ -45,6 +47,19 @@ int main(int argc, char** argv) {
         for (;;) {
             Hold(step);
             usleep(useconds_t(every * 1000));
+        }
+    }
+    if (std::strcmp(mode, "sawtooth") == 0 && argc == 5) {
+        const size_t bytes = size_t(std::atol(argv[2])) << 20;
+        const long hold = std::atol(argv[3]), rest = std::atol(argv[4]);
+        for (;;) {
+            char* block = static_cast<char*>(std::malloc(bytes));  // large: its own mapping
+            if (!block) return 3;
+            std::memset(block, 0x5A, bytes);
+            asm volatile("" : : "r"(block) : "memory");
+            usleep(useconds_t(hold * 1000));
+            std::free(block);
+            usleep(useconds_t(rest * 1000));
         }
     }
     if (std::strcmp(mode, "hold") == 0 && argc == 3) {
