@@ -1,0 +1,161 @@
+#include "stacks/stack_symbols.h"
+
+#include <cxxabi.h>
+#include <elfutils/libdwfl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "heap/heap_region.h"
+#include "runtime/file.h"
+
+namespace {
+
+char* debugInfoPath = nullptr;
+const Dwfl_Callbacks Callbacks = {
+    .find_elf = dwfl_linux_proc_find_elf,
+    .find_debuginfo = dwfl_standard_find_debuginfo,
+    .section_address = nullptr,
+    .debuginfo_path = &debugInfoPath,
+};
+
+// The modules of a saved map, as libdwfl reads them from /proc/PID/maps; nullptr when none.
+Dwfl* OpenModuleMap(const std::string& map) {
+    Dwfl* dwfl = dwfl_begin(&Callbacks);
+    if (!dwfl) return nullptr;
+    dwfl_report_begin(dwfl);
+    FILE* lines = fmemopen(const_cast<char*>(map.data()), map.size(), "r");
+    if (lines) {
+        dwfl_linux_proc_maps_report(dwfl, lines);
+        std::fclose(lines);
+    }
+    dwfl_report_end(dwfl, nullptr, nullptr);
+    return dwfl;
+}
+
+Text Demangled(const char* name) {
+    int status = 0;
+    char* plain = abi::__cxa_demangle(name, nullptr, nullptr, &status);
+    Text text = TextFromUtf8(status == 0 && plain ? plain : name);
+    std::free(plain);
+    return text;
+}
+
+Text FileName(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return TextFromUtf8(slash ? slash + 1 : path);
+}
+
+StackFrame NameFrame(Dwfl* dwfl, uint64_t returnAddress) {
+    StackFrame frame;
+    Dwarf_Addr address = returnAddress - 1;  // inside the call instruction, not after it
+    Dwfl_Module* module = dwfl ? dwfl_addrmodule(dwfl, address) : nullptr;
+    frame.offset = address;
+    if (!module) return frame;
+    const char* moduleName = dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (moduleName) frame.module = FileName(moduleName);
+    Dwarf_Addr relative = address;
+    if (dwfl_module_relocate_address(module, &relative) >= 0) frame.offset = relative;
+    if (const char* name = dwfl_module_addrname(module, address)) frame.function = Demangled(name);
+    if (Dwfl_Line* line = dwfl_module_getsrc(module, address)) {
+        int number = 0;
+        if (const char* file = dwfl_lineinfo(line, nullptr, &number, nullptr, nullptr, nullptr)) {
+            frame.file = TextFromUtf8(file);
+            frame.line = number;
+        }
+    }
+    return frame;
+}
+
+// Frames of the allocator itself, which every stack through it would share.
+bool IsAllocatorFrame(const StackFrame& frame) {
+    static const char16_t* const Prefixes[] = {
+        u"operator new",        u"malloc",        u"calloc",           u"realloc",
+        u"reallocarray",        u"posix_memalign", u"aligned_alloc",   u"memalign",
+        u"valloc",              u"pvalloc",       u"__libc_",          u"__gnu_cxx::new_allocator",
+        u"std::__new_allocator", u"std::allocator", u"std::allocator_traits",
+    };
+    if (frame.module == u"libquolk-heap.so") return true;
+    for (const char16_t* prefix : Prefixes)
+        if (TextView(frame.function).starts_with(prefix)) return true;
+    return false;
+}
+
+Text HexText(uint64_t value) {
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "0x%llx", static_cast<unsigned long long>(value));
+    return TextFromUtf8(digits);
+}
+
+Text FoldedName(const StackFrame& frame) {
+    Text name = !frame.function.empty() ? frame.function
+                : !frame.module.empty()  ? frame.module + u"+" + HexText(frame.offset)
+                                         : HexText(frame.offset);
+    // A semicolon separates frames and a line feed lines: neither may stand inside a name.
+    for (char16_t& unit : name)
+        if (unit == u';' || unit == u'\n') unit = u'_';
+    return name;
+}
+
+std::vector<Text> FoldedLines(StackSymbols& symbols, const StackHistory& history, int64_t slot) {
+    std::map<Text, double> merged;
+    for (int32_t stack = 0; stack < int32_t(history.stacks.size()); ++stack) {
+        double bytes = FiguresAt(history, slot, stack).liveBytes;
+        if (bytes < 0.5) continue;
+        std::vector<StackFrame> frames = StackFrames(symbols, history, stack);
+        Text path;
+        for (auto frame = frames.rbegin(); frame != frames.rend(); ++frame)
+            path += (path.empty() ? u"" : u";") + FoldedName(*frame);
+        merged[path.empty() ? Text(u"[unknown]") : path] += bytes;
+    }
+    std::vector<Text> lines;
+    for (const auto& [path, bytes] : merged) lines.push_back(path + u" " + Str(RoundToInteger(bytes)));
+    return lines;
+}
+
+}  // namespace
+
+StackSymbols::~StackSymbols() {
+    for (auto& [map, dwfl] : sessions)
+        if (dwfl) dwfl_end(dwfl);
+}
+
+std::vector<StackFrame> StackFrames(StackSymbols& symbols, const StackHistory& history, int32_t stack) {
+    std::vector<StackFrame> frames;
+    if (stack < 0 || stack >= int32_t(history.stacks.size())) return frames;
+    const HeapStack& heapStack = history.stacks[size_t(stack)];
+    int32_t map = heapStack.modules;
+    for (uint64_t address : heapStack.frames) {
+        auto known = symbols.frames.find({map, address});
+        if (known == symbols.frames.end()) {
+            auto session = symbols.sessions.find(map);
+            if (session == symbols.sessions.end()) {
+                bool valid = map >= 0 && map < int32_t(history.moduleMaps.size());
+                session = symbols.sessions.emplace(map, valid ? OpenModuleMap(history.moduleMaps[size_t(map)]) : nullptr).first;
+            }
+            known = symbols.frames.emplace(std::make_pair(map, address), NameFrame(session->second, address)).first;
+        }
+        if (frames.empty() && IsAllocatorFrame(known->second)) continue;
+        frames.push_back(known->second);
+    }
+    return frames;
+}
+
+Text FoldedStacks(StackSymbols& symbols, const StackHistory& history, int64_t slot) {
+    Text text;
+    for (const Text& line : FoldedLines(symbols, history, slot)) text += line + u"\n";
+    return text;
+}
+
+bool WriteFoldedStacks(StackSymbols& symbols, const StackHistory& history, int64_t slot, TextView path) {
+    std::vector<Text> lines = FoldedLines(symbols, history, slot);
+    int64_t file = CreateFile(AnyNumber, path);
+    if (!file) return false;
+    for (const Text& line : lines) WriteStringN(file, line);
+    FlushFileBuffers(file);
+    bool written = FileError(file) == 0;
+    CloseFile(file);
+    return written;
+}

@@ -1,0 +1,241 @@
+// The sampler preloaded into programs with known allocation sites, read as the recorder reads it:
+// the leaking site comes first with its growth close to the truth, the churning and cached sites
+// do not grow, and the program behaves as it does unwatched.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "stacks/heap_stacks.h"
+#include "stacks/stack_symbols.h"
+
+extern char** environ;
+
+namespace {
+
+// A small mean, so that a two-second leak of 2 MB is estimated within a few per cent.
+constexpr int64_t TestSampleBytes = 4096;
+
+// A program started with its standard input and output on pipes, and the region when given.
+struct Target {
+    pid_t pid{-1};
+    FILE* input{};
+    FILE* output{};
+
+    Target(const std::vector<std::string>& command, const HeapRegion* region, int64_t sampleBytes) {
+        std::vector<std::string> environment;
+        for (char** entry = environ; *entry; ++entry) environment.emplace_back(*entry);
+        std::string error;
+        if (region && !HeapEnvironment(*region, QUOLK_HEAP_LIBRARY, sampleBytes, environment, error)) return;
+        int toChild[2], fromChild[2];
+        if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0) return;
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_adddup2(&files, toChild[0], STDIN_FILENO);
+        posix_spawn_file_actions_adddup2(&files, fromChild[1], STDOUT_FILENO);
+        if (region) posix_spawn_file_actions_adddup2(&files, region->fd, region->fd);  // inherited
+        std::vector<char*> argv, envp;
+        for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
+        for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&files);
+        close(toChild[0]);
+        close(fromChild[1]);
+        input = fdopen(toChild[1], "w");
+        output = fdopen(fromChild[0], "r");
+    }
+    ~Target() {
+        if (input) fclose(input);
+        if (output) fclose(output);
+        if (pid > 0) {  // a test that failed half-way: the program may wait for a line
+            kill(pid, SIGKILL);
+            Wait();
+        }
+    }
+
+    std::string ReadLine() {
+        char line[256];
+        return output && fgets(line, sizeof line, output) ? std::string(line) : std::string();
+    }
+    void Say(const char* line) {
+        fputs(line, input);
+        fflush(input);
+    }
+    // The exit status; -1 for an end by a signal.
+    int Wait() {
+        int status = 0;
+        if (pid <= 0) return -1;
+        pid_t waited = waitpid(pid, &status, 0);
+        pid = -1;
+        if (waited <= 0) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+// The line of a helper's source that holds the marker comment.
+int64_t SiteLine(const std::string& file, const std::string& marker) {
+    std::ifstream source(std::string(QUOLK_SOURCE_DIR) + "/tests/helpers/" + file);
+    std::string line;
+    for (int64_t number = 1; std::getline(source, line); ++number)
+        if (line.find("// site: " + marker) != std::string::npos) return number;
+    return 0;
+}
+
+// RssAnon + VmSwap + VmPTE of /proc/PID/status, in bytes.
+double FootprintBytes(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string name;
+    double total = 0, kilobytes = 0;
+    while (status >> name >> kilobytes) {
+        if (name == "RssAnon:" || name == "VmSwap:" || name == "VmPTE:") total += kilobytes * 1024;
+        status.ignore(1 << 10, '\n');
+    }
+    return total;
+}
+
+bool Contains(const Text& text, const char16_t* part) { return text.find(part) != Text::npos; }
+
+struct SiteCase {
+    const char* name;
+    const char* mode;
+    const char* threads;
+    const char16_t* function;  // the leaking site; nullptr for the healthy variant
+    const char* file;
+    const char* marker;
+};
+
+void PrintTo(const SiteCase& c, std::ostream* out) { *out << c.name; }
+
+class LeakSite : public testing::TestWithParam<SiteCase> {};
+
+TEST_P(LeakSite, TopStackIsTheLeakAndOnlyItGrows) {
+    const SiteCase& c = GetParam();
+    HeapRegion region;
+    std::string error;
+    ASSERT_TRUE(CreateHeapRegion(region, error)) << error;
+    StackHistory history;
+    double truth = 0, footprint = 0;
+    {
+        Target target({QUOLK_HEAP_SITES, c.mode, c.threads, "2", QUOLK_HEAP_PLUGIN}, &region, TestSampleBytes);
+        ASSERT_EQ(target.ReadLine(), "ready\n");
+        TakeStackSnapshot(history, region);
+        target.Say("go\n");
+        ASSERT_EQ(std::sscanf(target.ReadLine().c_str(), "leaked %lf", &truth), 1);
+        TakeStackSnapshot(history, region);
+        footprint = FootprintBytes(target.pid);
+        target.Say("end\n");
+        EXPECT_EQ(ReadHeapStatus(region).pid, target.pid);
+        EXPECT_EQ(target.Wait(), 0);
+    }
+    StackSymbols symbols;
+    std::vector<StackGrowth> grown = TopStacksByGrowth(history, 0, 1, -1);
+    for (const StackGrowth& growth : grown) {
+        std::vector<StackFrame> frames = StackFrames(symbols, history, growth.stack);
+        ASSERT_FALSE(frames.empty());
+        if (c.function && &growth == &grown.front()) {
+            EXPECT_TRUE(Contains(frames[0].function, c.function)) << TextToUtf8(frames[0].function);
+            EXPECT_TRUE(frames[0].file.ends_with(TextFromUtf8(std::string("/") + c.file)));
+            EXPECT_EQ(frames[0].line, SiteLine(c.file, c.marker));
+            EXPECT_NEAR(growth.growthBytes(), truth, 0.15 * truth);
+        } else {
+            // The cache was full before the first snapshot; churned blocks live for an instant.
+            double allowed = c.function ? 0.05 * truth : 0.02 * footprint;
+            EXPECT_LT(growth.growthBytes(), allowed) << TextToUtf8(frames[0].function);
+        }
+    }
+    if (c.function) {
+        EXPECT_FALSE(grown.empty());
+    }
+    CloseHeapRegion(region);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, LeakSite,
+    testing::Values(SiteCase{"OneThread", "leak", "1", u"LeakBlock", "heap_sites.cpp", "leak"},
+                    SiteCase{"EightThreads", "leak", "8", u"LeakBlock", "heap_sites.cpp", "leak"},
+                    SiteCase{"ReallocGrowth", "realloc", "1", u"GrowBuffer", "heap_sites.cpp", "realloc"},
+                    SiteCase{"UnloadedLibrary", "plugin", "1", u"PluginLeak", "heap_plugin.cpp", "plugin"},
+                    SiteCase{"Healthy", "none", "1", nullptr, "", ""}),
+    [](const testing::TestParamInfo<SiteCase>& info) { return std::string(info.param.name); });
+
+// What the program prints and its exit status, read through to the end.
+std::string RunToEnd(Target& target, int& status) {
+    std::string output, line;
+    while (!(line = target.ReadLine()).empty()) {
+        output += line;
+        if (line == "ready\n") target.Say("go\n");
+        if (line.starts_with("leaked")) target.Say("end\n");
+    }
+    status = target.Wait();
+    return output;
+}
+
+TEST(HeapSampler, LeavesOutputStatusAndChildrenAsTheyAre) {
+    std::vector<std::string> command = {QUOLK_HEAP_SITES, "fork", "1", "0.3"};
+    int plainStatus = 0;
+    Target plain(command, nullptr, 0);
+    std::string plainOutput = RunToEnd(plain, plainStatus);
+
+    HeapRegion region;
+    std::string error;
+    ASSERT_TRUE(CreateHeapRegion(region, error)) << error;
+    StackHistory history;
+    StackSymbols symbols;
+    Target watched(command, &region, TestSampleBytes);
+    ASSERT_EQ(watched.ReadLine(), "forked child 7\n");
+    ASSERT_EQ(watched.ReadLine(), "executed child 5\n");
+    ASSERT_EQ(watched.ReadLine(), "ready\n");
+    watched.Say("go\n");
+    std::string leaked = watched.ReadLine();
+    TakeStackSnapshot(history, region);
+    watched.Say("end\n");
+    EXPECT_EQ(watched.Wait(), 3);
+    EXPECT_EQ(plainStatus, 3);
+    EXPECT_EQ("forked child 7\nexecuted child 5\nready\n" + leaked, plainOutput);
+
+    // The children's allocations went to no region; the parent's leak is there.
+    Text folded = FoldedStacks(symbols, history, 0);
+    EXPECT_TRUE(Contains(folded, u"LeakBlock")) << TextToUtf8(folded);
+    EXPECT_FALSE(Contains(folded, u"ChildSite")) << TextToUtf8(folded);
+    CloseHeapRegion(region);
+}
+
+// The three ends a recording can see before any figure: not attached, attached without a sample.
+TEST(HeapSampler, TellsNeverAttachedFromNothingSeen) {
+    struct Case {
+        const char* program;
+        int64_t sampleBytes;
+        StackAvailability availability;
+        PreloadBlocker blocker;
+    } cases[] = {
+        {QUOLK_HEAP_STATIC, TestSampleBytes, StackAvailability::NeverAttached, PreloadBlocker::StaticallyLinked},
+        {QUOLK_HEAP_SITES, int64_t(1) << 50, StackAvailability::NoMallocSeen, PreloadBlocker::None},
+        {QUOLK_HEAP_SITES, TestSampleBytes, StackAvailability::Ready, PreloadBlocker::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.program) + " " + std::to_string(c.sampleBytes));
+        HeapRegion region;
+        std::string error;
+        ASSERT_TRUE(CreateHeapRegion(region, error)) << error;
+        {
+            Target target({c.program, "none", "1", "0"}, &region, c.sampleBytes);
+            EXPECT_EQ(target.ReadLine(), "ready\n");
+            target.Say("go\nend\n");
+        }
+        EXPECT_EQ(StackAvailabilityOf(ReadHeapStatus(region)), c.availability);
+        EXPECT_EQ(PreloadBlockerOf(c.program), c.blocker);
+        CloseHeapRegion(region);
+    }
+}
+
+}  // namespace
