@@ -1,0 +1,173 @@
+// The region's protocol between the library's writer and the recorder's reader, in one process:
+// who may write, figures never read half-updated, the live-pointer table past its first level,
+// and the reader's history, ranking, names and folded text.
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "heap/live_table.h"
+#include "heap/region_writer.h"
+#include "monitor/sample_history.h"
+#include "stacks/heap_stacks.h"
+#include "stacks/stack_symbols.h"
+
+namespace {
+
+struct Region {
+    HeapRegion region;
+    Region() {
+        std::string error;
+        EXPECT_TRUE(CreateHeapRegion(region, error)) << error;
+    }
+    ~Region() { CloseHeapRegion(region); }
+    HeapRegionHeader* operator->() { return region.header; }
+};
+
+TEST(HeapRegion, OnlyTheFirstProcessWritesAndAnExecClearsItsFigures) {
+    Region r;
+    uint64_t frames[] = {1, 2, 3};
+    struct Step {
+        int32_t pid;
+        RegionClaim claim;
+        uint32_t generation;
+    } steps[] = {{100, RegionClaim::Claimed, 0}, {101, RegionClaim::Refused, 0}, {100, RegionClaim::Restarted, 1}};
+    int32_t stack = -1;
+    for (const Step& step : steps) {
+        EXPECT_EQ(ClaimRegion(r.region.header, step.pid), step.claim);
+        EXPECT_EQ(r->generation.load(), step.generation);
+        if (step.claim == RegionClaim::Claimed) {
+            stack = FindOrAddStack(r.region.header, frames, 3);
+            AddToStack(r.region.header, stack, 4096, HeapCountScale, 4096);
+        }
+    }
+    int64_t bytes = -1, count = -1, allocated = -1;
+    ASSERT_TRUE(ReadStackFigures(HeapRecords(r.region.header)[stack], bytes, count, allocated));
+    EXPECT_EQ(bytes, 0);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(allocated, 4096);  // what was allocated stays allocated
+    EXPECT_EQ(ReadHeapStatus(r.region).pid, 100);
+}
+
+TEST(HeapRegion, ConcurrentWritersNeverShowAHalfUpdatedStack) {
+    Region r;
+    ClaimRegion(r.region.header, getpid());
+    constexpr int Writers = 4, Updates = 20000;
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::atomic<int32_t> records[Writers];
+    std::vector<std::thread> writers;
+    for (int w = 0; w < Writers; ++w)
+        writers.emplace_back([&, w] {
+            uint64_t frames[] = {7, 8, 9};  // every writer adds to the same stack
+            records[w] = FindOrAddStack(r.region.header, frames, 3);
+            for (int i = 1; i <= Updates; ++i) AddToStack(r.region.header, records[w], 3 * i, i, 5 * i);
+        });
+    std::thread reader([&] {
+        while (!done) {
+            int64_t bytes, count, allocated;
+            if (ReadStackFigures(HeapRecords(r.region.header)[0], bytes, count, allocated) &&
+                (bytes != 3 * count || allocated != 5 * count))
+                ++torn;
+        }
+    });
+    for (std::thread& writer : writers) writer.join();
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn.load(), 0);
+    for (int w = 0; w < Writers; ++w) EXPECT_EQ(records[w].load(), 0);
+    int64_t bytes, count, allocated;
+    ASSERT_TRUE(ReadStackFigures(HeapRecords(r.region.header)[0], bytes, count, allocated));
+    EXPECT_EQ(count, int64_t(Writers) * Updates * (Updates + 1) / 2);
+}
+
+TEST(LiveTable, KeepsEveryPointerPastItsFirstLevelUntilForgotten) {
+    constexpr uintptr_t Count = 100000;  // three times the first level's slots
+    for (uintptr_t i = 1; i <= Count; ++i) ASSERT_TRUE(RememberSampled(i * 48, uint32_t(i % 5000), i * 3));
+    uint32_t record = 0;
+    uint64_t size = 0;
+    EXPECT_FALSE(ForgetSampled(Count * 48 + 16, record, size));
+    for (uintptr_t i = 1; i <= Count; ++i) {
+        ASSERT_TRUE(ForgetSampled(i * 48, record, size)) << i;
+        ASSERT_EQ(record, i % 5000);
+        ASSERT_EQ(size, i * 3);
+        ASSERT_FALSE(ForgetSampled(i * 48, record, size));
+    }
+    ForgetAllSampled();
+}
+
+// A return address inside the caller, so that the frame has a name and a line.
+__attribute__((noinline)) uint64_t CallSite() {
+    uint64_t address = uint64_t(__builtin_return_address(0));
+    asm volatile("" ::: "memory");
+    return address;
+}
+
+TEST(StackHistory, RanksGrowthNamesFramesAndFoldsThem) {
+    Region r;
+    HeapRegionHeader* header = r.region.header;
+    ClaimRegion(header, getpid());
+    StackHistory history;
+    uint64_t leaking[] = {CallSite(), CallSite()};
+    uint64_t steady[] = {CallSite()};
+    int32_t leak = FindOrAddStack(header, leaking, 2), cache = FindOrAddStack(header, steady, 1);
+    AddToStack(header, cache, 1000, HeapCountScale, 1000);
+    TakeStackSnapshot(history, r.region);
+    AddToStack(header, leak, 5000, 2 * HeapCountScale, 5000);
+    uint64_t late[] = {CallSite()};
+    AddToStack(header, FindOrAddStack(header, late, 1), 300, HeapCountScale, 300);
+    for (int i = 0; i < HistorySlotCount; ++i) TakeStackSnapshot(history, r.region);
+    ASSERT_EQ(int64_t(history.columns.size()), HistorySlotCount);  // bounded; the first column is gone
+
+    std::vector<StackGrowth> top = TopStacksByGrowth(history, 0, HistorySlotCount - 1, 5);
+    ASSERT_EQ(top.size(), 0u);  // every column the same since the first kept one
+    AddToStack(header, leak, 1000, 0, 1000);
+    TakeStackSnapshot(history, r.region);
+    top = TopStacksByGrowth(history, 0, HistorySlotCount - 1, 5);
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0].stack, leak);
+    EXPECT_EQ(top[0].startBytes, 5000);
+    EXPECT_EQ(top[0].endBytes, 6000);
+    EXPECT_EQ(top[0].endCount, 2);
+
+    StackSymbols symbols;
+    std::vector<StackFrame> frames = StackFrames(symbols, history, leak);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_NE(frames[0].function.find(u"StackHistory_RanksGrowthNamesFramesAndFoldsThem"), Text::npos);
+    EXPECT_TRUE(frames[0].file.ends_with(u"heap_region_test.cpp"));
+    EXPECT_GT(frames[0].line, 0);
+    EXPECT_TRUE(frames[0].module.starts_with(u"stacks_tests"));
+    // Both frames are calls from the same function: they fold under one name.
+    Text name = frames[0].function;
+    EXPECT_EQ(FoldedStacks(symbols, history, HistorySlotCount - 1),
+              name + u" 1300\n" + name + u";" + name + u" 6000\n");
+}
+
+TEST(HeapEnvironment, PutsTheLibraryFirstAndReplacesOldSettings) {
+    Region r;
+    struct Case {
+        std::vector<std::string> before;
+        const char* library;
+        std::vector<std::string> after;  // empty: refused
+    } cases[] = {
+        {{"HOME=/root", "QUOLK_HEAP_FD=99"}, "/lib/q.so",
+         {"HOME=/root", "LD_PRELOAD=/lib/q.so", "QUOLK_HEAP_FD=FD", "QUOLK_HEAP_SAMPLE_BYTES=4096"}},
+        {{"LD_PRELOAD=/a.so:/b.so", "QUOLK_HEAP_SAMPLE_BYTES=1"}, "/lib/q.so",
+         {"LD_PRELOAD=/lib/q.so /a.so:/b.so", "QUOLK_HEAP_FD=FD", "QUOLK_HEAP_SAMPLE_BYTES=4096"}},
+        {{}, "/my libs/q.so", {}},
+    };
+    for (Case& c : cases) {
+        std::string error;
+        bool made = HeapEnvironment(r.region, c.library, 4096, c.before, error);
+        EXPECT_EQ(made, !c.after.empty());
+        if (!made) continue;
+        for (std::string& entry : c.after)
+            if (entry == "QUOLK_HEAP_FD=FD") entry = "QUOLK_HEAP_FD=" + std::to_string(r.region.fd);
+        EXPECT_EQ(c.before, c.after);
+    }
+}
+
+}  // namespace
