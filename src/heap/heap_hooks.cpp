@@ -40,9 +40,12 @@ using MemalignFn = void* (*)(size_t, size_t);
 using PosixMemalignFn = int (*)(void**, size_t, size_t);
 using VallocFn = void* (*)(size_t);
 
+// Until the next free is known, only the arena's blocks can be freed, and those stay.
+void FreeNothing(void*) {}
+
 struct NextAllocator {
     std::atomic<MallocFn> malloc{};
-    FreeFn free{};
+    FreeFn free{FreeNothing};
     CallocFn calloc{};
     ReallocFn realloc{};
     MemalignFn memalign{};
@@ -79,8 +82,17 @@ bool IsBootstrap(void* pointer) {
     return pointer >= static_cast<void*>(bootstrap) && pointer < static_cast<void*>(bootstrap + BootstrapBytes);
 }
 
-// Blocks carry their size in the 16 bytes before them, for realloc.
+// Blocks carry their size in the 16 bytes before them, for realloc. The arena's pages count as
+// holding sampled blocks, so that free looks before handing one of its blocks on.
+std::atomic<bool> bootstrapMarked{false};
+
+void MarkBootstrapPages() {
+    for (size_t page = 0; page <= BootstrapBytes; page += 4096)
+        LivePageCount(reinterpret_cast<uintptr_t>(bootstrap) + page).fetch_add(1);
+}
+
 void* BootstrapAllocate(size_t size, size_t alignment = 16) {
+    if (!bootstrapMarked.exchange(true)) MarkBootstrapPages();
     if (alignment < 16) alignment = 16;
     size_t need = (size + 15) / 16 * 16 + 16 + alignment;
     size_t start = bootstrapUsed.fetch_add(need);
@@ -199,12 +211,10 @@ void TakeOff(uint32_t stack, uint64_t size) {
 }
 
 // Takes a sampled block's figures off its stack; the caller then hands it to the next free.
-inline void Forget(void* pointer) {
+void Forget(void* pointer) {
     uint32_t stack;
     uint64_t size;
-    if (state.load(std::memory_order_relaxed) == Active &&
-        ForgetSampled(reinterpret_cast<uintptr_t>(pointer), stack, size))
-        TakeOff(stack, size);
+    if (ForgetSampled(reinterpret_cast<uintptr_t>(pointer), stack, size)) TakeOff(stack, size);
 }
 
 // --- Attaching to the recorder's region -----------------------------------------------------------
@@ -252,6 +262,7 @@ void ForkedChild() {
     if (region) munmap(region, HeapRegionBytes);
     region = nullptr;
     ForgetAllSampled();
+    if (bootstrapMarked) MarkBootstrapPages();
 }
 
 __attribute__((constructor)) void StartHeapSampler() {
@@ -280,14 +291,30 @@ inline bool Ready() {
 
 // --- The interposed entry points ------------------------------------------------------------------
 
+// The common case, no sample due, ends in a jump to the next malloc; the rest is out of line.
+__attribute__((noinline)) static void* MallocSlowly(size_t size) {
+    if (!Ready()) return BootstrapAllocate(size);
+    void* pointer = next.malloc.load(std::memory_order_relaxed)(size);
+    if (local.untilSample <= 0) CountdownEnded(pointer, size);
+    return pointer;
+}
+
 HEAP_EXPORT void* malloc(size_t size) {
-    if (__builtin_expect(!Ready(), 0)) return BootstrapAllocate(size);
-    return Counted(next.malloc.load(std::memory_order_relaxed)(size), size);
+    MallocFn nextMalloc = next.malloc.load(std::memory_order_acquire);
+    if (__builtin_expect(nextMalloc != nullptr, 1) && (local.untilSample -= int64_t(size)) > 0)
+        return nextMalloc(size);
+    return MallocSlowly(size);
+}
+
+// Only a block whose page holds a sampled one (about N / 4 KiB of them) looks further.
+__attribute__((noinline)) static void FreeSlowly(void* pointer) {
+    if (IsBootstrap(pointer)) return;
+    Forget(pointer);
+    next.free(pointer);
 }
 
 HEAP_EXPORT void free(void* pointer) {
-    if (!pointer || IsBootstrap(pointer) || !Ready()) return;
-    Forget(pointer);
+    if (__builtin_expect(MaybeSampled(reinterpret_cast<uintptr_t>(pointer)), 0)) return FreeSlowly(pointer);
     next.free(pointer);
 }
 

@@ -68,19 +68,29 @@ bool Grow(int seenCount) {
 
 }  // namespace
 
+std::atomic<uint16_t> livePageCounts[1 << LivePageCounterBits];
+
 bool RememberSampled(uintptr_t pointer, uint32_t record, uint64_t size) {
-    if (size >= LiveMaxSize || record >= (1u << 24)) return false;
+    std::atomic<uint16_t>& pageCount = LivePageCount(pointer);
+    if (size >= LiveMaxSize || record >= (1u << 24) || pageCount.load(std::memory_order_relaxed) == UINT16_MAX)
+        return false;
     uint64_t value = (size << 24) | record;
     for (int attempt = 0; attempt < 2 * MaxLevels; ++attempt) {
         int count = levelCount.load(std::memory_order_acquire);
-        for (int i = 0; i < count; ++i)
-            if (Insert(levels[i], pointer, value)) return true;
+        for (int i = 0; i < count; ++i) {
+            if (Insert(levels[i], pointer, value)) {
+                pageCount.fetch_add(1, std::memory_order_relaxed);
+                return true;
+            }
+        }
         if (!Grow(count)) return false;
     }
     return false;
 }
 
+
 bool ForgetSampled(uintptr_t pointer, uint32_t& record, uint64_t& size) {
+    if (!MaybeSampled(pointer)) return false;
     int count = levelCount.load(std::memory_order_acquire);
     for (int i = 0; i < count; ++i) {
         Level& level = levels[i];
@@ -91,6 +101,7 @@ bool ForgetSampled(uintptr_t pointer, uint32_t& record, uint64_t& size) {
             uint64_t value = level.values[&keys[j] - level.keys].load(std::memory_order_acquire);
             uint64_t expected = pointer;
             if (!keys[j].compare_exchange_strong(expected, 0, std::memory_order_acq_rel)) return false;
+            LivePageCount(pointer).fetch_sub(1, std::memory_order_relaxed);
             record = uint32_t(value & 0xffffff);
             size = value >> 24;
             return true;
@@ -100,6 +111,7 @@ bool ForgetSampled(uintptr_t pointer, uint32_t& record, uint64_t& size) {
 }
 
 void ForgetAllSampled() {
+    for (std::atomic<uint16_t>& pageCount : livePageCounts) pageCount.store(0, std::memory_order_relaxed);
     int count = levelCount.exchange(0, std::memory_order_acq_rel);
     for (int i = 0; i < count; ++i) {
         munmap(levels[i].keys, 2 * LevelBytes(levels[i].bucketBits));
