@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "heap/heap_region.h"
@@ -62,7 +63,11 @@ StackFrame NameFrame(Dwfl* dwfl, uint64_t returnAddress) {
     if (Dwfl_Line* line = dwfl_module_getsrc(module, address)) {
         int number = 0;
         if (const char* file = dwfl_lineinfo(line, nullptr, &number, nullptr, nullptr, nullptr)) {
-            frame.file = TextFromUtf8(file);
+            // Compilers record names relative to where they ran; the frame tells the file itself.
+            std::filesystem::path path(file);
+            const char* directory = dwfl_line_comp_dir(line);
+            if (path.is_relative() && directory && directory[0] == '/') path = std::filesystem::path(directory) / path;
+            frame.file = TextFromUtf8(path.lexically_normal().string());
             frame.line = number;
         }
     }
