@@ -148,34 +148,31 @@ std::vector<std::pair<uint64_t, uint64_t>> CodeRanges(const std::string& map) {
     return ranges;
 }
 
-bool IsKnownCode(const StackHistory& history, uint64_t returnAddress) {
+bool InCode(const std::vector<std::pair<uint64_t, uint64_t>>& ranges, uint64_t returnAddress) {
     uint64_t address = returnAddress - 1;  // the call, which a return address just follows
-    auto after = std::upper_bound(history.knownCode.begin(), history.knownCode.end(),
-                                  std::make_pair(address, UINT64_MAX));
-    return after != history.knownCode.begin() && address < std::prev(after)->second;
+    auto after = std::upper_bound(ranges.begin(), ranges.end(), std::make_pair(address, UINT64_MAX));
+    return after != ranges.begin() && address < std::prev(after)->second;
 }
 
-// Takes in stacks first seen now, with the module map they belong to.
-void AddStacks(StackHistory& history, HeapRegionHeader* header, const std::vector<uint32_t>& records,
-               bool restarted) {
-    bool reread = restarted || history.moduleMaps.empty();
+// Takes in stacks first seen now, each frame with the module map it is named from.
+void AddStacks(StackHistory& history, HeapRegionHeader* header, const std::vector<uint32_t>& records) {
+    std::string map = ReadModuleMap(history.procRoot, header->ownerPid.load(std::memory_order_acquire));
+    if (history.moduleMaps.empty() || map != history.moduleMaps.back()) {
+        history.previousCode = std::move(history.latestCode);
+        history.latestCode = CodeRanges(map);
+        history.moduleMaps.push_back(std::move(map));
+    }
+    int32_t latest = int32_t(history.moduleMaps.size()) - 1;
     for (uint32_t number : records) {
         const HeapStackRecord& record = HeapRecords(header)[number];
         const uint64_t* words = HeapFrames(header) + record.frameOffset;
-        HeapStack stack{number, std::vector<uint64_t>(words, words + record.frameCount)};
-        for (uint64_t frame : stack.frames) reread = reread || !IsKnownCode(history, frame);
+        HeapStack stack{number, std::vector<uint64_t>(words, words + record.frameCount), {}};
+        for (uint64_t frame : stack.frames)
+            stack.frameMaps.push_back(InCode(history.latestCode, frame) ? latest
+                                      : InCode(history.previousCode, frame) ? latest - 1
+                                                                             : -1);
         history.stacks.push_back(std::move(stack));
     }
-    if (reread) {
-        std::string map = ReadModuleMap(history.procRoot, header->ownerPid.load(std::memory_order_acquire));
-        if (history.moduleMaps.empty() || map != history.moduleMaps.back()) {
-            history.knownCode = CodeRanges(map);
-            history.moduleMaps.push_back(std::move(map));
-        }
-    }
-    int32_t latest = int32_t(history.moduleMaps.size()) - 1;
-    for (size_t i = history.stacks.size() - records.size(); i < history.stacks.size(); ++i)
-        history.stacks[i].modules = latest;
 }
 
 }  // namespace
@@ -183,9 +180,6 @@ void AddStacks(StackHistory& history, HeapRegionHeader* header, const std::vecto
 void TakeStackSnapshot(StackHistory& history, const HeapRegion& region) {
     HeapRegionHeader* header = region.header;
     if (!header) return;
-    uint32_t generation = header->generation.load(std::memory_order_acquire);
-    bool restarted = generation != history.generation;
-    history.generation = generation;
     uint32_t count = std::min(header->stackCount.load(std::memory_order_acquire), HeapStackCapacity);
     std::vector<uint32_t> waiting = std::move(history.pendingRecords), fresh;
     history.pendingRecords.clear();
@@ -196,7 +190,7 @@ void TakeStackSnapshot(StackHistory& history, const HeapRegion& region) {
         if (state == HeapStackPublished) fresh.push_back(number);
         if (state == HeapStackWriting) history.pendingRecords.push_back(number);
     }
-    if (!fresh.empty()) AddStacks(history, header, fresh, restarted);
+    if (!fresh.empty()) AddStacks(history, header, fresh);
 
     std::vector<StackFigures> column(history.stacks.size());
     for (size_t i = 0; i < column.size(); ++i) {

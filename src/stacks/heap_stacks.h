@@ -51,11 +51,12 @@ enum class StackAvailability { Ready, NeverAttached, NoMallocSeen };
 StackAvailability StackAvailabilityOf(const HeapStatus& status);
 
 // A stack as the library recorded it: return addresses, innermost first, the library's own
-// frames already left out; and the module map that was current when it first appeared.
+// frames already left out; and for each frame the module map it is named from (an index into
+// StackHistory::moduleMaps; -1 where no map had it).
 struct HeapStack {
     uint32_t record{};
     std::vector<uint64_t> frames;
-    int32_t modules{};  // index into StackHistory::moduleMaps
+    std::vector<int32_t> frameMaps;
 };
 
 struct StackFigures {
@@ -68,13 +69,14 @@ struct StackFigures {
 struct StackHistory {
     std::vector<HeapStack> stacks;
     std::deque<std::vector<StackFigures>> columns;
-    // The file-backed lines of /proc/PID/maps, kept each time they changed when new stacks came:
-    // a library that is unloaded later is still found in the map its stacks first appeared with.
+    // The file-backed lines of /proc/PID/maps, read at each tick that brings new stacks and kept
+    // when they changed. A new stack's frame is named from that tick's map, or from the one before
+    // where the tick's map lacks it (a library unloaded since the allocation); a library unloaded
+    // later is still found in the map its stacks first appeared with.
     std::vector<std::string> moduleMaps;
-    std::vector<std::pair<uint64_t, uint64_t>> knownCode;  // executable ranges of the latest map
+    std::vector<std::pair<uint64_t, uint64_t>> latestCode, previousCode;  // executable ranges
     std::vector<uint32_t> pendingRecords;                  // being written when last seen
     uint32_t nextRecord{};
-    uint32_t generation{};
     std::string procRoot{"/proc"};
 };
 

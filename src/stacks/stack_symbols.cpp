@@ -131,8 +131,9 @@ std::vector<StackFrame> StackFrames(StackSymbols& symbols, const StackHistory& h
     std::vector<StackFrame> frames;
     if (stack < 0 || stack >= int32_t(history.stacks.size())) return frames;
     const HeapStack& heapStack = history.stacks[size_t(stack)];
-    int32_t map = heapStack.modules;
-    for (uint64_t address : heapStack.frames) {
+    for (size_t i = 0; i < heapStack.frames.size(); ++i) {
+        int32_t map = heapStack.frameMaps[i];
+        uint64_t address = heapStack.frames[i];
         auto known = symbols.frames.find({map, address});
         if (known == symbols.frames.end()) {
             auto session = symbols.sessions.find(map);
