@@ -181,7 +181,7 @@ __attribute__((noinline)) void CountdownEnded(void* pointer, size_t size) {
     ThreadState& t = local;
     if (t.inHook) return;
     int current = state.load(std::memory_order_acquire);
-    if (current != Active || !pointer) {
+    if (current != Active) {
         // Until the region is decided, look again now and then; without one, never.
         t.untilSample = current == Off ? INT64_MAX / 2 : 64 * 1024;
         return;
@@ -194,6 +194,7 @@ __attribute__((noinline)) void CountdownEnded(void* pointer, size_t size) {
         if (t.untilSample > 0) return;
     }
     t.untilSample = DrawDistance(t);
+    if (!pointer) return;  // a failed allocation holds nothing
     t.inHook = true;
     Record(pointer, size);
     t.inHook = false;
