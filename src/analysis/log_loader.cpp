@@ -9,19 +9,7 @@
 namespace {
 
 constexpr int64_t SecondsPerDay = 86400;
-constexpr int64_t NoPreviousSeconds = -1;
-
-// The rollover state lives as long as the application: a later load continues from it, which
-// shifts all of its stamps equally and so changes none of the differences the analysis uses.
-struct TimeRollover {
-    int64_t previousSeconds{NoPreviousSeconds};
-    int64_t dayOffset{};
-};
-
-TimeRollover& AppTimeRollover() {
-    static TimeRollover rollover;
-    return rollover;
-}
+constexpr int64_t NoPreviousSeconds = LogTimeRollover{}.previousSeconds;
 
 // 64-bit arithmetic that wraps as the runtime's integers do, instead of overflowing.
 int64_t WrapAdd(int64_t a, int64_t b) {
@@ -31,12 +19,11 @@ int64_t WrapMul(int64_t a, int64_t b) {
     return static_cast<int64_t>(static_cast<uint64_t>(a) * static_cast<uint64_t>(b));
 }
 
-DateValue ParseTimeOfDay(TextView text) {
+DateValue ParseTimeOfDay(TextView text, LogTimeRollover& rollover) {
     int64_t hours = Val(StringField(text, 1, u":"));
     int64_t minutes = Val(StringField(text, 2, u":"));
     int64_t seconds = Val(StringField(text, 3, u":"));
     int64_t s = WrapAdd(WrapAdd(WrapMul(hours, 3600), WrapMul(minutes, 60)), seconds);
-    TimeRollover& rollover = AppTimeRollover();
     // A time of day below the previous one means the log passed midnight.
     if (rollover.previousSeconds != NoPreviousSeconds && s < rollover.previousSeconds)
         rollover.dayOffset = WrapAdd(rollover.dayOffset, SecondsPerDay);
@@ -69,6 +56,7 @@ Text ReadLogLine(int64_t file, bool& tooLong) {
 // Reads the data rows into slots 0 upward, never reading past the last row that fits; the
 // number of rows read.
 int64_t ReadRows(int64_t file, SampleHistory& history) {
+    LogTimeRollover rollover;
     int64_t n = 0;
     while (n < MaxLogRows && !Eof(file)) {
         bool tooLong = false;
@@ -76,7 +64,7 @@ int64_t ReadRows(int64_t file, SampleHistory& history) {
         Text trimmed = Trim(line);
         if (tooLong || trimmed.empty() || trimmed[0] == u'#') continue;
         HistoryPoint& point = history.slots[n];
-        point.timestamp = ParseLogTimestamp(StringField(line, 1, u","));
+        point.timestamp = ParseLogTimestamp(StringField(line, 1, u","), rollover);
         point.virtualMB = ReadMBField(StringField(line, 2, u","));
         point.footprintMB = ReadMBField(StringField(line, 3, u","));
         ++n;
@@ -94,18 +82,16 @@ bool ReadHeader(int64_t file) {
 
 }  // namespace
 
-DateValue ParseLogTimestamp(TextView field) {
+DateValue ParseLogTimestamp(TextView field, LogTimeRollover& rollover) {
     if (field.empty()) {
-        ResetLogTimeRollover();
+        rollover = LogTimeRollover{};
         return 0;
     }
     Text cleaned = RemoveString(field, u"\"");
     if (CountString(cleaned, u"/") >= 2 || CountString(cleaned, u"-") >= 2)
         return ParseDate(u"%yyyy/%mm/%dd %hh:%ii:%ss", ReplaceString(cleaned, u"-", u"/"));
-    return ParseTimeOfDay(cleaned);
+    return ParseTimeOfDay(cleaned, rollover);
 }
-
-void ResetLogTimeRollover() { AppTimeRollover() = TimeRollover{}; }
 
 LogLoadResult LoadMonitorLog(TextView path, SampleHistory& history) {
     // No byte-order-mark option: a mark arrives as the first character of line 1, which a log

@@ -19,9 +19,14 @@ LogLoadResult LoadMonitorLog(TextView path, SampleHistory& history);
 // The requester's message for a failed load, with its line feed; "" for Loaded.
 Text LoadErrorMessage(LogLoadResult result);
 
+// What the times of day of one log have told so far: the last time of day and the days counted
+// at each fall-back. Each load begins with its own.
+struct LogTimeRollover {
+    int64_t previousSeconds{-1};  // -1: no time of day yet
+    int64_t dayOffset{};
+};
+
 // The time stamp of a row from its first field: a date, a time of day (seconds, plus a day for
-// every fall-back since the rollover state was last reset), or 0 for an empty field, which also
-// resets the rollover state.
-DateValue ParseLogTimestamp(TextView field);
-// Forgets the previous time of day and the days counted so far.
-void ResetLogTimeRollover();
+// every fall-back the rollover counted), or 0 for an empty field, which also starts the rollover
+// afresh.
+DateValue ParseLogTimestamp(TextView field, LogTimeRollover& rollover);

@@ -62,7 +62,6 @@ class LogLoader : public EnglishTest {
 protected:
     void SetUp() override {
         EnglishTest::SetUp();
-        ResetLogTimeRollover();
         for (int i = 0; i < 120; ++i) AppendHistoryPoint(used, 5 + i, 77.0f, 88.0f);
     }
     LogLoadResult Load(const std::string& bytes, SampleHistory& history) {
@@ -86,7 +85,7 @@ TEST_F(LogLoader, RowsLoadFromSlotZeroRollingOverAtMidnightAndTheCountStays) {
         {0, 50, 1}, {5, 50, 1}, {82800, 50, 1}, {86400 + 3600, 50, 1}, {}};
     for (int i = 0; i < 9; ++i) EXPECT_EQ(Slot(used, i), expected[i]) << i;
     EXPECT_EQ(Slot(used, 119), expected[8]);
-    ResetLogTimeRollover();  // the four rows around midnight alone are reported from 0s to 3s
+    // Each load counts its own days: the four rows around midnight alone are reported from 0s to 3s.
     rows.resize(4);
     ASSERT_EQ(Load(Log(rows), used), LogLoadResult::Loaded);
     Text report = RunPhaseAnalysis(used);
@@ -100,16 +99,14 @@ TEST_F(LogLoader, TheFirstThreeHundredDataRowsAreReadWhateverTheLineEnds) {
         rows.push_back(data[i]);
         if (i % 50 == 0) rows.insert(rows.end(), {"# paused", "", "   ", "  # indented, 1,999"});
     }
-    // Were the row after the 300th read, its earlier time of day would count as a new day.
+    // Rows after the 300th stay out of the history.
     rows.push_back(Row("00:00:00", "1.00", "1.00"));
     rows.insert(rows.end(), data.begin(), data.begin() + 199);
     for (const char* lineEnd : {"\n", "\r\n", "\r"}) {
         SampleHistory history;
-        ResetLogTimeRollover();
         ASSERT_EQ(Load(Log(rows, lineEnd), history), LogLoadResult::Loaded);
         EXPECT_EQ(Slot(history, 1), std::tuple(36001, 101.25f, 1001.5f));
         EXPECT_EQ(Slot(history, 299), std::tuple(36299, 399.25f, 1299.5f));
-        EXPECT_EQ(ParseLogTimestamp(u"10:05:00"), 36300) << "the rollover saw a row beyond the 300th";
     }
 }
 
@@ -121,8 +118,8 @@ TEST_F(LogLoader, StampsWithTwoDashesOrSlashesAreDatesThatMustFitTheirMask) {
         {"2026-12-05T14:03:27", -1}, {"2026-02-30 10:00:00", -1},
     };
     for (const auto& [field, stamp] : stamps) {
-        ResetLogTimeRollover();
-        EXPECT_EQ(ParseLogTimestamp(TextFromUtf8(field)), stamp) << field;
+        LogTimeRollover rollover;
+        EXPECT_EQ(ParseLogTimestamp(TextFromUtf8(field), rollover), stamp) << field;
     }
 }
 
@@ -158,7 +155,6 @@ TEST_F(LogLoader, ReportsOfAnyValuesHoldNoInfinityOrNaN) {
     };
     for (const auto& [high, low] : cases) {
         SampleHistory history;
-        ResetLogTimeRollover();
         ASSERT_EQ(Load(Log(sawTooth(high, low)), history), LogLoadResult::Loaded) << high;
         const Text report = LCase(RunPhaseAnalysis(history));
         for (const char16_t* word : {u"inf", u"nan"}) EXPECT_EQ(report.find(word), Text::npos) << high << "\n" << Shown(report);
@@ -239,7 +235,6 @@ TEST_F(LogLoader, EveryFileEndsInAReportOrOneOfTheThreeErrors) {
     };
     for (const auto& [behaviour, bytes, expected, slot2] : cases) {
         SampleHistory history = used;
-        ResetLogTimeRollover();
         EXPECT_EQ(Load(bytes, history), expected) << behaviour;
         EXPECT_EQ(history.slots[2].footprintMB, slot2) << behaviour;
         if (expected != LogLoadResult::Loaded) continue;
