@@ -72,9 +72,10 @@ void BM_DrawTrendGraphFullHistory(benchmark::State& state) {
     OpenWindow(0, 0, 0, 600, 200, u"graph");
     CanvasGadget(21, 20, 20, 560, 140);
     SampleHistory history;
+    TrendPlan plan;
     for (int i = 0; i < 300; ++i)
         AppendHistoryPoint(history, i, 80.0f + float(i / 40) * 6.0f + float(std::sin(i * 0.7)), 900.0f);
-    for (auto _ : state) DrawTrendGraph(21, history);
+    for (auto _ : state) DrawTrendGraph(21, history, plan);
     CloseWindow(0);
 }
 BENCHMARK(BM_DrawTrendGraphFullHistory)->Unit(benchmark::kMicrosecond);

@@ -39,19 +39,17 @@ std::unique_ptr<ChildProcess> Family(int descendants) {
 }
 
 // Ticks a recording session of the target with its CSV log, as the recorder does.
-void TickRecording(benchmark::State& state, pid_t target, const ProcessProvider& provider, size_t expectFamily) {
+void TickRecording(benchmark::State& state, pid_t target, ProcessProvider& provider, size_t expectFamily) {
     LoadStringTable(u"en");
     ScratchDir dir;
     // The family must be complete before the ticks are timed.
     for (int tries = 0; tries < 200 && ListDescendants(target).size() < expectFamily; ++tries) usleep(20000);
     if (ListDescendants(target).size() < expectFamily) state.SkipWithError("family incomplete");
-    ProcessProvider previous = SetProcessProvider(provider);
-    SampleHistory history;
     SessionContext context;
-    context.history = &history;
+    context.services.processes = &provider;
     context.settings.dockStatsEnabled = false;
     context.settings.csvPath = TextFromUtf8(dir.File("log.csv"));
-    SetMonitorTarget(context.session, target, u"target", ProcessStartTime(target));
+    SetMonitorTarget(context, target, u"target", ProcessStartTime(target));
     if (!StartSession(context, true).ticked) state.SkipWithError("target not readable");
     for (auto _ : state) {
         TickRecord record = TickSession(context);
@@ -59,7 +57,7 @@ void TickRecording(benchmark::State& state, pid_t target, const ProcessProvider&
     }
     if (!context.session.active) state.SkipWithError("the target ended");
     StopSession(context);
-    SetProcessProvider(previous);
+    CloseHeldTarget(context.session.held);
 }
 
 void BM_RecordTick_Child(benchmark::State& state) {
@@ -74,14 +72,16 @@ void BM_RecordTick_IncludeChildren_Among1000(benchmark::State& state) {
     const pid_t self = getpid();
     for (int i = 0; i < kProcesses; ++i) others.push_back(std::make_unique<ChildProcess>([self] { Sleeper(self); }));
     std::unique_ptr<ChildProcess> target = Family(2);
-    TickRecording(state, target->Pid(), FamilyProcessProvider(), 2);
+    FamilyProcessProvider family;
+    TickRecording(state, target->Pid(), family, 2);
 }
 BENCHMARK(BM_RecordTick_IncludeChildren_Among1000)->Unit(benchmark::kMillisecond);
 
 // --include-children of a target whose 1,000 children are all summed at every tick.
 void BM_RecordTick_IncludeChildren_Of1000(benchmark::State& state) {
     std::unique_ptr<ChildProcess> target = Family(kProcesses);
-    TickRecording(state, target->Pid(), FamilyProcessProvider(), kProcesses);
+    FamilyProcessProvider family;
+    TickRecording(state, target->Pid(), family, kProcesses);
 }
 BENCHMARK(BM_RecordTick_IncludeChildren_Of1000)->Unit(benchmark::kMillisecond);
 

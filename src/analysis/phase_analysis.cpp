@@ -30,4 +30,3 @@ bool AnalysisFoundLeak(const PhaseAnalysis& analysis) {
 
 Text RunPhaseAnalysis(const SampleHistory& history) { return PhaseAnalysisReport(AnalyzeHistory(history)); }
 
-Text RunPhaseAnalysis() { return RunPhaseAnalysis(AppSampleHistory()); }

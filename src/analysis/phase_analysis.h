@@ -29,5 +29,3 @@ bool AnalysisFoundLeak(const PhaseAnalysis& analysis);
 // The report of a history, or text 30 alone when fewer than three slots hold a footprint. Leaves
 // the history unchanged.
 Text RunPhaseAnalysis(const SampleHistory& history);
-// The report of the application's history.
-Text RunPhaseAnalysis();

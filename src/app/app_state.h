@@ -7,6 +7,7 @@
 #include "monitor/sample_history.h"
 #include "runtime/text.h"
 #include "session/session.h"
+#include "session/trend_scale.h"
 
 class SleepWakeObserver;
 struct HelpPopover;
@@ -27,7 +28,8 @@ struct AppState {
     int32_t& targetPid = monitor.session.targetPid;      // -1: no process chosen
     Text& targetName = monitor.session.targetName;       // its display name; empty keeps Start disabled
     uint64_t& targetStartTime = monitor.session.targetStartTime;  // with the PID it names one process for good
-    SampleHistory& history = *monitor.history;
+    SampleHistory& history = monitor.history;
+    TrendPlan trendPlan;  // the trend graph's last picture, whose storage the next one reuses
     HelpPopover* glossaryPopover = nullptr;      // created on the first "?" click
     SleepWakeObserver* sleepWakeObserver = nullptr;  // none without logind
 };

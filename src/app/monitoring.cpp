@@ -75,7 +75,7 @@ void ApplyTickRecord(AppState& state, const TickRecord& r) {
     }
     if (r.badge) SetWindowTitle(MainWindow, WindowTitle(*r.badge));
     ApplyTimer(r);
-    if (r.ticked) DrawTrendGraph(GadgetTrendGraph, *state.monitor.history);
+    if (r.ticked) DrawTrendGraph(GadgetTrendGraph, state.history, state.trendPlan);
     if (!r.errorMessage.empty()) {
         AlertAttention();
         MessageRequester(r.errorTitle, r.errorMessage, RequesterError);
@@ -90,14 +90,14 @@ bool SessionActive(const AppState& state) { return state.session.active; }
 
 void BrowseClicked(AppState& state) {
     if (const std::optional<PickedProcess> picked = PickProcess(MainWindow))
-        SetMonitorTarget(state.session, picked->pid, picked->name, picked->startTime);
+        SetMonitorTarget(state.monitor, picked->pid, picked->name, picked->startTime);
     if (state.targetPid <= 0) return;
     SetGadgetText(GadgetTargetName, state.targetName + u" (PID: " + Str(state.targetPid) + u")");
     SetGadgetText(GadgetStatusLine, LookupText(26) + Str(state.targetPid));
     DisableGadget(GadgetStart, 0);
 }
 
-void AnalyzeClicked(AppState& state) { AnalyzeLogFile(*state.monitor.history, MainWindow); }
+void AnalyzeClicked(AppState& state) { AnalyzeLogFile(state.history, MainWindow); }
 
 void StartMonitoring(AppState& state) {
     const bool csvChecked = GetGadgetState(GadgetCsvOutput) == CheckBoxChecked;

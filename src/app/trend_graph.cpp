@@ -1,15 +1,12 @@
 #include "app/trend_graph.h"
 
-#include "session/trend_scale.h"
 #include "toolkit/drawing.h"
 #include "toolkit/gadget.h"
 
-void DrawTrendGraph(int64_t canvasGadget, const SampleHistory& history) {
+void DrawTrendGraph(int64_t canvasGadget, const SampleHistory& history, TrendPlan& plan) {
     const int width = int(GadgetWidth(canvasGadget));
     const int height = int(GadgetHeight(canvasGadget));
     if (!StartDrawing(CanvasOutput(canvasGadget))) return;
-    // Kept between ticks so that a repaint reuses the storage of the one before.
-    static TrendPlan plan;
     PlanTrendGraph(history, width, height, plan);
     for (const TrendDrawOp& op : plan.ops) {
         switch (op.kind) {

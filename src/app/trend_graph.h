@@ -4,7 +4,9 @@
 #include <cstdint>
 
 #include "monitor/sample_history.h"
+#include "session/trend_scale.h"
 
 // Paints the history's footprint and virtual size on the canvas gadget at its current size; does
-// nothing when drawing cannot start on it.
-void DrawTrendGraph(int64_t canvasGadget, const SampleHistory& history);
+// nothing when drawing cannot start on it. The plan is the caller's, so that a repaint reuses the
+// storage of the one before.
+void DrawTrendGraph(int64_t canvasGadget, const SampleHistory& history, TrendPlan& plan);

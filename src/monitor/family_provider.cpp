@@ -6,18 +6,6 @@
 
 namespace {
 
-// The family read by the last readTaskInfo, for the readFootprint of the same reading. One
-// reading at a time, on one thread, as the sampler makes them.
-struct FamilyReading {
-    int handle{-1};
-    int32_t root{};
-    int64_t descendantsFootprint{};
-};
-FamilyReading& Current() {
-    static FamilyReading reading;
-    return reading;
-}
-
 int32_t AddCount(int32_t a, int32_t b) {
     int64_t sum = int64_t(a) + int64_t(b);
     return sum > INT32_MAX ? INT32_MAX : int32_t(sum);
@@ -25,23 +13,12 @@ int32_t AddCount(int32_t a, int32_t b) {
 
 int64_t AddBytes(int64_t a, int64_t b) { return b > INT64_MAX - a ? INT64_MAX : a + b; }
 
-int OpenFamily(int32_t pid) {
-    int handle = OpenProcessDir(pid);
-    Current() = FamilyReading{handle, pid, 0};
-    return handle;
-}
+}  // namespace
 
-void CloseFamily(int handle) {
-    CloseProcessDir(handle);
-    if (Current().handle == handle) Current() = FamilyReading{};
-}
-
-bool ReadFamilyTaskInfo(int handle, TaskInfo& out) {
-    FamilyReading& reading = Current();
-    if (!ReadTaskInfoAt(handle, out)) return false;
-    reading.descendantsFootprint = 0;
-    if (reading.handle != handle) return true;
-    for (int32_t pid : ListDescendants(reading.root)) {
+void FamilyProcessProvider::AddDescendants(int32_t root, int readingFd, TaskInfo& out) {
+    readingFd_ = readingFd;
+    descendantsFootprint_ = 0;
+    for (int32_t pid : ListDescendants(root)) {
         int dirFd = OpenProcessDir(pid);
         if (dirFd < 0) continue;
         TaskInfo child;
@@ -53,23 +30,62 @@ bool ReadFamilyTaskInfo(int handle, TaskInfo& out) {
             out.cowFaults = AddCount(out.cowFaults, child.cowFaults);
             out.threadCount = AddCount(out.threadCount, child.threadCount);
             int64_t footprint = ReadPhysicalFootprintAt(dirFd);
-            if (footprint > 0) reading.descendantsFootprint = AddBytes(reading.descendantsFootprint, footprint);
+            if (footprint > 0) descendantsFootprint_ = AddBytes(descendantsFootprint_, footprint);
         }
         CloseProcessDir(dirFd);
     }
-    return true;
 }
 
-int64_t ReadFamilyFootprint(int handle) {
-    int64_t own = ReadPhysicalFootprintAt(handle);
-    int64_t descendants = Current().handle == handle ? Current().descendantsFootprint : 0;
+int64_t FamilyProcessProvider::FamilyFootprint(int64_t own, int readingFd) const {
+    int64_t descendants = readingFd == readingFd_ ? descendantsFootprint_ : 0;
     if (own < 0 && descendants == 0) return own;
     return AddBytes(own > 0 ? own : 0, descendants);
 }
 
-}  // namespace
+void FamilyProcessProvider::Forget(int readingFd) {
+    if (readingFd != readingFd_) return;
+    readingFd_ = -1;
+    descendantsFootprint_ = 0;
+}
 
-const ProcessProvider& FamilyProcessProvider() {
-    static const ProcessProvider family{OpenFamily, CloseFamily, ReadFamilyTaskInfo, ReadFamilyFootprint};
-    return family;
+int FamilyProcessProvider::OpenProcess(int32_t pid) {
+    int handle = OpenProcessDir(pid);
+    openedPid_ = pid;
+    openedHandle_ = handle;
+    return handle;
+}
+
+void FamilyProcessProvider::CloseProcess(int handle) {
+    CloseProcessDir(handle);
+    Forget(handle);
+    if (handle == openedHandle_) openedHandle_ = -1;
+}
+
+bool FamilyProcessProvider::ReadTaskInfo(int handle, TaskInfo& out) {
+    if (!ReadTaskInfoAt(handle, out)) return false;
+    if (handle == openedHandle_) AddDescendants(openedPid_, handle, out);
+    return true;
+}
+
+int64_t FamilyProcessProvider::ReadFootprint(int handle) {
+    return FamilyFootprint(ReadPhysicalFootprintAt(handle), handle);
+}
+
+bool FamilyProcessProvider::HoldProcess(int32_t pid, ProcessHold& out) { return ::HoldProcess(pid, out); }
+
+void FamilyProcessProvider::ReleaseProcess(ProcessHold& hold) {
+    Forget(hold.statFd);
+    ::ReleaseProcess(hold);
+}
+
+bool FamilyProcessProvider::HoldEnded(const ProcessHold& hold) { return ProcessHoldEnded(hold); }
+
+bool FamilyProcessProvider::ReadHeldTaskInfo(const ProcessHold& hold, TaskInfo& out) {
+    if (!::ReadHeldTaskInfo(hold, out)) return false;
+    AddDescendants(hold.pid, hold.statFd, out);
+    return true;
+}
+
+int64_t FamilyProcessProvider::ReadHeldFootprint(const ProcessHold& hold) {
+    return FamilyFootprint(ReadHeldPhysicalFootprint(hold), hold.statFd);
 }

@@ -23,8 +23,3 @@ void AppendHistoryPoint(SampleHistory& history, DateValue timestamp, float footp
     history.slots[history.count] = HistoryPoint{timestamp, footprintMB, virtualMB};
     ++history.count;
 }
-
-SampleHistory& AppSampleHistory() {
-    static SampleHistory history;
-    return history;
-}

@@ -33,6 +33,3 @@ void ClearHistory(SampleHistory& history);
 void ClearHistorySlots(SampleHistory& history);
 // Stores the point after the newest one; a full history drops its oldest point first.
 void AppendHistoryPoint(SampleHistory& history, DateValue timestamp, float footprintMB, float virtualMB);
-
-// The application's one history, written by the monitoring tick and the log loader.
-SampleHistory& AppSampleHistory();

@@ -2,19 +2,29 @@
 
 namespace {
 
-ProcessProvider& CurrentProvider() {
-    static ProcessProvider provider = SystemProcessProvider();
-    return provider;
-}
+// The platform's readers, holding the target where the platform can.
+class SystemProvider final : public ProcessProvider {
+public:
+    int OpenProcess(int32_t pid) override { return OpenProcessDir(pid); }
+    void CloseProcess(int handle) override { CloseProcessDir(handle); }
+    bool ReadTaskInfo(int handle, TaskInfo& out) override { return ReadTaskInfoAt(handle, out); }
+    int64_t ReadFootprint(int handle) override { return ReadPhysicalFootprintAt(handle); }
+    bool CanHold() const override { return true; }
+    bool HoldProcess(int32_t pid, ProcessHold& out) override { return ::HoldProcess(pid, out); }
+    void ReleaseProcess(ProcessHold& hold) override { ::ReleaseProcess(hold); }
+    bool HoldEnded(const ProcessHold& hold) override { return ProcessHoldEnded(hold); }
+    bool ReadHeldTaskInfo(const ProcessHold& hold, TaskInfo& out) override { return ::ReadHeldTaskInfo(hold, out); }
+    int64_t ReadHeldFootprint(const ProcessHold& hold) override { return ReadHeldPhysicalFootprint(hold); }
+};
 
 // The physical footprint if it is known; otherwise the resident size of a fresh task reading,
 // since the first reading's may be stale by now; otherwise 0.
-template <typename ReadFootprint, typename ReadTask, typename Handle>
-int64_t FootprintBytes(ReadFootprint readFootprint, ReadTask readTaskInfo, const Handle& handle) {
-    int64_t footprint = readFootprint(handle);
+template <typename ReadFootprint, typename ReadTask>
+int64_t FootprintBytes(ReadFootprint readFootprint, ReadTask readTaskInfo) {
+    int64_t footprint = readFootprint();
     if (footprint > 0) return footprint;
     TaskInfo second;
-    return readTaskInfo(handle, second) ? second.residentBytes : 0;
+    return readTaskInfo(second) ? second.residentBytes : 0;
 }
 
 void CopyCounters(const TaskInfo& task, int64_t footprint, MemorySample& out) {
@@ -26,82 +36,78 @@ void CopyCounters(const TaskInfo& task, int64_t footprint, MemorySample& out) {
     out.footprintBytes = footprint;
 }
 
-bool CanHold(const ProcessProvider& p) {
-    return p.holdProcess && p.releaseProcess && p.holdEnded && p.readHeldTaskInfo && p.readHeldFootprint;
-}
-
 }  // namespace
 
-const ProcessProvider& SystemProcessProvider() {
-    static const ProcessProvider system{OpenProcessDir,    CloseProcessDir,  ReadTaskInfoAt,
-                                        ReadPhysicalFootprintAt, HoldProcess, ReleaseProcess,
-                                        ProcessHoldEnded,  ReadHeldTaskInfo, ReadHeldPhysicalFootprint};
+ProcessProvider& SystemProcessProvider() {
+    static SystemProvider system;
     return system;
 }
 
-ProcessProvider SetProcessProvider(const ProcessProvider& provider) {
-    ProcessProvider previous = CurrentProvider();
-    CurrentProvider() = provider;
-    return previous;
-}
-
-bool ReadMemorySample(int32_t pid, MemorySample& out, uint64_t expectedStartTime) {
-    const ProcessProvider& provider = CurrentProvider();
-    int handle = provider.openProcess(pid);
+bool ReadMemorySample(int32_t pid, MemorySample& out, uint64_t expectedStartTime, ProcessProvider& provider) {
+    int handle = provider.OpenProcess(pid);
     if (handle < 0) return false;
     TaskInfo task;
-    bool readable = provider.readTaskInfo(handle, task) &&
+    bool readable = provider.ReadTaskInfo(handle, task) &&
                     (expectedStartTime == 0 || task.startTime == expectedStartTime);
-    if (readable) CopyCounters(task, FootprintBytes(provider.readFootprint, provider.readTaskInfo, handle), out);
-    provider.closeProcess(handle);
+    if (readable)
+        CopyCounters(task,
+                     FootprintBytes([&] { return provider.ReadFootprint(handle); },
+                                    [&](TaskInfo& second) { return provider.ReadTaskInfo(handle, second); }),
+                     out);
+    provider.CloseProcess(handle);
     return readable;
 }
 
-bool OpenHeldTarget(int32_t pid, uint64_t expectedStartTime, HeldTarget& out) {
-    const ProcessProvider& provider = CurrentProvider();
+bool OpenHeldTarget(int32_t pid, uint64_t expectedStartTime, HeldTarget& out, ProcessProvider& provider) {
     out = HeldTarget{};
     TaskInfo task;
-    if (!CanHold(provider)) {
-        int handle = provider.openProcess(pid);
+    if (!provider.CanHold()) {
+        int handle = provider.OpenProcess(pid);
         if (handle < 0) return false;
-        bool readable = provider.readTaskInfo(handle, task);
-        provider.closeProcess(handle);
+        bool readable = provider.ReadTaskInfo(handle, task);
+        provider.CloseProcess(handle);
         if (!readable || (expectedStartTime != 0 && task.startTime != expectedStartTime)) return false;
         out.pid = pid;
         out.startTime = task.startTime;  // each reading checks it again
+        out.provider = &provider;
         return true;
     }
     ProcessHold hold;
-    if (!provider.holdProcess(pid, hold)) return false;
+    if (!provider.HoldProcess(pid, hold)) return false;
     // Read after the hold was taken and checked against the end after the read: the files read
     // belong to the process the hold names, which is then the one that started at that time.
-    if (!provider.readHeldTaskInfo(hold, task) ||
-        (expectedStartTime != 0 && task.startTime != expectedStartTime) || provider.holdEnded(hold)) {
-        provider.releaseProcess(hold);
+    if (!provider.ReadHeldTaskInfo(hold, task) ||
+        (expectedStartTime != 0 && task.startTime != expectedStartTime) || provider.HoldEnded(hold)) {
+        provider.ReleaseProcess(hold);
         return false;
     }
-    out = HeldTarget{pid, task.startTime, hold, true};
+    out = HeldTarget{pid, task.startTime, hold, true, &provider};
     return true;
 }
 
 bool ReadHeldTargetSample(HeldTarget& target, MemorySample& out) {
-    if (!target.held) return target.pid > 0 && ReadMemorySample(target.pid, out, target.startTime);
-    const ProcessProvider& provider = CurrentProvider();
+    if (!target.provider) return false;
+    ProcessProvider& provider = *target.provider;
+    if (!target.held) return target.pid > 0 && ReadMemorySample(target.pid, out, target.startTime, provider);
     TaskInfo task;
     // The start time too: where nothing else ties the files to the process (no pidfd, a fixture
     // root), a PID handed on shows as another start time.
-    if (!provider.readHeldTaskInfo(target.hold, task) || task.startTime != target.startTime) return false;
-    int64_t footprint = FootprintBytes(provider.readHeldFootprint, provider.readHeldTaskInfo, target.hold);
+    if (!provider.ReadHeldTaskInfo(target.hold, task) || task.startTime != target.startTime) return false;
+    int64_t footprint =
+        FootprintBytes([&] { return provider.ReadHeldFootprint(target.hold); },
+                       [&](TaskInfo& second) { return provider.ReadHeldTaskInfo(target.hold, second); });
     // Checked last, so that figures read while the process was ending are not passed on.
-    if (provider.holdEnded(target.hold)) return false;
+    if (provider.HoldEnded(target.hold)) return false;
     CopyCounters(task, footprint, out);
     return true;
 }
 
 void CloseHeldTarget(HeldTarget& target) {
-    if (target.held) CurrentProvider().releaseProcess(target.hold);
+    if (target.held && target.provider) target.provider->ReleaseProcess(target.hold);
     target = HeldTarget{};
 }
+
+int HeldTargetEndFd(const HeldTarget& target) { return target.held ? target.hold.pidFd : -1; }
 
 float BytesToMB(int64_t bytes) {
     return float(double(bytes) * 9.5367431640625e-07);

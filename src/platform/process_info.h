@@ -46,6 +46,7 @@ int64_t ReadPhysicalFootprintAt(int dirFd);
 // through them fail once the process has gone, so a PID the kernel hands on is never read in its
 // place, even when the old and the new process started in the same clock tick.
 struct ProcessHold {
+    int32_t pid{};     // the PID it was held by
     int pidFd{-1};     // -1 where the kernel offers no pidfd (before Linux 5.3) or under a fixture root
     int statFd{-1};
     int statusFd{-1};  // -1 when status could not be opened; the footprint then cannot be told

@@ -99,7 +99,7 @@ void UpdateBadge(SessionContext& context, TickRecord& r) {
 void Stop(SessionContext& context, TickRecord& r) {
     MonitorSession& s = context.session;
     r.stopped = s.active;
-    if (s.active) r.report = RunPhaseAnalysis(*context.history);
+    if (s.active) r.report = RunPhaseAnalysis(context.history);
     s.active = false;
     r.timer = TimerChange::Remove;
     if (context.settings.dockStatsEnabled) r.badge = Text();
@@ -113,7 +113,7 @@ void Tick(SessionContext& context, TickRecord& r) {
     MonitorSession& s = context.session;
     if (!s.active || s.paused) return;
     MemorySample sample;
-    if (!ReadTargetSample(s, sample)) {
+    if (!ReadTargetSample(context, sample)) {
         Stop(context, r);
         r.status = LookupText(74);
         r.targetEnded = true;
@@ -138,26 +138,28 @@ void Tick(SessionContext& context, TickRecord& r) {
         r.logRow = MonitorLogRow(now, r.virtualMB, r.footprintMB, r.deltaMB, r.peakMB, r.alerts->details);
         NoteLogFailure(r, WriteMonitorLogRow(context.log, r.logRow, r.alertTick));
     }
-    AppendHistoryPoint(*context.history, now, r.footprintMB, r.virtualMB);
+    AppendHistoryPoint(context.history, now, r.footprintMB, r.virtualMB);
     r.point = HistoryPoint{now, r.footprintMB, r.virtualMB};
     UpdateBadge(context, r);
 }
 
 }  // namespace
 
-void SetMonitorTarget(MonitorSession& session, int32_t pid, TextView name, uint64_t startTime) {
+void SetMonitorTarget(SessionContext& context, int32_t pid, TextView name, uint64_t startTime) {
+    MonitorSession& session = context.session;
     session.targetPid = pid;
     session.targetName = Text(name);
     session.targetStartTime = startTime;
     // Held from the moment it is chosen, so that the hold names the process the user saw.
     CloseHeldTarget(session.held);
-    if (pid > 0) OpenHeldTarget(pid, startTime, session.held);
+    if (pid > 0) OpenHeldTarget(pid, startTime, session.held, *context.services.processes);
 }
 
-bool ReadTargetSample(MonitorSession& session, MemorySample& out) {
+bool ReadTargetSample(SessionContext& context, MemorySample& out) {
+    MonitorSession& session = context.session;
     // A target that could not be held when it was chosen is tried again, by its PID and start time.
     if (session.held.pid == 0 && session.targetPid > 0)
-        OpenHeldTarget(session.targetPid, session.targetStartTime, session.held);
+        OpenHeldTarget(session.targetPid, session.targetStartTime, session.held, *context.services.processes);
     return ReadHeldTargetSample(session.held, out);
 }
 
@@ -171,12 +173,12 @@ TickRecord StartSession(SessionContext& context, bool csvChecked) {
     }
     MemorySample sample;
     // An unreadable target keeps the old baseline and history; the first tick then ends the session.
-    if (ReadTargetSample(s, sample)) {
+    if (ReadTargetSample(context, sample)) {
         s.baselineFootprint = sample.footprintBytes;
         s.basePageFaults = sample.pageFaults;
         s.basePageIns = sample.pageIns;
         s.baseCowFaults = sample.cowFaults;
-        ClearHistory(*context.history);
+        ClearHistory(context.history);
     }
     s.peakMB = 0.0f;
     s.prevFootprint = 0;

@@ -57,19 +57,22 @@ struct MonitorSession {
     HeldTarget held;  // the target, held (pidfd) from the moment it is chosen until another is
 };
 
-// The injectable parts: the clock (local wall-clock seconds) and the number formats. The process
-// readings go through the sampler's process provider.
+// The injectable parts: the clock (local wall-clock seconds), the number formats and the process
+// readings. The provider is set before the target is chosen: the held target keeps the one it
+// was opened with.
 struct SessionServices {
     DateValue (*clock)(){Date};
     SessionFormatter formatter{PlainFormatter()};
+    ProcessProvider* processes{&SystemProcessProvider()};
 };
 
-// Everything one face of the application monitors with: the window and the recorder each own one.
+// Everything one face of the application monitors with: the window and the recorder each own one,
+// and nothing of it is shared with another.
 struct SessionContext {
     SessionSettings settings;
     MonitorSession session;
     MonitorLog log;
-    SampleHistory* history{&AppSampleHistory()};
+    SampleHistory history;  // the session's points, or the log the window analysed last
     SessionServices services;
 };
 
@@ -128,8 +131,9 @@ struct TickRecord {
 // --- Operations ----------------------------------------------------------------------------------
 
 // The picker's choice; the session keeps the PID, the name and the start time, and holds the
-// process (see OpenHeldTarget) if it still is the one that started then.
-void SetMonitorTarget(MonitorSession& session, int32_t pid, TextView name, uint64_t startTime);
+// process (see OpenHeldTarget) through the context's provider if it still is the one that
+// started then.
+void SetMonitorTarget(SessionContext& context, int32_t pid, TextView name, uint64_t startTime);
 
 // Start: a baseline sample, the session's figures reset (stableCount and stableRefMB stay), a new
 // log when the CSV option is on, one tick at once and the timer armed. Without a target only the
@@ -170,4 +174,4 @@ Text WindowTitle(TextView badge);
 
 // The sample of the target, the one place where the session reads the process: through the held
 // target, so that a PID taken over by another process reads as the target's end.
-bool ReadTargetSample(MonitorSession& session, MemorySample& out);
+bool ReadTargetSample(SessionContext& context, MemorySample& out);

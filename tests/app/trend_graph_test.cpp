@@ -47,6 +47,8 @@ protected:
         ASSERT_TRUE(CanvasGadget(Reference, 20, 155, 560, 140));
     }
 
+    TrendPlan plan;
+
     // The axis labels alone, drawn straight on the reference canvas where the graph puts them.
     void DrawReferenceLabels(const std::vector<Text>& labels) {
         ASSERT_TRUE(StartDrawing(CanvasOutput(Reference)));
@@ -59,7 +61,7 @@ protected:
 
     // The label column left of the plot is the same on both canvases.
     void ExpectLabels(const char* name, const SampleHistory& history, const std::vector<Text>& labels) {
-        DrawTrendGraph(Canvas, history);
+        DrawTrendGraph(Canvas, history, plan);
         DrawReferenceLabels(labels);
         int differing = 0, written = 0;
         for (int y = 0; y < 140; ++y) {
@@ -85,7 +87,7 @@ TEST_F(TrendGraphTest, AxisLabelsFollowTheFootprints) {
 }
 
 TEST_F(TrendGraphTest, BackgroundGridAndLegend) {
-    DrawTrendGraph(Canvas, HistoryOf(0, nullptr, nullptr));
+    DrawTrendGraph(Canvas, HistoryOf(0, nullptr, nullptr), plan);
     const struct { int x, y; uint32_t colour; } cases[] = {
         {1, 1, TrendBackground},  {64, 44, TrendBackground}, {65, 44, TrendGrid},   {435, 68, TrendGrid},
         {436, 91, TrendBackground}, {200, 115, TrendGrid},   {200, 116, TrendBackground},
@@ -100,7 +102,7 @@ TEST_F(TrendGraphTest, BackgroundGridAndLegend) {
 TEST_F(TrendGraphTest, AnEmptySlotBreaksBothLines) {
     for (bool hole : {false, true}) {
         DrawTrendGraph(Canvas, HistoryOf(300, [hole](int i) { return hole && i == 150 ? 0.0f : 40.0f + float(i % 7); },
-                                         [](int) { return 45.0f; }));
+                                         [](int) { return 45.0f; }), plan);
         // Slot 149 is at x 249, slot 151 at x 252: nothing may be drawn in between.
         for (int x : {250, 251}) {
             EXPECT_EQ(ColumnHas(Canvas, x, TrendFootprint), !hole) << x;
@@ -113,7 +115,7 @@ TEST_F(TrendGraphTest, AnEmptySlotBreaksBothLines) {
 
 // The scale follows the footprint alone: a virtual size far above it runs along the top line.
 TEST_F(TrendGraphTest, VirtualSizeAboveTheScaleIsPinnedToTheTopLine) {
-    DrawTrendGraph(Canvas, HistoryOf(300, [](int i) { return 40.0f + float(i % 5); }, [](int) { return 5000.0f; }));
+    DrawTrendGraph(Canvas, HistoryOf(300, [](int i) { return 40.0f + float(i % 5); }, [](int) { return 5000.0f; }), plan);
     for (int x = 66; x < 435; x += 7) {
         EXPECT_EQ(PixelAt(Canvas, x, 20), TrendVirtual) << x;
         EXPECT_FALSE(ColumnHas(Canvas, x, TrendVirtual, 0, 19)) << x;
@@ -123,7 +125,7 @@ TEST_F(TrendGraphTest, VirtualSizeAboveTheScaleIsPinnedToTheTopLine) {
 
 TEST_F(TrendGraphTest, NothingIsDrawnOnAGadgetThatIsNoCanvas) {
     ASSERT_TRUE(ButtonGadget(22, 0, 0, 50, 25, u"x"));
-    DrawTrendGraph(22, HistoryOf(3, [](int) { return 10.0f; }, [](int) { return 10.0f; }));
-    DrawTrendGraph(Canvas, HistoryOf(0, nullptr, nullptr));  // a context left open would refuse this
+    DrawTrendGraph(22, HistoryOf(3, [](int) { return 10.0f; }, [](int) { return 10.0f; }), plan);
+    DrawTrendGraph(Canvas, HistoryOf(0, nullptr, nullptr), plan);  // a context left open would refuse this
     EXPECT_EQ(PixelAt(Canvas, 1, 1), TrendBackground);
 }

@@ -39,16 +39,16 @@ enum { Opens, Closes, TaskReads, FootprintReads };
 Script script;
 std::array<int, 4> calls;
 const TaskInfo kFirst{1000 * kMB, 111 * kMB, 12, 3, 4, 5, 777}, kSecond{2000 * kMB, 222 * kMB, 13, 4, 5, 6, 777};
-const ProcessProvider kScripted{
-    [](int32_t pid) { return ++calls[Opens], script.opens ? int(pid) : -1; },
-    [](int) { ++calls[Closes]; },
-    [](int, TaskInfo& out) {
+struct Scripted : ProcessProvider {
+    int OpenProcess(int32_t pid) override { return ++calls[Opens], script.opens ? int(pid) : -1; }
+    void CloseProcess(int) override { ++calls[Closes]; }
+    bool ReadTaskInfo(int, TaskInfo& out) override {
         const bool first = calls[TaskReads]++ == 0;
         out = first ? kFirst : kSecond;
         return first ? script.firstRead : script.secondRead;
-    },
-    [](int) { return ++calls[FootprintReads], script.footprint; },
-};
+    }
+    int64_t ReadFootprint(int) override { return ++calls[FootprintReads], script.footprint; }
+} scripted;
 
 }  // namespace
 
@@ -56,7 +56,6 @@ const ProcessProvider kScripted{
 // (never the first's), else 0; only the first task read can fail the sample, and then nothing
 // else is queried.
 TEST(SamplerFallback, FootprintOrderAndTheSingleFailureRule) {
-    const ProcessProvider previous = SetProcessProvider(kScripted);
     const struct { Script script; uint64_t startTime; int64_t footprint; std::array<int, 4> calls; } cases[] = {
         {{true, true, true, 50 * kMB}, 0, 50 * kMB, {1, 1, 1, 1}}, {{true, true, true, 0}, 0, 222 * kMB, {1, 1, 2, 1}},
         {{true, true, true, -1}, 0, 222 * kMB, {1, 1, 2, 1}}, {{true, true, false, -1}, 0, 0, {1, 1, 2, 1}},
@@ -67,14 +66,13 @@ TEST(SamplerFallback, FootprintOrderAndTheSingleFailureRule) {
         script = c.script;
         calls = {};
         MemorySample sample{-9, -9, -9, -9, -9, -9};
-        const bool readable = ReadMemorySample(42, sample, c.startTime);
+        const bool readable = ReadMemorySample(42, sample, c.startTime, scripted);
         EXPECT_EQ(readable, c.footprint != -9) << &c - cases;  // -9: not read, or left as it was
         EXPECT_EQ(calls, c.calls) << &c - cases;
         // The counters come from the first read; a failure leaves the sample untouched.
         EXPECT_EQ(Fields(sample), readable ? std::tuple(kFirst.virtualBytes, c.footprint, 12, 3, 4, 5)
                                            : Fields(MemorySample{-9, -9, -9, -9, -9, -9})) << &c - cases;
     }
-    SetProcessProvider(previous);
 }
 
 namespace {
@@ -84,30 +82,29 @@ struct HoldScript { bool holds = true, ended = false, firstRead = true; uint64_t
 enum { Holds, Releases, HeldTaskReads, HeldFootprintReads, EndChecks };
 HoldScript holdScript;
 std::array<int, 5> holdCalls;
-const ProcessProvider kHolding{
-    kScripted.openProcess, kScripted.closeProcess, kScripted.readTaskInfo, kScripted.readFootprint,
-    [](int32_t pid, ProcessHold& out) {
+struct Holding : Scripted {
+    bool CanHold() const override { return true; }
+    bool HoldProcess(int32_t pid, ProcessHold& out) override {
         ++holdCalls[Holds];
-        if (holdScript.holds) out = ProcessHold{int(pid), int(pid) + 1, int(pid) + 2};
+        if (holdScript.holds) out = ProcessHold{pid, int(pid), int(pid) + 1, int(pid) + 2};
         return holdScript.holds;
-    },
-    [](ProcessHold& hold) { ++holdCalls[Releases], hold = ProcessHold{}; },
-    [](const ProcessHold&) { return ++holdCalls[EndChecks], holdScript.ended; },
-    [](const ProcessHold& hold, TaskInfo& out) {
+    }
+    void ReleaseProcess(ProcessHold& hold) override { ++holdCalls[Releases], hold = ProcessHold{}; }
+    bool HoldEnded(const ProcessHold&) override { return ++holdCalls[EndChecks], holdScript.ended; }
+    bool ReadHeldTaskInfo(const ProcessHold& hold, TaskInfo& out) override {
         const bool first = holdCalls[HeldTaskReads]++ % 2 == 0;
         out = first ? kFirst : kSecond;
         out.startTime = holdScript.startTime;
         return hold.statFd == 43 && (!first || holdScript.firstRead);
-    },
-    [](const ProcessHold&) { return ++holdCalls[HeldFootprintReads], holdScript.footprint; },
-};
+    }
+    int64_t ReadHeldFootprint(const ProcessHold&) override { return ++holdCalls[HeldFootprintReads], holdScript.footprint; }
+} holding;
 
 }  // namespace
 
 // Opening holds the process, then confirms its start time and that it has not ended; each reading
 // goes through the hold, follows the footprint order, and ends for good when the hold says so.
 TEST(SamplerHeldTarget, OpensOnlyTheExpectedProcessAndReadsUntilItEnds) {
-    const ProcessProvider previous = SetProcessProvider(kHolding);
     const struct { const char* name; HoldScript script; uint64_t expected; bool opens; std::array<int, 5> calls; } opening[] = {
         {"held and confirmed", {}, 777, true, {1, 0, 1, 0, 1}}, {"any start time", {}, 0, true, {1, 0, 1, 0, 1}},
         {"gone", {false}, 777, false, {1, 0, 0, 0, 0}}, {"another process", {}, 778, false, {1, 1, 1, 0, 0}},
@@ -118,7 +115,7 @@ TEST(SamplerHeldTarget, OpensOnlyTheExpectedProcessAndReadsUntilItEnds) {
         holdScript = c.script;
         holdCalls = {};
         HeldTarget target;
-        EXPECT_EQ(OpenHeldTarget(42, c.expected, target), c.opens) << c.name;
+        EXPECT_EQ(OpenHeldTarget(42, c.expected, target, holding), c.opens) << c.name;
         EXPECT_EQ(holdCalls, c.calls) << c.name;
         EXPECT_EQ(std::tuple(target.pid, target.startTime, target.held, target.hold.statFd),
                   c.opens ? std::tuple(42, uint64_t(777), true, 43) : std::tuple(0, uint64_t(0), false, -1)) << c.name;
@@ -134,7 +131,7 @@ TEST(SamplerHeldTarget, OpensOnlyTheExpectedProcessAndReadsUntilItEnds) {
     for (const auto& c : reading) {
         holdScript = {};
         HeldTarget target;
-        ASSERT_TRUE(OpenHeldTarget(42, 777, target));
+        ASSERT_TRUE(OpenHeldTarget(42, 777, target, holding));
         holdScript = c.script;
         holdCalls = {};
         MemorySample sample{-9, -9, -9, -9, -9, -9};
@@ -146,17 +143,15 @@ TEST(SamplerHeldTarget, OpensOnlyTheExpectedProcessAndReadsUntilItEnds) {
         CloseHeldTarget(target);  // twice is harmless
         EXPECT_EQ(holdCalls[Releases], 1) << c.name;
     }
-    SetProcessProvider(previous);
 }
 
 // A provider that cannot hold: the target is its PID and the start time confirmed at opening,
 // checked again at every reading.
 TEST(SamplerHeldTarget, WithoutHoldingReadsByPidAndStartTime) {
-    const ProcessProvider previous = SetProcessProvider(kScripted);
     script = {};
     HeldTarget target, other;
-    EXPECT_FALSE(OpenHeldTarget(42, 778, other));
-    EXPECT_TRUE(OpenHeldTarget(42, 0, target));
+    EXPECT_FALSE(OpenHeldTarget(42, 778, other, scripted));
+    EXPECT_TRUE(OpenHeldTarget(42, 0, target, scripted));
     EXPECT_EQ(std::tuple(target.pid, target.startTime, target.held), std::tuple(42, uint64_t(777), false));
     calls = {};
     MemorySample sample;
@@ -165,7 +160,6 @@ TEST(SamplerHeldTarget, WithoutHoldingReadsByPidAndStartTime) {
     target.startTime = 778;  // as if the PID now named a process started later
     EXPECT_FALSE(ReadHeldTargetSample(target, sample));
     EXPECT_FALSE(ReadHeldTargetSample(other, sample)) << "never opened";
-    SetProcessProvider(previous);
 }
 
 TEST(SamplerLive, FootprintAndThreadsFollowTheChild) {

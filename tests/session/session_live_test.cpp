@@ -29,10 +29,8 @@ TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
         }
     });
     ASSERT_TRUE(child.WaitUntil());
-    SampleHistory history;
     SessionContext context;
-    context.history = &history;
-    SetMonitorTarget(context.session, child.Pid(), u"child", ProcessStartTime(child.Pid()));
+    SetMonitorTarget(context, child.Pid(), u"child", ProcessStartTime(child.Pid()));
     EXPECT_TRUE(context.session.held.held && context.session.held.hold.pidFd >= 0) << "held from the choice";
     const TickRecord start = StartSession(context, false);
     ASSERT_TRUE(start.ticked);
@@ -47,5 +45,5 @@ TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
     const TickRecord end = TickSession(context);
     EXPECT_TRUE(end.targetEnded && end.stopped);
     EXPECT_EQ(TextToUtf8(end.status.value_or(u"")), "Status: ❌ Process terminated");
-    EXPECT_EQ(history.count, 2);
+    EXPECT_EQ(context.history.count, 2);
 }

@@ -34,24 +34,24 @@ inline Script script;
 // A provider that cannot hold a process, so that a held target is read by PID and start time. A
 // sample moves on to the next reading when its footprint is read; checking the process when it is
 // opened as the target does not. A reading of a process that is gone is used up by the attempt.
-inline const ProcessProvider kScriptedProcess{
-    [](int32_t) {
+struct ScriptedProcess : ProcessProvider {
+    int OpenProcess(int32_t) override {
         if (script.next >= script.readings.size() || script.readings[script.next].gone) {
             ++script.next;
             return -1;
         }
         return int(script.next);
-    },
-    [](int) {},
-    [](int handle, TaskInfo& out) {
+    }
+    void CloseProcess(int) override {}
+    bool ReadTaskInfo(int handle, TaskInfo& out) override {
         const Reading& r = script.readings[size_t(handle)];
         out = TaskInfo{r.virtualBytes, r.footprint, r.pageFaults, r.pageIns, r.cowFaults, r.threads, r.startTime};
         return true;
-    },
-    [](int handle) {
+    }
+    int64_t ReadFootprint(int handle) override {
         script.next = size_t(handle) + 1;
         return script.readings[size_t(handle)].footprint;
-    },
+    }
 };
 
 inline DateValue ScriptedClock() { return script.now; }
@@ -75,18 +75,14 @@ class SessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         LoadStringTable(u"en");
-        previous_ = SetProcessProvider(kScriptedProcess);
         script = Script{};
         script.now = ParseDate(u"%yyyy-%mm-%dd %hh:%ii:%ss", u"2026-12-05 14:03:27");
-        context.history = &history;
         context.services.clock = ScriptedClock;
-        SetMonitorTarget(context.session, 4242, u"Target", 777);
+        context.services.processes = &process;
+        SetMonitorTarget(context, 4242, u"Target", 777);
         script.next = 0;  // the target was chosen before the test wrote its readings
     }
-    void TearDown() override {
-        CloseMonitorLog(context.log);
-        SetProcessProvider(previous_);
-    }
+    void TearDown() override { CloseMonitorLog(context.log); }
     // Starts a session over these readings (the first is the baseline) and runs one timer tick per
     // remaining reading after the one Start ticks itself; returns every record, Start's first.
     std::vector<TickRecord> Run(const std::vector<Reading>& readings, bool csv = false) {
@@ -100,11 +96,9 @@ protected:
         return records;
     }
 
-    SampleHistory history;
+    ScriptedProcess process;
     SessionContext context;
-
-private:
-    ProcessProvider previous_{};
+    SampleHistory& history = context.history;
 };
 
 }  // namespace session_test

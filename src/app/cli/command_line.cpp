@@ -68,11 +68,11 @@ int Finished(std::FILE* out, int status) {
     return std::fflush(out) == 0 && !std::ferror(out) ? status : ExitOutputError;
 }
 
-// The Analyze... road without the window: the same language, the same loading into the
-// application's history, and the report exactly as Copy Report would put it on the clipboard.
+// The Analyze... road without the window: the same language, the same loading into a history,
+// and the report exactly as Copy Report would put it on the clipboard.
 int AnalyzeLog(const CliOptions& options, std::FILE* out, std::FILE* err) {
     LoadStringTable(DetectLanguage());
-    SampleHistory& history = AppSampleHistory();
+    SampleHistory history;
     LogLoadResult result = LoadMonitorLog(TextFromUtf8(options.logPath), history);
     if (result != LogLoadResult::Loaded) {
         WriteUtf8(err, LoadErrorMessage(result));

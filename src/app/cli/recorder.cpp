@@ -69,8 +69,8 @@ int OpenPidFd(int32_t pid) {
 struct Recording {
     const CliOptions& options;
     std::FILE* err;
+    FamilyProcessProvider family;  // the readings with --include-children
     SessionContext context;
-    SampleHistory history;
     ChildProcess child;
     SignalGuard signals;
     int pidFd{-1};
@@ -84,6 +84,7 @@ struct Recording {
     Recording(const CliOptions& o, std::FILE* e) : options(o), err(e) {}
     ~Recording() {
         if (pidFd >= 0) close(pidFd);
+        CloseHeldTarget(context.session.held);
     }
     void Apply(const TickRecord& record);
     EndReason Wait(int64_t untilMs);
@@ -137,7 +138,7 @@ bool ChooseTarget(Recording& rec, int32_t pid, std::string& why) {
         return false;
     }
     Text name = ProcessNameForPid(pid);
-    SetMonitorTarget(rec.context.session, pid, name, task.startTime);
+    SetMonitorTarget(rec.context, pid, name, task.startTime);
     rec.facts.pid = pid;
     rec.facts.name = TextToUtf8(name);
     rec.facts.path = TextToUtf8(ProcessPathForPid(pid));
@@ -162,7 +163,7 @@ void Configure(Recording& rec) {
     s.growthLimitMB = o.growthLimitMB;
     s.dockStatsEnabled = false;
     s.csvPath = TextFromUtf8(o.csvPath);
-    rec.context.history = &rec.history;
+    if (o.includeChildren) rec.context.services.processes = &rec.family;
     rec.liveLine = !o.quiet && isatty(fileno(rec.err));
     rec.facts.recorded = true;
     rec.facts.logPath = o.csvPath;
@@ -199,7 +200,7 @@ int Finish(Recording& rec, std::FILE* out, int64_t startUnix) {
     if (rec.child.pid > 0) EndChild(rec.child, rec.signals.fd);
     std::string childEnd = ChildEndText(rec.child);
     if (!childEnd.empty()) Say(rec.err, childEnd);
-    PhaseAnalysis analysis = AnalyzeHistory(rec.history);
+    PhaseAnalysis analysis = AnalyzeHistory(rec.context.history);
     Text report = PhaseAnalysisReport(analysis);
     rec.facts.start = startUnix;
     rec.facts.sampleCount = rec.samples;
@@ -228,12 +229,6 @@ int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
     LoadStringTable(DetectLanguage());
     Recording rec(options, err);
     Configure(rec);
-    ProcessProvider previous =
-        SetProcessProvider(options.includeChildren ? FamilyProcessProvider() : SystemProcessProvider());
-    struct RestoreProvider {
-        ProcessProvider provider;
-        ~RestoreProvider() { SetProcessProvider(provider); }
-    } restore{previous};
     int32_t pid = options.pid;
     if (!options.command.empty()) {
         std::string why;

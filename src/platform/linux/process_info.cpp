@@ -365,7 +365,10 @@ bool HoldProcess(int32_t pid, ProcessHold& out) {
         out.statFd = openat(out.dirFd, "stat", O_RDONLY | O_CLOEXEC);
         out.statusFd = openat(out.dirFd, "status", O_RDONLY | O_CLOEXEC);
     }
-    if (out.statFd >= 0) return true;
+    if (out.statFd >= 0) {
+        out.pid = pid;
+        return true;
+    }
     ReleaseProcess(out);
     return false;
 }
