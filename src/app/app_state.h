@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "monitor/sample_history.h"
+#include "presentation/trend_scale.h"
 #include "runtime/text.h"
 #include "session/session.h"
-#include "session/trend_scale.h"
 
 class SleepWakeObserver;
 struct HelpPopover;

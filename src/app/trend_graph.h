@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "monitor/sample_history.h"
-#include "session/trend_scale.h"
+#include "presentation/trend_scale.h"
 
 // Paints the history's footprint and virtual size on the canvas gadget at its current size; does
 // nothing when drawing cannot start on it. The plan is the caller's, so that a repaint reuses the

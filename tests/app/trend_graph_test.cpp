@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "session/trend_scale.h"
+#include "presentation/trend_scale.h"
 #include "strings/stringtable.h"
 #include "toolkit/canvas_gadget.h"
 #include "toolkit/canvas_raster.h"

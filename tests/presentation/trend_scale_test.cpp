@@ -1,4 +1,4 @@
-#include "session/trend_scale.h"
+#include "presentation/trend_scale.h"
 
 #include <gtest/gtest.h>
 
