@@ -77,6 +77,8 @@ Text LookupText(TextView id, TextView defaultText) {
     return Text(defaultText);
 }
 
+Text LookupText(TextId id) { return LookupText(Str(static_cast<int>(id)), u""); }
+
 Text LookupText(int id) { return LookupText(Str(id), u""); }
 
 int EstimateTextWidth(TextView text) {

@@ -11,6 +11,7 @@
 
 #include "runtime/map.h"
 #include "runtime/text.h"
+#include "strings/text_id.h"
 
 // The loaded language's texts by identifier. 512 slots; filled once at start-up, read-only after.
 extern StringMap<Text> TextMap;
@@ -30,7 +31,9 @@ void LoadStringTable(TextView code);
 
 // A copy of the text stored under `id`, or `defaultText` when the loaded table has no such entry.
 Text LookupText(TextView id, TextView defaultText);
-// The same with the identifier given as a number and the empty text as default.
+// The text stored under `id`, or the empty text when the loaded table has none.
+Text LookupText(TextId id);
+// The same with the identifier given as a bare number; being replaced by the names.
 Text LookupText(int id);
 
 // Width in pixels of a button or label showing `text`: round(units * 7.54 + 36), halves away
