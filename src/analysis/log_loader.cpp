@@ -114,9 +114,9 @@ LogLoadResult LoadMonitorLog(TextView path, SampleHistory& history) {
 
 Text LoadErrorMessage(LogLoadResult result) {
     switch (result) {
-        case LogLoadResult::OpenError: return LookupText(72) + u"\n";
-        case LogLoadResult::FormatError: return LookupText(204) + u"Quolk.\n";
-        case LogLoadResult::RowCountError: return LookupText(73) + u"\n";
+        case LogLoadResult::OpenError: return LookupText(TextId::CannotOpenLog) + u"\n";
+        case LogLoadResult::FormatError: return LookupText(TextId::NotALogPrefix) + u"Quolk.\n";
+        case LogLoadResult::RowCountError: return LookupText(TextId::LogTooShort) + u"\n";
         case LogLoadResult::Loaded: break;
     }
     return Text();

@@ -15,7 +15,7 @@ PhaseAnalysis AnalyzeHistory(const SampleHistory& history) {
 }
 
 Text PhaseAnalysisReport(const PhaseAnalysis& analysis) {
-    if (!analysis.analysed) return LookupText(30);
+    if (!analysis.analysed) return LookupText(TextId::InsufficientData);
     return BuildReportText(analysis.segmentation,
                            VerdictEvidenceText(analysis.segmentation, analysis.metrics, analysis.choice));
 }

@@ -241,26 +241,26 @@ void WriteFinalPhase(Segmenter& s, SegmentationResult& r) {
 
 }  // namespace
 
-int PhaseNameId(PhaseKind kind) {
+TextId PhaseNameId(PhaseKind kind) {
     switch (kind) {
-        case PhaseKind::WarmUp: return 130;
-        case PhaseKind::Spike: return 132;
-        case PhaseKind::Release: return 134;
-        case PhaseKind::Baseline: return 136;
-        case PhaseKind::Flatline: return 140;
+        case PhaseKind::WarmUp: return TextId::PhaseWarmUp;
+        case PhaseKind::Spike: return TextId::PhaseSpike;
+        case PhaseKind::Release: return TextId::PhaseRelease;
+        case PhaseKind::Baseline: return TextId::PhaseBaseline;
+        case PhaseKind::Flatline: return TextId::PhaseFlatline;
     }
-    return 0;
+    return TextId{};
 }
 
-int PhaseNoteId(PhaseKind kind, bool finalPhase) {
+TextId PhaseNoteId(PhaseKind kind, bool finalPhase) {
     switch (kind) {
-        case PhaseKind::WarmUp: return 33;
-        case PhaseKind::Spike: return finalPhase ? 144 : 142;
-        case PhaseKind::Release: return 36;
-        case PhaseKind::Baseline: return 34;
-        case PhaseKind::Flatline: return 35;
+        case PhaseKind::WarmUp: return TextId::NoteWarmUp;
+        case PhaseKind::Spike: return finalPhase ? TextId::NoteFinalSpike : TextId::NoteSpike;
+        case PhaseKind::Release: return TextId::NoteRelease;
+        case PhaseKind::Baseline: return TextId::NoteBaseline;
+        case PhaseKind::Flatline: return TextId::NoteFlatline;
     }
-    return 0;
+    return TextId{};
 }
 
 Text FormatPhaseTime(DateValue timestamp, DateValue t0) {

@@ -7,6 +7,7 @@
 
 #include "monitor/sample_history.h"
 #include "runtime/text.h"
+#include "strings/text_id.h"
 
 enum class PhaseKind { WarmUp, Spike, Release, Baseline, Flatline };
 
@@ -22,7 +23,7 @@ struct PhaseRow {
     float deltaMB{};
     float durationSec{};
     float rateMBs{};
-    int noteId{};
+    TextId noteId{};
 };
 
 struct SegmentationResult {
@@ -40,8 +41,8 @@ struct SegmentationResult {
 };
 
 // String-table identifiers of a kind's display name and of its notes.
-int PhaseNameId(PhaseKind kind);
-int PhaseNoteId(PhaseKind kind, bool finalPhase);
+TextId PhaseNameId(PhaseKind kind);
+TextId PhaseNoteId(PhaseKind kind, bool finalPhase);
 
 // A time in a phase row: seconds from t0 ("45s") for relative and time-of-day stamps, the clock
 // time ("14:03:27") for dates.

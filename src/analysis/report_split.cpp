@@ -32,7 +32,7 @@ void AddSummaryLine(TextView line, Text& summary) {
 
 ReportSplit SplitReport(TextView report) {
     ReportSplit split;
-    const Text heading = LookupText(14);
+    const Text heading = LookupText(TextId::VerdictHeading);
     const Text text = RemoveString(report, u"\r");
     SplitMode mode = SplitMode::None;
     for (size_t start = 0; start <= text.size();) {

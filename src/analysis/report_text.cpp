@@ -47,7 +47,7 @@ Text BuildReportText(const SegmentationResult& result, TextView evidence) {
     Text report = TableHead();
     for (const PhaseRow& row : result.rows) report += FormatPhaseRow(row);
     report += LineEnd + Separator();
-    report += LookupText(14) + LineEnd;
+    report += LookupText(TextId::VerdictHeading) + LineEnd;
     report += Separator();
     report += evidence;
     report += Banner();

@@ -14,34 +14,46 @@ const char16_t* const HeadlineEnd = u"\r\n\r\n";
 Text MB1(float value) { return StrF(value, 1); }
 
 Text HighSuspicionBlock(const SegmentationResult& r, const VerdictMetrics& m) {
-    return LookupText(45) + HeadlineEnd + LookupText(164) + MB1(m.netGrowth) + LookupText(46) + LineEnd +
-           LookupText(47) + LineEnd + LookupText(48) + MB1(r.peakMB) + LookupText(49) + LineEnd;
+    return LookupText(TextId::VerdictHighSuspicion) + HeadlineEnd + LookupText(TextId::EvidenceContinuousGrowthPrefix) +
+           MB1(m.netGrowth) + LookupText(TextId::PastWarmUpBaselineSuffix) + LineEnd +
+           LookupText(TextId::EvidenceNoCleanup) + LineEnd + LookupText(TextId::EvidencePeakPrefix) + MB1(r.peakMB) +
+           LookupText(TextId::PeakRetainedSuffix) + LineEnd;
 }
 
 Text StairStepBlock(const SegmentationResult& r, const VerdictMetrics& m) {
     Text driftText = SignedStrF(m.floorDrift, 1) + u" MB";
     Text troughText = SignedStrF(m.troughDrift, 1) + u" MB";
-    return LookupText(160) + HeadlineEnd + LookupText(50) + driftText + LookupText(51) + LineEnd + LookupText(52) +
-           troughText + LookupText(53) + Str(r.releaseCount) + LookupText(54) + LineEnd + LookupText(55) + LineEnd;
+    return LookupText(TextId::VerdictStairStep) + HeadlineEnd + LookupText(TextId::EvidenceFloorDriftPrefix) +
+           driftText + LookupText(TextId::RelativeToBaselineSuffix) + LineEnd +
+           LookupText(TextId::EvidenceTroughGrowthPrefix) + troughText + LookupText(TextId::Across) +
+           Str(r.releaseCount) + LookupText(TextId::RecoveryCyclesSuffix) + LineEnd +
+           LookupText(TextId::EvidenceLingeringReferences) + LineEnd;
 }
 
 Text PossibleLeakBlock(const VerdictMetrics& m, bool longForm) {
-    Text block = LookupText(56) + HeadlineEnd + LookupText(162) + MB1(m.netGrowth) + LookupText(166) + LineEnd;
+    Text block = LookupText(TextId::VerdictPossibleLeak) + HeadlineEnd +
+                 LookupText(TextId::EvidenceModerateGrowthPrefix) + MB1(m.netGrowth) +
+                 LookupText(TextId::AboveSettledBaselineSuffix) + LineEnd;
     // The caching notes carry their own line ends.
-    if (longForm) block += LookupText(168) + LineEnd + LookupText(182) + LookupText(184);
+    if (longForm)
+        block += LookupText(TextId::EvidenceNoRelease) + LineEnd + LookupText(TextId::NoteTransactionalApp) +
+                 LookupText(TextId::NoteLongRunningTools);
     return block;
 }
 
 Text HealthyBlock(const SegmentationResult& r, const VerdictMetrics& m) {
-    return LookupText(170) + HeadlineEnd + LookupText(58) + StrF(m.percentBack, 0) + LookupText(172) +
-           MB1(r.finalMB) + u" MB).\r\n" + LookupText(174) + MB1(r.reclaimedMB) + LookupText(60) + LineEnd;
+    return LookupText(TextId::VerdictHealthy) + HeadlineEnd + LookupText(TextId::EvidenceReclaimedPrefix) +
+           StrF(m.percentBack, 0) + LookupText(TextId::PercentBackNearBaseline) + MB1(r.finalMB) + u" MB).\r\n" +
+           LookupText(TextId::EvidenceActiveReleasePrefix) + MB1(r.reclaimedMB) + LookupText(TextId::MBFreedSuffix) +
+           LineEnd;
 }
 
 Text NoEvidenceBlock(const SegmentationResult& r, const VerdictMetrics& m) {
     Text netText = SignedStrF(m.netGrowth, 1) + u" MB";
-    int closingId = r.finalKind == PhaseKind::Spike ? 178 : 176;
-    return LookupText(61) + HeadlineEnd + LookupText(62) + netText + LookupText(63) + MB1(r.settledReference) +
-           u" MB).\r\n" + u"• " + LookupText(closingId) + LineEnd;
+    TextId closing = r.finalKind == PhaseKind::Spike ? TextId::ClosingBounded : TextId::ClosingFlatline;
+    return LookupText(TextId::VerdictNoEvidence) + HeadlineEnd + LookupText(TextId::EvidenceSettledDeltaPrefix) +
+           netText + LookupText(TextId::RelativeToSettledBaseline) + MB1(r.settledReference) + u" MB).\r\n" + u"• " +
+           LookupText(closing) + LineEnd;
 }
 
 }  // namespace
@@ -76,9 +88,11 @@ VerdictChoice ChooseVerdict(const SegmentationResult& r, const VerdictMetrics& m
 
 Text VerdictEvidenceText(const SegmentationResult& r, const VerdictMetrics& m, const VerdictChoice& choice) {
     Text out;
-    if (r.warmUpExcluded) out += LookupText(40) + MB1(r.settledReference) + u" MB.\r\n";
+    if (r.warmUpExcluded) out += LookupText(TextId::WarmUpFilterPrefix) + MB1(r.settledReference) + u" MB.\r\n";
     if (r.releaseCount > 0)
-        out += LookupText(42) + Str(r.releaseCount) + LookupText(43) + MB1(r.reclaimedMB) + LookupText(44) + LineEnd;
+        out += LookupText(TextId::RecoveryMetricsPrefix) + Str(r.releaseCount) +
+               LookupText(TextId::RecoveryPhasesReclaiming) + MB1(r.reclaimedMB) +
+               LookupText(TextId::RecoveryTotalSuffix) + LineEnd;
     switch (choice.verdict) {
         case Verdict::HighSuspicion: return out + HighSuspicionBlock(r, m);
         case Verdict::StairStep: return out + StairStepBlock(r, m);

@@ -10,7 +10,7 @@ using namespace analysis_test;
 
 namespace {
 
-PhaseRow RowOf(PhaseKind kind, Text from, Text to, float startMB, float endMB, int noteId) {
+PhaseRow RowOf(PhaseKind kind, Text from, Text to, float startMB, float endMB, TextId noteId) {
     PhaseRow row;
     row.kind = kind;
     row.startTime = std::move(from);
@@ -96,7 +96,8 @@ TEST(ReportSplittingTranslated, EveryPhaseRowBecomesAListRow) {
             EXPECT_EQ(split.rows[i][4], LookupText(PhaseNoteId(kinds[i], kinds[i] == PhaseKind::Flatline)));
         }
         EXPECT_FALSE(Trim(split.summary).empty()) << TextToUtf8(language);
-        EXPECT_EQ(FindString(split.summary, LookupText(14)), 0) << "the heading itself is not in the summary";
+        EXPECT_EQ(FindString(split.summary, LookupText(TextId::VerdictHeading)), 0)
+            << "the heading itself is not in the summary";
     }
     LoadStringTable(u"fr");
     EXPECT_TRUE(LookupText(PhaseNameId(PhaseKind::Baseline)).starts_with(u"Phase"));

@@ -65,7 +65,7 @@ TEST(TranslatedReport, OnlyNamesNotesVerdictHeaderAndEvidenceFollowTheLanguage) 
         ASSERT_EQ(lines.size(), english.size());
         // Banners, title, column header, rulers and the blank line before the verdict stay English.
         for (size_t i : {0, 1, 2, 3, 4, 11, 12, 14}) EXPECT_EQ(lines[i], english[i]) << i;
-        EXPECT_EQ(lines[13], LookupText(14));
+        EXPECT_EQ(lines[13], LookupText(TextId::VerdictHeading));
         EXPECT_NE(lines[13], english[13]);
         for (size_t i = 5; i < 11; ++i) {
             const Text &row = lines[i], &en = english[i];
