@@ -93,11 +93,11 @@ void PlanLegend(TrendPlan& plan, int width) {
     AddShape(plan, TrendDrawOp::FillBox, width - 115, 10, 105, 60, TrendLegendBox);
     AddShape(plan, TrendDrawOp::FillBox, width - 108, 20, 12, 12, TrendFootprint);
     AddMode(plan, 1);
-    AddText(plan, width - 90, 18, LookupText(28), TrendLegendText);
+    AddText(plan, width - 90, 18, LookupText(TextId::LegendFootprint), TrendLegendText);
     AddMode(plan, 0);
     AddShape(plan, TrendDrawOp::FillBox, width - 108, 42, 12, 12, TrendVirtual);
     AddMode(plan, 1);
-    AddText(plan, width - 90, 40, LookupText(29), TrendLegendText);
+    AddText(plan, width - 90, 40, LookupText(TextId::LegendVirtual), TrendLegendText);
 }
 
 }  // namespace

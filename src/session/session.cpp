@@ -7,8 +7,14 @@
 
 namespace {
 
-AlertTexts StartAlerts() { return {LookupText(78), LookupText(82), LookupText(84), LookupText(94)}; }
-AlertTexts IdleAlerts() { return {LookupText(64), LookupText(65), LookupText(66), LookupText(67)}; }
+AlertTexts StartAlerts() {
+    return {LookupText(TextId::StreakNormal), LookupText(TextId::GrowthNormal), LookupText(TextId::StatusNominal),
+            LookupText(TextId::InitializingBaseline)};
+}
+AlertTexts IdleAlerts() {
+    return {LookupText(TextId::StreakIdle), LookupText(TextId::GrowthIdle), LookupText(TextId::StatusIdle),
+            LookupText(TextId::SessionCompleted)};
+}
 
 ControlStates RunningControls() { return {false, true, true, false, false}; }
 ControlStates IdleControls() { return {true, false, false, true, true}; }
@@ -20,9 +26,10 @@ Text Formatted(Text (*format)(int64_t), int64_t value) { return format ? format(
 // Tells the user once per log; later failures of the same log are the same story.
 void NoteLogFailure(TickRecord& record, LogFailure failure) {
     if (!failure.Failed() || record.logFailure.Failed()) return;
-    record.errorTitle = LookupText(71);
-    record.errorMessage = LookupText(failure.creating ? 340 : 341) + u"\n" + failure.path + u"\n" +
-                          failure.reason + u"\n" + LookupText(342) + u"\n";
+    record.errorTitle = LookupText(TextId::ErrorTitle);
+    record.errorMessage = LookupText(failure.creating ? TextId::CsvLogCannotCreate : TextId::CsvLogWriteFailed) +
+                          u"\n" + failure.path + u"\n" + failure.reason + u"\n" + LookupText(TextId::CsvLogGoesOn) +
+                          u"\n";
     record.logFailure = std::move(failure);
 }
 
@@ -69,15 +76,15 @@ void EvaluateAlerts(const SessionContext& context, int64_t deltaBytes, TickRecor
     const SessionSettings& settings = context.settings;
     Text details;
     r.streakAlert = r.streak >= settings.streakThreshold;
-    if (r.streakAlert) details = LookupText(75) + Str(r.streak) + LookupText(76);
+    if (r.streakAlert) details = LookupText(TextId::StreakPrefix) + Str(r.streak) + LookupText(TextId::StreakSuffix);
     r.growthAlert = double(deltaBytes) >= double(settings.growthLimitMB) * 1048576.0;
-    if (r.growthAlert) details += LookupText(79) + StrF(settings.growthLimitMB, 0) + u" MB] ";
+    if (r.growthAlert) details += LookupText(TextId::GrowthPrefix) + StrF(settings.growthLimitMB, 0) + u" MB] ";
     r.alertTick = r.streakAlert || r.growthAlert;
     AlertTexts alerts;
-    alerts.streak = LookupText(r.streakAlert ? 77 : 78);
-    alerts.growth = LookupText(r.growthAlert ? 81 : 82);
-    alerts.status = LookupText(r.alertTick ? 85 : 84);
-    alerts.details = r.alertTick ? details : LookupText(83);
+    alerts.streak = LookupText(r.streakAlert ? TextId::StreakWarning : TextId::StreakNormal);
+    alerts.growth = LookupText(r.growthAlert ? TextId::GrowthExceeded : TextId::GrowthNormal);
+    alerts.status = LookupText(r.alertTick ? TextId::StatusAlert : TextId::StatusNominal);
+    alerts.details = r.alertTick ? details : LookupText(TextId::FootprintStable);
     r.alerts = std::move(alerts);
 }
 
@@ -105,7 +112,7 @@ void Stop(SessionContext& context, TickRecord& r) {
     if (context.settings.dockStatsEnabled) r.badge = Text();
     NoteLogFailure(r, CloseMonitorLog(context.log));
     r.alerts = IdleAlerts();
-    r.status = LookupText(68);
+    r.status = LookupText(TextId::StatusStopped);
     r.controls = IdleControls();
 }
 
@@ -115,7 +122,7 @@ void Tick(SessionContext& context, TickRecord& r) {
     MemorySample sample;
     if (!ReadTargetSample(context, sample)) {
         Stop(context, r);
-        r.status = LookupText(74);
+        r.status = LookupText(TextId::StatusProcessEnded);
         r.targetEnded = true;
         return;
     }
@@ -167,8 +174,8 @@ TickRecord StartSession(SessionContext& context, bool csvChecked) {
     TickRecord r;
     MonitorSession& s = context.session;
     if (s.targetPid < 1) {
-        r.errorTitle = LookupText(71);
-        r.errorMessage = LookupText(93) + u"\n";
+        r.errorTitle = LookupText(TextId::ErrorTitle);
+        r.errorMessage = LookupText(TextId::SelectProcessFirst) + u"\n";
         return r;
     }
     MemorySample sample;
@@ -191,9 +198,9 @@ TickRecord StartSession(SessionContext& context, bool csvChecked) {
     NoteLogFailure(r, chosenPath ? CreateMonitorLogAt(context.log, context.settings.csvPath)
                                  : CreateMonitorLog(context.log, csvChecked, s.targetName, s.targetPid, now));
     r.alerts = StartAlerts();
-    r.pauseCaption = LookupText(98);
+    r.pauseCaption = LookupText(TextId::Pause);
     r.controls = RunningControls();
-    r.status = LookupText(95);
+    r.status = LookupText(TextId::StatusMonitoring);
     Tick(context, r);
     if (s.active) {
         r.timer = TimerChange::Arm;
@@ -220,8 +227,8 @@ TickRecord SetPaused(SessionContext& context, bool paused) {
     TickRecord r;
     if (!context.session.active) return r;
     context.session.paused = paused;
-    r.pauseCaption = LookupText(paused ? 96 : 98);
-    r.status = LookupText(paused ? 97 : 95);
+    r.pauseCaption = LookupText(paused ? TextId::Resume : TextId::Pause);
+    r.status = LookupText(paused ? TextId::StatusPaused : TextId::StatusMonitoring);
     return r;
 }
 
