@@ -39,8 +39,8 @@ void StartChildren() {
 void OpenPickerList() {
     OpenWindow(PickerWindow, 0, 0, 550, 420, u"");
     ListIconGadget(PickerList, 15, 45, 520, 320, u"PID", 80, 8);
-    AddGadgetColumn(PickerList, 1, LookupText(21), 190);
-    AddGadgetColumn(PickerList, 2, LookupText(22), 230);
+    AddGadgetColumn(PickerList, 1, LookupText(TextId::ColumnProcessName), 190);
+    AddGadgetColumn(PickerList, 2, LookupText(TextId::ColumnPath), 230);
 }
 
 void BM_FillProcessList(benchmark::State& state) {

@@ -15,7 +15,7 @@ void AnalyzeLogFile(SampleHistory& history, int64_t mainWindow) {
     const LogLoadResult result = LoadMonitorLog(path, history);
     if (result != LogLoadResult::Loaded) {
         AlertAttention();
-        MessageRequester(LookupText(71), LoadErrorMessage(result), RequesterError);
+        MessageRequester(LookupText(TextId::ErrorTitle), LoadErrorMessage(result), RequesterError);
         return;
     }
     ShowAnalysisReport(RunPhaseAnalysis(history), true, u"", mainWindow);

@@ -26,17 +26,18 @@ void CreateHelpButton(int64_t gadget, int y) {
 
 bool OpenDialogWindow(const LeakSettings& settings) {
     if (!OpenWindow(CustomProfileWindow, 0, 0, 360, 280, u"", WindowInvisible)) return false;
-    TextGadget(AnyNumber, 10, 20, 350, 25, LookupText(230), TextCenter);
-    TextGadget(AnyNumber, 20, 64, 340, 25, LookupText(232));
+    TextGadget(AnyNumber, 10, 20, 350, 25, LookupText(TextId::CustomProfileTitle), TextCenter);
+    TextGadget(AnyNumber, 20, 64, 340, 25, LookupText(TextId::GrowthLimitLabel));
     CreateSpin(GadgetCustomGrowth, 60, 10, 999, RoundToInteger(settings.growthLimitMB));
     CreateHelpButton(GadgetCustomGrowthHelp, 58);
-    TextGadget(AnyNumber, 20, 104, 340, 25, LookupText(234));
+    TextGadget(AnyNumber, 20, 104, 340, 25, LookupText(TextId::StreakCountLabel));
     CreateSpin(GadgetCustomStreak, 100, 1, 10, settings.streakThreshold);
     CreateHelpButton(GadgetCustomStreakHelp, 98);
-    TextGadget(AnyNumber, 20, 144, 340, 25, LookupText(236));
+    TextGadget(AnyNumber, 20, 144, 340, 25, LookupText(TextId::RefreshIntervalLabel));
     CreateSpin(GadgetCustomInterval, 140, 500, 5000, settings.refreshIntervalMs);
-    ButtonGadget(GadgetCustomCancel, 140, 240, EstimateTextWidth(LookupText(238)), 25, LookupText(238));
-    ButtonGadget(GadgetCustomSave, 250, 240, EstimateTextWidth(LookupText(240)), 25, LookupText(240),
+    ButtonGadget(GadgetCustomCancel, 140, 240, EstimateTextWidth(LookupText(TextId::CustomProfileCancel)), 25,
+                 LookupText(TextId::CustomProfileCancel));
+    ButtonGadget(GadgetCustomSave, 250, 240, EstimateTextWidth(LookupText(TextId::Save)), 25, LookupText(TextId::Save),
                  ButtonDefault);
     return true;
 }
@@ -50,7 +51,7 @@ struct DialogPopovers {
     }
 };
 
-void ToggleHelp(HelpPopover*& help, int textId, int height, int64_t gadget) {
+void ToggleHelp(HelpPopover*& help, TextId textId, int height, int64_t gadget) {
     if (!help) help = CreateHelpPopover(LookupText(textId), 320, height);
     ToggleHelpPopover(help, gadget, PopoverEdgeRight);
 }
@@ -70,8 +71,8 @@ bool HandleDialogGadget(AppState& state, DialogPopovers& popovers) {
     case GadgetCustomInterval:
         if (changed) settings.refreshIntervalMs = GetGadgetState(gadget);
         return false;
-    case GadgetCustomGrowthHelp: ToggleHelp(popovers.growth, 250, 200, gadget); return false;
-    case GadgetCustomStreakHelp: ToggleHelp(popovers.streak, 251, 140, gadget); return false;
+    case GadgetCustomGrowthHelp: ToggleHelp(popovers.growth, TextId::GrowthHelp, 200, gadget); return false;
+    case GadgetCustomStreakHelp: ToggleHelp(popovers.streak, TextId::StreakHelp, 140, gadget); return false;
     case GadgetCustomSave:
         settings.growthLimitMB = static_cast<float>(GetGadgetState(GadgetCustomGrowth));
         settings.streakThreshold = GetGadgetState(GadgetCustomStreak);

@@ -30,7 +30,7 @@ struct GadgetRow {
 };
 
 void ToggleGlossary(AppState& state) {
-    if (!state.glossaryPopover) state.glossaryPopover = CreateHelpPopover(LookupText(200), 550, 440);
+    if (!state.glossaryPopover) state.glossaryPopover = CreateHelpPopover(LookupText(TextId::Glossary), 550, 440);
     ToggleHelpPopover(state.glossaryPopover, GadgetGlossary, PopoverEdgeBottom);
 }
 
@@ -97,13 +97,15 @@ bool Dispatch(AppState& state, int32_t code) {
 
 void BuyMePrompt() {
     AlertAttention();
-    if (MessageRequester(LookupText(88), LookupText(150) + u"\n", RequesterYesNo) == RequesterYes)
+    if (MessageRequester(LookupText(TextId::BuyCoffeeTitle), LookupText(TextId::DonationPlea) + u"\n",
+                         RequesterYesNo) == RequesterYes)
         OpenUrl(DonationUrl());
 }
 
 bool ConfirmQuit() {
     AlertAttention();
-    return MessageRequester(LookupText(125), LookupText(89) + u"Quolk?\n", RequesterYesNo) == RequesterYes;
+    return MessageRequester(LookupText(TextId::Confirmation), LookupText(TextId::QuitQuestionPrefix) + u"Quolk?\n",
+                            RequesterYesNo) == RequesterYes;
 }
 
 void QuitSequence(AppState& state) {

@@ -12,82 +12,85 @@ namespace {
 constexpr char16_t kNoValue[] = u"--";
 
 // Buttons and labels sized to their text.
-int WidthOf(int textId) { return EstimateTextWidth(LookupText(textId)); }
+int WidthOf(TextId textId) { return EstimateTextWidth(LookupText(textId)); }
 
-void Label(int x, int y, int width, int height, int textId) {
+void Label(int x, int y, int width, int height, TextId textId) {
     TextGadget(AnyNumber, x, y, width, height, LookupText(textId));
 }
-void SizedLabel(int x, int y, int height, int textId) { Label(x, y, WidthOf(textId), height, textId); }
+void SizedLabel(int x, int y, int height, TextId textId) { Label(x, y, WidthOf(textId), height, textId); }
 void Value(int64_t gadget, int x, int y, int width, int height) {
     TextGadget(gadget, x, y, width, height, kNoValue);
 }
 
 void CreateProcessSelection() {
-    FrameGadget(AnyNumber, 10, 30, 580, 110, LookupText(100));
-    ButtonGadget(GadgetBrowse, 20, 52, WidthOf(101), 28, LookupText(101));
-    TextGadget(GadgetTargetName, 180, 56, 500, 20, LookupText(102));
-    Label(30, 100, 110, 20, 208);
+    FrameGadget(AnyNumber, 10, 30, 580, 110, LookupText(TextId::ProcessSelectionFrame));
+    ButtonGadget(GadgetBrowse, 20, 52, WidthOf(TextId::Browse), 28, LookupText(TextId::Browse));
+    TextGadget(GadgetTargetName, 180, 56, 500, 20, LookupText(TextId::NoProcessSelected));
+    Label(30, 100, 110, 20, TextId::AppProfileLabel);
     ComboBoxGadget(GadgetProfileList, 110, 100, 150, 20);
-    for (int textId : {210, 212, 214, 216}) AddGadgetItem(GadgetProfileList, -1, LookupText(textId));
+    for (TextId textId :
+         {TextId::ProfileDefault, TextId::ProfileMenuBar, TextId::ProfileFileConverter, TextId::ProfileCustom})
+        AddGadgetItem(GadgetProfileList, -1, LookupText(textId));
     SetGadgetState(GadgetProfileList, 0);
-    ButtonGadget(GadgetEditProfile, 260, 96, WidthOf(218), 24, LookupText(218));
+    ButtonGadget(GadgetEditProfile, 260, 96, WidthOf(TextId::EditProfile), 24, LookupText(TextId::EditProfile));
     SetGadgetSmallControlSize(GadgetEditProfile);
     HideGadget(GadgetEditProfile, 1);
-    CheckBoxGadget(GadgetDockStats, 360, 96, 110, 20, LookupText(220));
+    CheckBoxGadget(GadgetDockStats, 360, 96, 110, 20, LookupText(TextId::DockStats));
     ComboBoxGadget(GadgetDockStatList, 460, 98, 120, 20);
     // The statistics' labels without their colon name the badge's choices.
-    for (int textId : {105, 107, 106}) AddGadgetItem(GadgetDockStatList, -1, Trim(LookupText(textId), u":"));
+    for (TextId textId : {TextId::FootprintLabel, TextId::PeakLabel, TextId::DeltaLabel})
+        AddGadgetItem(GadgetDockStatList, -1, Trim(LookupText(textId), u":"));
 }
 
 void CreateMemoryStats() {
-    FrameGadget(AnyNumber, 10, 145, 580, 140, LookupText(103));
+    FrameGadget(AnyNumber, 10, 145, 580, 140, LookupText(TextId::MemoryStatsFrame));
     ButtonGadget(GadgetGlossary, 558, 160, 28, 28, u"?");
-    SizedLabel(20, 170, 20, 104);
+    SizedLabel(20, 170, 20, TextId::VirtualLabel);
     Value(GadgetVirtual, 120, 170, 140, 20);
-    SizedLabel(20, 200, 20, 105);
+    SizedLabel(20, 200, 20, TextId::FootprintLabel);
     Value(GadgetFootprint, 120, 200, 140, 20);
-    SizedLabel(250, 200, 20, 106);
+    SizedLabel(250, 200, 20, TextId::DeltaLabel);
     Value(GadgetDelta, 300, 200, 140, 20);
-    SizedLabel(400, 200, 20, 107);
+    SizedLabel(400, 200, 20, TextId::PeakLabel);
     Value(GadgetPeak, 450, 200, 120, 20);
-    Label(20, 230, 100, 20, 108);
+    Label(20, 230, 100, 20, TextId::ThreadsLabel);
     Value(GadgetThreads, 120, 230, 100, 20);
-    SizedLabel(250, 230, 20, 109);
+    SizedLabel(250, 230, 20, TextId::PageFaultsLabel);
     Value(GadgetPageFaults, 340, 230, 200, 20);
-    SizedLabel(250, 255, 20, 110);
+    SizedLabel(250, 255, 20, TextId::PageInsLabel);
     Value(GadgetPageIns, 340, 255, 140, 20);
-    SizedLabel(400, 255, 20, 111);
+    SizedLabel(400, 255, 20, TextId::CowFaultsLabel);
     Value(GadgetCowFaults, 480, 255, 50, 140);
-    SizedLabel(20, 255, 20, 112);
+    SizedLabel(20, 255, 20, TextId::LastUpdatedLabel);
     Value(GadgetLastUpdated, 120, 255, 140, 20);
 }
 
 void CreateAlertsAndGraph() {
-    FrameGadget(AnyNumber, 10, 295, 580, 80, LookupText(113));
-    TextGadget(GadgetStreakAlert, 20, 317, 170, 20, LookupText(64));
-    TextGadget(GadgetGrowthAlert, 200, 317, 170, 20, LookupText(65));
-    TextGadget(GadgetAlertStatus, 380, 317, 170, 20, LookupText(114));
-    SizedLabel(20, 345, 20, 115);
-    TextGadget(GadgetAlertDetails, 80, 345, 490, 20, LookupText(116));
-    FrameGadget(AnyNumber, 10, 385, 580, 180, LookupText(124));
+    FrameGadget(AnyNumber, 10, 295, 580, 80, LookupText(TextId::AlertsFrame));
+    TextGadget(GadgetStreakAlert, 20, 317, 170, 20, LookupText(TextId::StreakIdle));
+    TextGadget(GadgetGrowthAlert, 200, 317, 170, 20, LookupText(TextId::GrowthIdle));
+    TextGadget(GadgetAlertStatus, 380, 317, 170, 20, LookupText(TextId::StatusOk));
+    SizedLabel(20, 345, 20, TextId::DetailsLabel);
+    TextGadget(GadgetAlertDetails, 80, 345, 490, 20, LookupText(TextId::Ready));
+    FrameGadget(AnyNumber, 10, 385, 580, 180, LookupText(TextId::TrendFrame));
     CanvasGadget(GadgetTrendGraph, 20, 410, 560, 140);
 }
 
 void CreateControls(const AppState& state) {
     FrameGadget(AnyNumber, 10, 575, 580, 90, u"");
-    ButtonGadget(GadgetStart, 20, 592, WidthOf(117), 30, LookupText(117));
-    ButtonGadget(GadgetPause, 115, 592, WidthOf(98), 30, LookupText(98));
-    ButtonGadget(GadgetStop, 210, 592, WidthOf(118), 30, LookupText(118));
-    ButtonGadget(GadgetAnalyze, 315, 592, WidthOf(119), 28, LookupText(119));
-    CheckBoxGadget(GadgetCsvOutput, 430, 594, WidthOf(120), 20, LookupText(120));
-    Label(20, 636, 180, 20, 121);
+    ButtonGadget(GadgetStart, 20, 592, WidthOf(TextId::Start), 30, LookupText(TextId::Start));
+    ButtonGadget(GadgetPause, 115, 592, WidthOf(TextId::Pause), 30, LookupText(TextId::Pause));
+    ButtonGadget(GadgetStop, 210, 592, WidthOf(TextId::Stop), 30, LookupText(TextId::Stop));
+    ButtonGadget(GadgetAnalyze, 315, 592, WidthOf(TextId::Analyze), 28, LookupText(TextId::Analyze));
+    CheckBoxGadget(GadgetCsvOutput, 430, 594, WidthOf(TextId::OutputCsv), 20, LookupText(TextId::OutputCsv));
+    Label(20, 636, 180, 20, TextId::RefreshRateLabel);
     TrackBarGadget(GadgetRefreshSlider, 150, 636, 350, 24, 500, 5000);
     SetGadgetState(GadgetRefreshSlider, state.settings.refreshIntervalMs);
     TextGadget(GadgetRefreshLabel, 520, 636, 60, 20, Str(state.settings.refreshIntervalMs) + u" ms");
-    TextGadget(GadgetStatusLine, 20, 675, 580, 20, LookupText(122));
+    TextGadget(GadgetStatusLine, 20, 675, 580, 20, LookupText(TextId::StatusReady));
     // 25 high: the rounded push button.
-    ButtonGadget(GadgetBuyMe, static_cast<int>(WindowWidth(MainWindow)) - 140, 674, WidthOf(123), 25,
-                 LookupText(123));
+    ButtonGadget(GadgetBuyMe, static_cast<int>(WindowWidth(MainWindow)) - 140, 674, WidthOf(TextId::BuyMeButton), 25,
+                 LookupText(TextId::BuyMeButton));
 }
 
 void ApplyStartStates(const AppState& state) {
@@ -126,9 +129,9 @@ void ShowRefreshInterval(int64_t intervalMs) {
 }
 
 Text ProfileToolTipText(const LeakSettings& settings) {
-    return LookupText(232) + u": " + Str(RoundToInteger(settings.growthLimitMB)) + u"\n" + LookupText(234) +
-           u": " + Str(settings.streakThreshold) + u"\n" + LookupText(236) + u": " +
-           Str(settings.refreshIntervalMs);
+    return LookupText(TextId::GrowthLimitLabel) + u": " + Str(RoundToInteger(settings.growthLimitMB)) + u"\n" +
+           LookupText(TextId::StreakCountLabel) + u": " + Str(settings.streakThreshold) + u"\n" +
+           LookupText(TextId::RefreshIntervalLabel) + u": " + Str(settings.refreshIntervalMs);
 }
 
 void UpdateProfileToolTip(const LeakSettings& settings) {

@@ -93,7 +93,7 @@ void BrowseClicked(AppState& state) {
         SetMonitorTarget(state.monitor, picked->pid, picked->name, picked->startTime);
     if (state.targetPid <= 0) return;
     SetGadgetText(GadgetTargetName, state.targetName + u" (PID: " + Str(state.targetPid) + u")");
-    SetGadgetText(GadgetStatusLine, LookupText(26) + Str(state.targetPid));
+    SetGadgetText(GadgetStatusLine, LookupText(TextId::StatusSelectedPrefix) + Str(state.targetPid));
     DisableGadget(GadgetStart, 0);
 }
 

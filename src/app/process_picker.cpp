@@ -45,18 +45,18 @@ QIcon ExecutableIcon(const Text& path) {
 }
 
 bool CreatePickerGadgets() {
-    const Text searchLabel = LookupText(19);
+    const Text searchLabel = LookupText(TextId::Search);
     TextGadget(AnyNumber, 15, 15, EstimateTextWidth(searchLabel), 20, searchLabel);
     if (!StringGadget(PickerSearch, 70, 12, 280, 24, u"")) return false;
-    SetStringGadgetPlaceholder(PickerSearch, LookupText(126));
+    SetStringGadgetPlaceholder(PickerSearch, LookupText(TextId::SearchPlaceholder));
     SetGadgetRoundedBezel(PickerSearch);
-    CheckBoxGadget(PickerUserAppsOnly, 370, 14, 160, 20, LookupText(20));
+    CheckBoxGadget(PickerUserAppsOnly, 370, 14, 160, 20, LookupText(TextId::UserAppsOnly));
     if (!ListIconGadget(PickerList, 15, 45, 520, 320, u"PID", 80, 8)) return false;
-    AddGadgetColumn(PickerList, 1, LookupText(21), 190);
-    AddGadgetColumn(PickerList, 2, LookupText(22), 230);
+    AddGadgetColumn(PickerList, 1, LookupText(TextId::ColumnProcessName), 190);
+    AddGadgetColumn(PickerList, 2, LookupText(TextId::ColumnPath), 230);
     SetListHorizontalScrollBar(PickerList, 0);
-    ButtonGadget(PickerSelect, 300, 380, 120, 25, LookupText(23));
-    const Text cancel = LookupText(24);
+    ButtonGadget(PickerSelect, 300, 380, 120, 25, LookupText(TextId::Select));
+    const Text cancel = LookupText(TextId::Cancel);
     return ButtonGadget(PickerCancel, 425, 380, EstimateTextWidth(cancel), 25, cancel, ButtonDefault) != 0;
 }
 

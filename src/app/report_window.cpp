@@ -11,18 +11,18 @@
 namespace {
 
 void CreateReportGadgets() {
-    TextGadget(AnyNumber, 15, 12, 400, 20, LookupText(7));
+    TextGadget(AnyNumber, 15, 12, 400, 20, LookupText(TextId::ReportTitle));
     // The first column's title is the report's own, English in every language.
     ListIconGadget(ReportPhaseList, 15, 35, 790, 294, u"Phase / Time Range", 252, ListIconGridLines | 8);
-    AddGadgetColumn(ReportPhaseList, 1, LookupText(8), 140);
-    AddGadgetColumn(ReportPhaseList, 2, LookupText(9), 96);
-    AddGadgetColumn(ReportPhaseList, 3, LookupText(180), 96);
-    AddGadgetColumn(ReportPhaseList, 4, LookupText(10), 200);
+    AddGadgetColumn(ReportPhaseList, 1, LookupText(TextId::ColumnFootprint), 140);
+    AddGadgetColumn(ReportPhaseList, 2, LookupText(TextId::ColumnPhaseDelta), 96);
+    AddGadgetColumn(ReportPhaseList, 3, LookupText(TextId::ColumnRate), 96);
+    AddGadgetColumn(ReportPhaseList, 4, LookupText(TextId::ColumnBehaviorNote), 200);
     SetListHorizontalScrollBar(ReportPhaseList, 0);
-    TextGadget(AnyNumber, 15, 350, 400, 20, LookupText(11));
+    TextGadget(AnyNumber, 15, 350, 400, 20, LookupText(TextId::DiagnosticSummary));
     EditorGadget(ReportSummary, 15, 374, 790, 200, EditorReadOnly | EditorWordWrap);
-    ButtonGadget(ReportCopy, 530, 584, 150, 25, LookupText(12));
-    const Text close = LookupText(13);
+    ButtonGadget(ReportCopy, 530, 584, 150, 25, LookupText(TextId::CopyReport));
+    const Text close = LookupText(TextId::Close);
     ButtonGadget(ReportClose, 695, 584, EstimateTextWidth(close), 25, close, ButtonDefault);
 }
 
@@ -39,7 +39,7 @@ void ShowSplitReport(TextView reportText) {
 void CopyReport(TextView reportText) {
     SetClipboardText(reportText);
     AlertAttention();
-    MessageRequester(LookupText(16), LookupText(17) + u"\n");
+    MessageRequester(LookupText(TextId::Success), LookupText(TextId::ReportCopied) + u"\n");
 }
 
 // Until the window is closed by its close button or Close; other windows' events are dropped.
@@ -57,8 +57,8 @@ void RunReportLoop(TextView reportText) {
 }  // namespace
 
 Text ReportWindowTitle(bool fromLogFile, TextView targetName) {
-    if (fromLogFile) return LookupText(7);
-    if (!targetName.empty()) return LookupText(6) + Text(targetName);
+    if (fromLogFile) return LookupText(TextId::ReportTitle);
+    if (!targetName.empty()) return LookupText(TextId::ReportTitleFor) + Text(targetName);
     return Text();
 }
 

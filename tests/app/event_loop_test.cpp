@@ -140,7 +140,7 @@ TEST_F(EventLoopTest, BuyMeAsksAndWithNoDonationPageOpensNothing) {
     RunLoop({[] { UserEvent(MainWindow, GadgetBuyMe); }});
     ASSERT_GE(asked.size(), 1u);
     EXPECT_EQ(TextToUtf8(asked[0].title), "Buy me a Coffee!");
-    EXPECT_EQ(asked[0].message, LookupText(150) + u"\n");
+    EXPECT_EQ(asked[0].message, LookupText(TextId::DonationPlea) + u"\n");
     EXPECT_EQ(asked[0].flags, RequesterYesNo);
     EXPECT_TRUE(opened.empty());
 }

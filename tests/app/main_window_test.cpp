@@ -131,15 +131,17 @@ TEST_F(MainWindowTest, InGermanTheWidthRuleSizesByTheGermanTexts) {
     // Sized by each text's own length at the English factor.
     for (int64_t gadget : {5, 37, 22, 23, 24, 32, 25, 34})
         EXPECT_EQ(GadgetWidth(gadget), EstimateTextWidth(GetGadgetText(gadget))) << gadget;
-    for (int textId : {104, 105, 106, 107, 109, 110, 111, 112, 115}) {
+    for (TextId textId :
+         {TextId::VirtualLabel, TextId::FootprintLabel, TextId::DeltaLabel, TextId::PeakLabel, TextId::PageFaultsLabel,
+          TextId::PageInsLabel, TextId::CowFaultsLabel, TextId::LastUpdatedLabel, TextId::DetailsLabel}) {
         const int64_t label = UnnumberedWithText(LookupText(textId));
-        ASSERT_NE(label, -1) << textId;
-        EXPECT_EQ(GadgetWidth(label), EstimateTextWidth(LookupText(textId))) << textId;
+        ASSERT_NE(label, -1) << static_cast<int>(textId);
+        EXPECT_EQ(GadgetWidth(label), EstimateTextWidth(LookupText(textId))) << static_cast<int>(textId);
     }
     EXPECT_EQ(TextToUtf8(GetGadgetText(37)), "Ändern");
     EXPECT_NE(GadgetWidth(37), 66);
     EXPECT_EQ(GadgetX(34), 460);
-    EXPECT_EQ(TextToUtf8(GetGadgetText(36)), TextToUtf8(LookupText(210)));
+    EXPECT_EQ(TextToUtf8(GetGadgetText(36)), TextToUtf8(LookupText(TextId::ProfileDefault)));
 }
 
 }  // namespace

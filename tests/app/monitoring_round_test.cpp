@@ -63,7 +63,9 @@ std::string Output(const std::string& command) {
 // How often each phase name and each verdict headline appears in a report.
 std::vector<size_t> Shape(const std::string& report) {
     std::vector<size_t> counts;
-    for (int id : {130, 132, 134, 136, 140, 45, 56, 61, 160, 170}) {
+    for (TextId id : {TextId::PhaseWarmUp, TextId::PhaseSpike, TextId::PhaseRelease, TextId::PhaseBaseline,
+                      TextId::PhaseFlatline, TextId::VerdictHighSuspicion, TextId::VerdictPossibleLeak,
+                      TextId::VerdictNoEvidence, TextId::VerdictStairStep, TextId::VerdictHealthy}) {
         std::string needle = U8(LookupText(id));
         needle = needle.substr(0, needle.find('\n'));
         size_t count = 0;

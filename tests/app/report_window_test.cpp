@@ -99,7 +99,7 @@ TEST_F(ReportWindowTest, InsufficientDataFillsTheSummaryAlone) {
                           if (!IsGadget(ReportClose) || !MainWindowDisabled()) return false;
                           EXPECT_EQ(GetWindowTitle(ReportWindow), u"Memory Phase Analysis");
                           EXPECT_EQ(CountGadgetItems(ReportPhaseList), 0);
-                          EXPECT_EQ(GetGadgetText(ReportSummary), u"\n" + LookupText(30));
+                          EXPECT_EQ(GetGadgetText(ReportSummary), u"\n" + LookupText(TextId::InsufficientData));
                           auto* editor = qobject_cast<QPlainTextEdit*>(GadgetID(ReportSummary));
                           EXPECT_TRUE(editor && editor->isReadOnly());
                           PostEvent(EventCodeCloseWindow, ReportWindow, ReportWindow);
@@ -118,6 +118,6 @@ TEST(ReportWindowTitle, BySource) {
     EXPECT_EQ(ReportWindowTitle(false, u"Safari"), u"Memory Phase Analysis for Safari");
     EXPECT_EQ(ReportWindowTitle(false, u""), u"");
     LoadStringTable(u"de");
-    EXPECT_EQ(ReportWindowTitle(false, u"x"), LookupText(6) + u"x");
+    EXPECT_EQ(ReportWindowTitle(false, u"x"), LookupText(TextId::ReportTitleFor) + u"x");
     LoadStringTable(u"en");
 }
