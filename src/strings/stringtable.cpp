@@ -79,8 +79,6 @@ Text LookupText(TextView id, TextView defaultText) {
 
 Text LookupText(TextId id) { return LookupText(Str(static_cast<int>(id)), u""); }
 
-Text LookupText(int id) { return LookupText(Str(id), u""); }
-
 int EstimateTextWidth(TextView text) {
     const double width = static_cast<double>(Len(text)) * static_cast<double>(kUnitWidth) * kLanguageFactor +
                          kBezelWidth + kPaddingWidth;

@@ -33,8 +33,6 @@ void LoadStringTable(TextView code);
 Text LookupText(TextView id, TextView defaultText);
 // The text stored under `id`, or the empty text when the loaded table has none.
 Text LookupText(TextId id);
-// The same with the identifier given as a bare number; being replaced by the names.
-Text LookupText(int id);
 
 // Width in pixels of a button or label showing `text`: round(units * 7.54 + 36), halves away
 // from zero.

@@ -147,9 +147,11 @@ TEST(StringTableTest, LoadsTheChosenBlockOnlyAndLooksUpExactKeys) {
     };
     for (const auto& [code, block] : cases) {
         LoadStringTable(TextFromUtf8(code));
-        EXPECT_EQ(LookupText(95), Find(Entries(block), u"95").value_or(u"(missing)")) << code;
+        EXPECT_EQ(LookupText(TextId::StatusMonitoring), Find(Entries(block), u"95").value_or(u"(missing)")) << code;
         EXPECT_EQ(TextMap.MapSize(), int64_t(Entries(block).size())) << code;  // nothing an earlier language left
-        EXPECT_EQ(LookupText(999) + LookupText(0) + LookupText(u"999", u"fallback"), u"fallback") << code;
+        EXPECT_EQ(LookupText(static_cast<TextId>(999)) + LookupText(TextId{}) + LookupText(u"999", u"fallback"),
+                  u"fallback")
+            << code;
     }
     LoadStringTable(u"en");
     EXPECT_EQ(LookupText(u"117", u"fallback"), u"▶ Start");
@@ -159,7 +161,7 @@ TEST(StringTableTest, LoadsTheChosenBlockOnlyAndLooksUpExactKeys) {
 
 TEST(StringTableTest, GermanReportsCarryTheModerateGrowthLine) {
     LoadStringTable(u"de");
-    const Text line = LookupText(162);
+    const Text line = LookupText(TextId::EvidenceModerateGrowthPrefix);
     EXPECT_TRUE(line.starts_with(u"• ") && line.ends_with(u"+")) << TextToUtf8(line);
 }
 

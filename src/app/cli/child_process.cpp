@@ -107,11 +107,12 @@ std::string ChildEndText(const ChildProcess& child) {
     if (!child.reaped || child.endedByUs) return std::string();
     if (WIFEXITED(child.waitStatus)) {
         int code = WEXITSTATUS(child.waitStatus);
-        return code == 0 ? std::string() : TextToUtf8(LookupText(406)) + std::to_string(code);
+        return code == 0 ? std::string() : TextToUtf8(LookupText(TextId::CommandExitedPrefix)) + std::to_string(code);
     }
     if (WIFSIGNALED(child.waitStatus)) {
         int signal = WTERMSIG(child.waitStatus);
-        return TextToUtf8(LookupText(407)) + std::to_string(signal) + " (" + strsignal(signal) + ")";
+        return TextToUtf8(LookupText(TextId::CommandSignalPrefix)) + std::to_string(signal) + " (" + strsignal(signal) +
+               ")";
     }
     return std::string();
 }

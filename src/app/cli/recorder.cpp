@@ -34,7 +34,7 @@ int64_t MonotonicMs() {
 
 void Say(std::FILE* err, const std::string& message) { std::fprintf(err, "quolk: %s\n", message.c_str()); }
 
-std::string Msg(int id) { return TextToUtf8(LookupText(id)); }
+std::string Msg(TextId id) { return TextToUtf8(LookupText(id)); }
 
 // The signals that end a recording, and SIGCHLD for the command's end, read from a signalfd so
 // that the recorder sleeps in one poll between ticks.
@@ -95,15 +95,15 @@ void Recording::Apply(const TickRecord& r) {
     if (r.logFailure.Failed() && !logFailed) {
         logFailed = true;
         if (lineShown) std::fputc('\n', err), lineShown = false;
-        Say(err, Msg(r.logFailure.creating ? 404 : 405) + TextToUtf8(r.logFailure.path) + ": " +
-                     TextToUtf8(r.logFailure.reason));
+        Say(err, Msg(r.logFailure.creating ? TextId::CsvCannotCreatePrefix : TextId::CsvCannotWritePrefix) +
+                     TextToUtf8(r.logFailure.path) + ": " + TextToUtf8(r.logFailure.reason));
     }
     if (r.ticked) ++samples;
     if (!liveLine || !r.ticked || !r.panel || !r.alerts) return;
     const PanelTexts& p = *r.panel;
-    Text line = p.lastUpdated + u"  " + LookupText(105) + u" " + p.footprint + u"  " + LookupText(106) + u" " +
-                p.delta + u"  " + LookupText(107) + u" " + p.peak + u"  " + r.alerts->streak + u"  " +
-                r.alerts->growth;
+    Text line = p.lastUpdated + u"  " + LookupText(TextId::FootprintLabel) + u" " + p.footprint + u"  " +
+                LookupText(TextId::DeltaLabel) + u" " + p.delta + u"  " + LookupText(TextId::PeakLabel) + u" " +
+                p.peak + u"  " + r.alerts->streak + u"  " + r.alerts->growth;
     std::fprintf(err, "\r%s\x1b[K", TextToUtf8(line).c_str());
     std::fflush(err);
     lineShown = true;
@@ -134,7 +134,8 @@ bool ChooseTarget(Recording& rec, int32_t pid, std::string& why) {
     bool readable = dirFd >= 0 && ReadTaskInfoAt(dirFd, task);
     CloseProcessDir(dirFd);
     if (!readable) {
-        why = Msg(400) + std::to_string(pid) + Msg(dirFd >= 0 ? 402 : 401);
+        why = Msg(TextId::CannotReadProcessPrefix) + std::to_string(pid) +
+              Msg(dirFd >= 0 ? TextId::ProcessEndedSuffix : TextId::NoSuchProcessSuffix);
         return false;
     }
     Text name = ProcessNameForPid(pid);
@@ -147,7 +148,7 @@ bool ChooseTarget(Recording& rec, int32_t pid, std::string& why) {
         rec.pidFd = OpenPidFd(pid);
         // The descriptor must name the process just read, not one that took its PID since.
         if (rec.pidFd >= 0 && ProcessStartTime(pid) != task.startTime) {
-            why = Msg(400) + std::to_string(pid) + Msg(402);
+            why = Msg(TextId::CannotReadProcessPrefix) + std::to_string(pid) + Msg(TextId::ProcessEndedSuffix);
             return false;
         }
     }
@@ -233,7 +234,7 @@ int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
     if (!options.command.empty()) {
         std::string why;
         if (!StartChild(options.command, rec.child, why))
-            return Abandon(rec, Msg(403) + options.command.front() + ": " + why);
+            return Abandon(rec, Msg(TextId::CannotStartCommandPrefix) + options.command.front() + ": " + why);
         pid = rec.child.pid;
     }
     std::string why;
@@ -243,7 +244,9 @@ int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
     TickRecord start = StartSession(rec.context, !options.csvPath.empty());
     rec.Apply(start);
     if (start.logFailure.Failed() && start.logFailure.creating) return Abandon(rec, std::string());
-    if (!start.ticked) return Abandon(rec, Msg(400) + std::to_string(pid) + Msg(402));
+    if (!start.ticked)
+        return Abandon(rec,
+                       Msg(TextId::CannotReadProcessPrefix) + std::to_string(pid) + Msg(TextId::ProcessEndedSuffix));
     RunTicks(rec, startMs);
     return Finish(rec, out, startUnix);
 }

@@ -45,7 +45,8 @@ TEST(Cli, EveryOutcomeHasItsStatusAndItsExactOutput) {
     for (int s = 10; s < 60; ++s) log += "10:00:" + std::to_string(s) + ",1," + std::to_string(90 + s) + "\n";
     std::string session = "--analyze " + dir.Write("session.csv", log), path = session.substr(10);
     std::string english = ReportInProcess(path, u"en"), french = ReportInProcess(path, u"fr");
-    std::string german = ReportInProcess(path, u"de"), germanCannotOpen = TextToUtf8(LookupText(72)) + "\n";
+    std::string german = ReportInProcess(path, u"de"),
+                germanCannotOpen = TextToUtf8(LookupText(TextId::CannotOpenLog)) + "\n";
     ASSERT_NE(english.find("\n\r\r\n"), std::string::npos);  // a headline's own break survives
     ASSERT_NE(french.find("VERDICT DIAGNOSTIQUE ET RÉSUMÉ:"), std::string::npos);
     const std::string cannotOpen = "Could not open selected CSV log file.\n",
