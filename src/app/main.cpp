@@ -7,9 +7,6 @@ int main(int argc, char** argv) {
     const int status = RunCommandLine(argc, argv, stdout, stderr);
     if (status >= 0) return status;
     // Without a display Qt would abort; the command line still works.
-    if (!DisplayAvailable()) {
-        std::fputs(NoDisplayMessage, stderr);
-        return 1;
-    }
+    if (!DisplayAvailable()) return SayNoDisplay(stderr);
     return RunApplication(argc, argv);
 }

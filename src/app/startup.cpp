@@ -22,10 +22,6 @@
 #include "toolkit/event_queue.h"
 #include "toolkit/window.h"
 
-const char NoDisplayMessage[] =
-    "quolk: the window needs a desktop session (DISPLAY or WAYLAND_DISPLAY); "
-    "`quolk --analyze FILE` works without one\n";
-
 namespace {
 
 bool Set(const char* name) {

@@ -4,8 +4,6 @@
 // Whether a window can be shown: DISPLAY or WAYLAND_DISPLAY is set, or QT_QPA_PLATFORM chooses a
 // platform. Read before anything of Qt runs.
 bool DisplayAvailable();
-// The line printed on standard error when there is none.
-extern const char NoDisplayMessage[];
 
 class SleepWakeObserver;
 // The observer whose sleep and wake reach the main loop as events 1068 and 1069 of window 0;

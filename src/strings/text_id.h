@@ -187,4 +187,30 @@ enum class TextId : int {
     CsvCannotWritePrefix = 405,
     CommandExitedPrefix = 406,
     CommandSignalPrefix = 407,
+
+    // The command line's usage errors and its other messages; "%1", "%2"... stand for the values.
+    UnknownOption = 410,
+    UnexpectedArgument = 411,
+    OptionGivenTwice = 412,
+    RecordTakesNoEquals = 413,
+    InvalidPid = 414,
+    OptionTakesNoValue = 415,
+    OptionNeedsValue = 416,
+    DashesNeedRecord = 417,
+    DashesNeedCommand = 418,
+    InvalidValue = 419,  // the value, the option and the range
+    IntervalRange = 420,
+    DurationRange = 421,
+    ProfileChoices = 422,
+    GrowthLimitRange = 423,
+    StreakRange = 424,
+    OptionNeedsFile = 425,
+    AnalyzeWithRecord = 426,
+    OptionNeedsMode = 427,
+    OptionNeedsRecord = 428,
+    NothingToDo = 429,
+    RecordNeedsTarget = 430,
+    RecordTakesOneTarget = 431,
+    SeeHelp = 432,  // the usage error
+    NoDisplay = 433,
 };

@@ -10,8 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "runtime/text.h"
-#include "strings/stringtable.h"
+#include "app/cli/cli_text.h"
 
 extern char** environ;
 
@@ -107,12 +106,11 @@ std::string ChildEndText(const ChildProcess& child) {
     if (!child.reaped || child.endedByUs) return std::string();
     if (WIFEXITED(child.waitStatus)) {
         int code = WEXITSTATUS(child.waitStatus);
-        return code == 0 ? std::string() : TextToUtf8(LookupText(TextId::CommandExitedPrefix)) + std::to_string(code);
+        return code == 0 ? std::string() : CliText(TextId::CommandExitedPrefix) + std::to_string(code);
     }
     if (WIFSIGNALED(child.waitStatus)) {
         int signal = WTERMSIG(child.waitStatus);
-        return TextToUtf8(LookupText(TextId::CommandSignalPrefix)) + std::to_string(signal) + " (" + strsignal(signal) +
-               ")";
+        return CliText(TextId::CommandSignalPrefix) + std::to_string(signal) + " (" + strsignal(signal) + ")";
     }
     return std::string();
 }

@@ -8,6 +8,8 @@
 #include <set>
 #include <string_view>
 
+#include "app/cli/cli_text.h"
+
 namespace {
 
 constexpr double MaxDurationSec = 7.0 * 24 * 3600;
@@ -47,31 +49,29 @@ struct Parser {
 };
 
 bool Parser::Value(const std::string& name, const std::string& value) {
-    auto invalid = [&](const char* range) {
-        return Fail("invalid value '" + value + "' for " + name + " (" + range + ")");
-    };
+    auto invalid = [&](TextId range) { return Fail(CliText(TextId::InvalidValue, {value, name, CliText(range)})); };
     if (name == "--analyze") {
-        if (value.empty()) return Fail("option '--analyze' needs a FILE");
+        if (value.empty()) return Fail(CliText(TextId::OptionNeedsFile, {name}));
         o.logPath = value;
     } else if (name == "--interval") {
-        if (!ParseWhole(value, MinIntervalMs, MaxIntervalMs, o.intervalMs)) return invalid("100 to 60000 ms");
+        if (!ParseWhole(value, MinIntervalMs, MaxIntervalMs, o.intervalMs)) return invalid(TextId::IntervalRange);
     } else if (name == "--duration") {
-        if (!ParseSeconds(value, o.durationSec)) return invalid("seconds above 0, at most 604800");
+        if (!ParseSeconds(value, o.durationSec)) return invalid(TextId::DurationRange);
     } else if (name == "--csv") {
-        if (value.empty()) return Fail("option '--csv' needs a FILE");
+        if (value.empty()) return Fail(CliText(TextId::OptionNeedsFile, {name}));
         o.csvPath = value;
     } else if (name == "--profile") {
         auto match = [&](const CliProfile& p) { return value == p.name; };
         const CliProfile* found = std::find_if(std::begin(CliProfiles), std::end(CliProfiles), match);
-        if (found == std::end(CliProfiles)) return invalid("default, menu-bar or file-converter");
+        if (found == std::end(CliProfiles)) return invalid(TextId::ProfileChoices);
         profile = found;
     } else if (name == "--growth-limit") {
         int64_t mb = 0;
-        if (!ParseWhole(value, 10, 999, mb)) return invalid("10 to 999 MB");
+        if (!ParseWhole(value, 10, 999, mb)) return invalid(TextId::GrowthLimitRange);
         o.growthLimitMB = static_cast<float>(mb);
         growthGiven = true;
     } else if (name == "--streak") {
-        if (!ParseWhole(value, 1, 10, o.streakThreshold)) return invalid("1 to 10");
+        if (!ParseWhole(value, 1, 10, o.streakThreshold)) return invalid(TextId::StreakRange);
         streakGiven = true;
     }
     return true;
@@ -102,19 +102,19 @@ bool RecordOnly(const std::string& name) { return name != "--json" && name != "-
 bool Finish(Parser& p, bool recordGiven) {
     CliOptions& o = p.o;
     bool analyze = p.seen.count("--analyze") > 0;
-    if (analyze && recordGiven) return p.Fail("--analyze and --record cannot be combined");
+    if (analyze && recordGiven) return p.Fail(CliText(TextId::AnalyzeWithRecord));
     for (const std::string& name : p.seen) {
         if (name == "--analyze" || name == "--record") continue;
-        if (!analyze && !recordGiven) return p.Fail("option '" + name + "' needs --record or --analyze");
-        if (analyze && RecordOnly(name)) return p.Fail("option '" + name + "' needs --record");
+        if (!analyze && !recordGiven) return p.Fail(CliText(TextId::OptionNeedsMode, {name}));
+        if (analyze && RecordOnly(name)) return p.Fail(CliText(TextId::OptionNeedsRecord, {name}));
     }
     if (analyze) {
         o.mode = CliMode::Analyze;
         return true;
     }
-    if (!recordGiven) return p.Fail("nothing to do");
-    if (o.pid == 0 && o.command.empty()) return p.Fail("--record needs a PID or '-- COMMAND'");
-    if (o.pid != 0 && !o.command.empty()) return p.Fail("--record takes a PID or '-- COMMAND', not both");
+    if (!recordGiven) return p.Fail(CliText(TextId::NothingToDo));
+    if (o.pid == 0 && o.command.empty()) return p.Fail(CliText(TextId::RecordNeedsTarget));
+    if (o.pid != 0 && !o.command.empty()) return p.Fail(CliText(TextId::RecordTakesOneTarget));
     if (p.profile) {
         if (!p.growthGiven) o.growthLimitMB = p.profile->growthLimitMB;
         if (!p.streakGiven) o.streakThreshold = p.profile->streakThreshold;
@@ -133,8 +133,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, st
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--") {
-            if (!recordGiven) return p.Fail("'--' needs --record before it");
-            if (i + 1 >= argc) return p.Fail("'--' needs a COMMAND after it");
+            if (!recordGiven) return p.Fail(CliText(TextId::DashesNeedRecord));
+            if (i + 1 >= argc) return p.Fail(CliText(TextId::DashesNeedCommand));
             options.command.assign(argv + i + 1, argv + argc);
             break;
         }
@@ -145,29 +145,30 @@ bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, st
         std::string name = arg.substr(0, arg.find('='));
         bool inlineValue = name.size() < arg.size();
         if (!IsValueOption(name) && !IsFlagOption(name) && name != "--record")
-            return p.Fail(arg.rfind("-", 0) == 0 ? "unknown option '" + name + "'" : "unexpected argument '" + arg + "'");
-        if (!p.seen.insert(name).second) return p.Fail("option '" + name + "' given twice");
+            return p.Fail(arg.rfind("-", 0) == 0 ? CliText(TextId::UnknownOption, {name})
+                                                 : CliText(TextId::UnexpectedArgument, {arg}));
+        if (!p.seen.insert(name).second) return p.Fail(CliText(TextId::OptionGivenTwice, {name}));
         if (name == "--record") {
-            if (inlineValue) return p.Fail("option '--record' takes no '='; write --record PID");
+            if (inlineValue) return p.Fail(CliText(TextId::RecordTakesNoEquals));
             recordGiven = true;
             if (i + 1 < argc && argv[i + 1][0] != '-') {
                 int64_t pid = 0;
                 if (!ParseWhole(argv[i + 1], 1, 2147483647, pid))
-                    return p.Fail("invalid PID '" + std::string(argv[i + 1]) + "'");
+                    return p.Fail(CliText(TextId::InvalidPid, {argv[i + 1]}));
                 options.pid = static_cast<int32_t>(pid);
                 ++i;
             }
             continue;
         }
         if (IsFlagOption(name)) {
-            if (inlineValue) return p.Fail("option '" + name + "' takes no value");
+            if (inlineValue) return p.Fail(CliText(TextId::OptionTakesNoValue, {name}));
             p.Flag(name);
             continue;
         }
         std::string value;
         if (inlineValue) value = arg.substr(name.size() + 1);
         else if (i + 1 < argc) value = argv[++i];
-        else return p.Fail("option '" + name + "' needs a value");
+        else return p.Fail(CliText(TextId::OptionNeedsValue, {name}));
         if (!p.Value(name, value)) return false;
     }
     return Finish(p, recordGiven);

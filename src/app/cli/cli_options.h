@@ -39,8 +39,8 @@ struct CliOptions {
     bool quiet{};
 };
 
-// Reads argv[1..]. False with a one-line message (without "quolk: " and without a line end) in
-// error for wrong usage; then options is unspecified.
+// Reads argv[1..]. False with a one-line message (in the loaded string table's language, without
+// "quolk: " and without a line end) in error for wrong usage; then options is unspecified.
 bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, std::string& error);
 
 // The sampling interval of a recording: --interval when given; else duration / 300 but at least

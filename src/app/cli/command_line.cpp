@@ -5,6 +5,7 @@
 #include "analysis/log_loader.h"
 #include "analysis/phase_analysis.h"
 #include "app/cli/cli_options.h"
+#include "app/cli/cli_text.h"
 #include "app/cli/json_summary.h"
 #include "app/cli/recorder.h"
 #include "monitor/sample_history.h"
@@ -59,19 +60,13 @@ void WriteUtf8(std::FILE* stream, TextView text) {
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 
-int UsageError(std::FILE* err, const std::string& message) {
-    std::fprintf(err, "quolk: %s (see 'quolk --help')\n", message.c_str());
-    return ExitUsageError;
-}
-
 int Finished(std::FILE* out, int status) {
     return std::fflush(out) == 0 && !std::ferror(out) ? status : ExitOutputError;
 }
 
-// The Analyze... road without the window: the same language, the same loading into a history,
-// and the report exactly as Copy Report would put it on the clipboard.
+// The Analyze... road without the window: the same loading into a history, and the report exactly
+// as Copy Report would put it on the clipboard.
 int AnalyzeLog(const CliOptions& options, std::FILE* out, std::FILE* err) {
-    LoadStringTable(DetectLanguage());
     SampleHistory history;
     LogLoadResult result = LoadMonitorLog(TextFromUtf8(options.logPath), history);
     if (result != LogLoadResult::Loaded) {
@@ -94,9 +89,14 @@ int AnalyzeLog(const CliOptions& options, std::FILE* out, std::FILE* err) {
 }  // namespace
 
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
+    // Every message and report in the user's language, as in the window.
+    LoadStringTable(DetectLanguage());
     CliOptions options;
     std::string error;
-    if (!ParseCommandLine(argc, argv, options, error)) return UsageError(err, error);
+    if (!ParseCommandLine(argc, argv, options, error)) {
+        Say(err, CliText(TextId::SeeHelp, {error}));
+        return ExitUsageError;
+    }
     switch (options.mode) {
         case CliMode::Window: return -1;
         case CliMode::Help: std::fputs(UsageText, out); return Finished(out, 0);
@@ -105,4 +105,10 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
         case CliMode::Record: return RunRecording(options, out, err);
     }
     return -1;
+}
+
+int SayNoDisplay(std::FILE* err) {
+    LoadStringTable(DetectLanguage());
+    Say(err, CliText(TextId::NoDisplay));
+    return 1;
 }

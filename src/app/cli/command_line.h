@@ -16,3 +16,7 @@ extern const char* const UsageText;
 // Handles the arguments and returns the exit status, or -1 when there are no arguments and the
 // caller should start the window.
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err);
+
+// The window cannot open without a display: one line on err says so and names the command line,
+// which still works. The exit status, 1.
+int SayNoDisplay(std::FILE* err);

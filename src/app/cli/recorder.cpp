@@ -14,6 +14,7 @@
 
 #include "analysis/phase_analysis.h"
 #include "app/cli/child_process.h"
+#include "app/cli/cli_text.h"
 #include "app/cli/command_line.h"
 #include "app/cli/json_summary.h"
 #include "monitor/family_provider.h"
@@ -31,10 +32,6 @@ int64_t MonotonicMs() {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
-
-void Say(std::FILE* err, const std::string& message) { std::fprintf(err, "quolk: %s\n", message.c_str()); }
-
-std::string Msg(TextId id) { return TextToUtf8(LookupText(id)); }
 
 // The signals that end a recording, and SIGCHLD for the command's end, read from a signalfd so
 // that the recorder sleeps in one poll between ticks.
@@ -95,7 +92,7 @@ void Recording::Apply(const TickRecord& r) {
     if (r.logFailure.Failed() && !logFailed) {
         logFailed = true;
         if (lineShown) std::fputc('\n', err), lineShown = false;
-        Say(err, Msg(r.logFailure.creating ? TextId::CsvCannotCreatePrefix : TextId::CsvCannotWritePrefix) +
+        Say(err, CliText(r.logFailure.creating ? TextId::CsvCannotCreatePrefix : TextId::CsvCannotWritePrefix) +
                      TextToUtf8(r.logFailure.path) + ": " + TextToUtf8(r.logFailure.reason));
     }
     if (r.ticked) ++samples;
@@ -134,8 +131,8 @@ bool ChooseTarget(Recording& rec, int32_t pid, std::string& why) {
     bool readable = dirFd >= 0 && ReadTaskInfoAt(dirFd, task);
     CloseProcessDir(dirFd);
     if (!readable) {
-        why = Msg(TextId::CannotReadProcessPrefix) + std::to_string(pid) +
-              Msg(dirFd >= 0 ? TextId::ProcessEndedSuffix : TextId::NoSuchProcessSuffix);
+        why = CliText(TextId::CannotReadProcessPrefix) + std::to_string(pid) +
+              CliText(dirFd >= 0 ? TextId::ProcessEndedSuffix : TextId::NoSuchProcessSuffix);
         return false;
     }
     Text name = ProcessNameForPid(pid);
@@ -148,7 +145,7 @@ bool ChooseTarget(Recording& rec, int32_t pid, std::string& why) {
         rec.pidFd = OpenPidFd(pid);
         // The descriptor must name the process just read, not one that took its PID since.
         if (rec.pidFd >= 0 && ProcessStartTime(pid) != task.startTime) {
-            why = Msg(TextId::CannotReadProcessPrefix) + std::to_string(pid) + Msg(TextId::ProcessEndedSuffix);
+            why = CliText(TextId::CannotReadProcessPrefix) + std::to_string(pid) + CliText(TextId::ProcessEndedSuffix);
             return false;
         }
     }
@@ -234,7 +231,7 @@ int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
     if (!options.command.empty()) {
         std::string why;
         if (!StartChild(options.command, rec.child, why))
-            return Abandon(rec, Msg(TextId::CannotStartCommandPrefix) + options.command.front() + ": " + why);
+            return Abandon(rec, CliText(TextId::CannotStartCommandPrefix) + options.command.front() + ": " + why);
         pid = rec.child.pid;
     }
     std::string why;
@@ -245,8 +242,8 @@ int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
     rec.Apply(start);
     if (start.logFailure.Failed() && start.logFailure.creating) return Abandon(rec, std::string());
     if (!start.ticked)
-        return Abandon(rec,
-                       Msg(TextId::CannotReadProcessPrefix) + std::to_string(pid) + Msg(TextId::ProcessEndedSuffix));
+        return Abandon(
+            rec, CliText(TextId::CannotReadProcessPrefix) + std::to_string(pid) + CliText(TextId::ProcessEndedSuffix));
     RunTicks(rec, startMs);
     return Finish(rec, out, startUnix);
 }

@@ -6,7 +6,10 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "strings/stringtable.h"
 
 namespace {
 
@@ -71,6 +74,7 @@ TEST(CliOptions, GoodLinesGiveTheirRecord) {
 }
 
 TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
+    LoadStringTable(u"en");
     const std::pair<std::string, std::string> cases[] = {
         {"--analyse x", "unknown option '--analyse'"},
         {"-x", "unknown option '-x'"},
@@ -114,6 +118,25 @@ TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
         EXPECT_FALSE(Parse(line, o, error)) << line;
         EXPECT_EQ(error, message) << line;
     }
+}
+
+// The messages are the string table's, in the loaded language, with each value put in once and
+// byte for byte as it was typed.
+TEST(CliOptions, MessagesAreTheStringTablesWithTheValuesAsTyped) {
+    const std::tuple<const char16_t*, std::string, std::string> cases[] = {
+        {u"de", "--record 5 --streak 11", "ungültiger Wert '11' für --streak (1 bis 10)"},
+        {u"fr", "--analyse", "option inconnue '--analyse'"},
+        {u"en", "--record 5 --interval %2", "invalid value '%2' for --interval (100 to 60000 ms)"},
+        {u"en", "log\xff%1.csv", "unexpected argument 'log\xff%1.csv'"},
+    };
+    for (const auto& [language, line, message] : cases) {
+        LoadStringTable(language);
+        CliOptions o;
+        std::string error;
+        EXPECT_FALSE(Parse(line, o, error)) << line;
+        EXPECT_EQ(error, message) << line;
+    }
+    LoadStringTable(u"en");
 }
 
 }  // namespace

@@ -79,6 +79,7 @@ TEST(Cli, EveryOutcomeHasItsStatusAndItsExactOutput) {
         {"--analyze", ExitUsageError, "", "quolk: option '--analyze' needs a value (see 'quolk --help')\n"},
         {"--analyze a.csv b.csv", ExitUsageError, "", "quolk: unexpected argument 'b.csv' (see 'quolk --help')\n"},
         {"--analyse", ExitUsageError, "", "quolk: unknown option '--analyse' (see 'quolk --help')\n"},
+        {"--analyse", ExitUsageError, "", "quolk: unbekannte Option '--analyse' (siehe 'quolk --help')\n", false, "de"},
     };
     for (const Case& c : cases) {
         auto [status, out, err] = RunQuolk(dir, c.args, c.language);
