@@ -65,7 +65,7 @@ uninstall:
 	@while IFS= read -r f || [ -n "$$f" ]; do $(SUDO) rm -fv -- "$$f"; done < $(INSTALLED)
 	@$(SUDO) rm -f $(INSTALLED)
 
-# The Debian package, $(BUILD_DIR)/quolk_1.03_<arch>.deb.
+# The Debian package, $(BUILD_DIR)/quolk_<version>_<arch>.deb (the version of CMakeLists.txt).
 package: deps build
 	cd $(BUILD_DIR) && cpack -G DEB
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "quolk_version.h"
 #include "runtime/text.h"
 
 struct AppState;
@@ -13,7 +14,7 @@ using LeakSettings = SessionSettings;
 inline constexpr int64_t MainWindow = 0;
 inline constexpr int MainWindowWidth = 600;
 inline constexpr int MainWindowHeight = 720;
-inline constexpr char16_t MainWindowTitle[] = u"Quolk 1.03";
+inline constexpr const char16_t* MainWindowTitle = QuolkNameAndVersionText;
 
 // Gadget numbers are global to the program; these are the main window's.
 enum MainGadget : int64_t {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "analysis/phase_analysis.h"
+#include "quolk_version.h"
 #include "strings/stringtable.h"
 
 namespace {
@@ -280,5 +281,6 @@ TickRecord SelectDockStat(SessionContext& context, int64_t item) {
 Text BadgeText(float valueMB) { return MBText(valueMB); }
 
 Text WindowTitle(TextView badge) {
-    return badge.empty() ? Text(u"Quolk 1.03") : u"Quolk 1.03 \u2014 " + Text(badge);
+    const Text title(QuolkNameAndVersionText);
+    return badge.empty() ? title : title + u" \u2014 " + Text(badge);
 }

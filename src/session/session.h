@@ -169,7 +169,8 @@ TickRecord SelectDockStat(SessionContext& context, int64_t item);
 
 // The badge text of an MB value: "212.75 MB".
 Text BadgeText(float valueMB);
-// The main window's title: "Quolk 1.03 — " and the badge while a badge is shown, else "Quolk 1.03".
+// The main window's title: "Quolk <version> — " and the badge while a badge is shown, else
+// "Quolk <version>".
 Text WindowTitle(TextView badge);
 
 // The sample of the target, the one place where the session reads the process: through the held

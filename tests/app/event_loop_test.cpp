@@ -10,6 +10,7 @@
 #include "app_fixture.h"
 #include "toolkit/gadget.h"
 #include "toolkit/popover.h"
+#include "quolk_version.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ TEST_F(EventLoopTest, AboutFromTheMenuPostsTheAboutCommandWhichShowsTheAboutBox)
     ASSERT_EQ(asked.size(), 2u);
     const RequesterCall& about = asked[0];
     EXPECT_EQ(about.kind, RequesterCall::Alert);
-    EXPECT_EQ(TextToUtf8(about.title), "Quolk 1.03");
+    EXPECT_EQ(TextToUtf8(about.title), QuolkNameAndVersion);
     EXPECT_EQ(about.buttons, (std::vector<Text>{u"Ok", u"See My Other Apps"}));
     EXPECT_EQ(TextToUtf8(about.message).rfind("An app memory diagnostic for Linux\nmade with great angst\n\rRunning on ", 0), 0u);
     EXPECT_TRUE(opened.empty()) << "an empty address opens nothing";

@@ -3,6 +3,7 @@
 #include "app_fixture.h"
 #include "toolkit/gadget.h"
 #include "toolkit/gadget_functions.h"
+#include "quolk_version.h"
 
 namespace {
 
@@ -90,7 +91,7 @@ TEST_F(MainWindowTest, StartStatesOfTheControls) {
     }
     EXPECT_EQ(CountGadgetItems(36), 4);
     EXPECT_EQ(CountGadgetItems(39), 3);
-    EXPECT_EQ(TextToUtf8(GetWindowTitle(MainWindow)), "Quolk 1.03");
+    EXPECT_EQ(TextToUtf8(GetWindowTitle(MainWindow)), QuolkNameAndVersion);
     EXPECT_EQ(WindowWidth(MainWindow), 600);
     EXPECT_EQ(WindowHeight(MainWindow), 720);
     EXPECT_EQ(GadgetID(36)->toolTip().toStdString(),

@@ -27,6 +27,7 @@
 #include "scratch_dir.h"
 #include "toolkit/gadget.h"
 #include "toolkit/window.h"
+#include "quolk_version.h"
 
 namespace {
 
@@ -165,7 +166,8 @@ TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
     std::vector<std::function<bool()>> steps = PickSteps(child.Pid());
     steps.push_back([&] {
         if (state.history.count < 9) return false;
-        EXPECT_EQ(U8(GetWindowTitle(MainWindow)), "Quolk 1.03 — " + U8(GetGadgetText(GadgetFootprint)));
+        EXPECT_EQ(U8(GetWindowTitle(MainWindow)),
+                  std::string(QuolkNameAndVersion) + " — " + U8(GetGadgetText(GadgetFootprint)));
         EXPECT_EQ(U8(GetGadgetText(GadgetStatusLine)), "Status: 🟢 Monitoring active");
         // The picture of the main window in the README is this moment of this round, while the
         // child still grows.

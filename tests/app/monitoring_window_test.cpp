@@ -12,6 +12,7 @@
 #include "platform/process_info.h"
 #include "toolkit/gadget.h"
 #include "toolkit/window.h"
+#include "quolk_version.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ TEST_F(MonitoringWindowTest, SessionControlsChangeTheSessionAndWhatTheWindowShow
         },
         [&] {
             ASSERT_TRUE(state.session.active);
-            EXPECT_EQ(title(), "Quolk 1.03 — " + U8(GetGadgetText(GadgetFootprint)));
+            EXPECT_EQ(title(), std::string(QuolkNameAndVersion) + " — " + U8(GetGadgetText(GadgetFootprint)));
             EXPECT_FALSE(GadgetID(GadgetStart)->isEnabled());
             EXPECT_TRUE(GadgetID(GadgetStop)->isEnabled());
             gadget(GadgetPause);
@@ -56,7 +57,7 @@ TEST_F(MonitoringWindowTest, SessionControlsChangeTheSessionAndWhatTheWindowShow
         },
         [&] {
             EXPECT_FALSE(state.session.paused);
-            EXPECT_EQ(title(), "Quolk 1.03");  // no badge
+            EXPECT_EQ(title(), QuolkNameAndVersion);  // no badge
             EXPECT_FALSE(GadgetID(GadgetDockStatList)->isEnabled());
             gadget(GadgetDockStats);
         },
@@ -66,7 +67,7 @@ TEST_F(MonitoringWindowTest, SessionControlsChangeTheSessionAndWhatTheWindowShow
             QueueToolkitEvent(EventCodeGadget, MainWindow, GadgetDockStatList, EventTypeChange);
         },
         [&] {
-            EXPECT_EQ(title(), "Quolk 1.03 — " + U8(GetGadgetText(GadgetPeak)));
+            EXPECT_EQ(title(), std::string(QuolkNameAndVersion) + " — " + U8(GetGadgetText(GadgetPeak)));
             SetGadgetState(GadgetRefreshSlider, 2600);
             gadget(GadgetRefreshSlider);
         },
@@ -82,7 +83,7 @@ TEST_F(MonitoringWindowTest, SessionControlsChangeTheSessionAndWhatTheWindowShow
         [&] {
             EXPECT_FALSE(state.session.active);
             EXPECT_EQ(U8(GetGadgetText(GadgetStatusLine)), "Status: 🔴 Monitoring stopped");
-            EXPECT_EQ(title(), "Quolk 1.03");
+            EXPECT_EQ(title(), QuolkNameAndVersion);
             EXPECT_TRUE(GadgetID(GadgetStart)->isEnabled());
             EXPECT_TRUE(GadgetID(GadgetAnalyze)->isEnabled());
         },

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "package/package_support.h"
+#include "quolk_version.h"
 
 namespace {
 
@@ -20,7 +21,8 @@ std::string Trimmed(std::string text) {
 }
 
 std::string DebPath() {
-    return QUOLK_DEB_DIR "/quolk_1.03_" + Trimmed(RunTool("dpkg --print-architecture").second) + ".deb";
+    return QUOLK_DEB_DIR "/quolk_" + std::string(QuolkVersion) + "_" +
+           Trimmed(RunTool("dpkg --print-architecture").second) + ".deb";
 }
 
 std::string Field(const std::string& name) { return Trimmed(RunTool("dpkg-deb -f '" + DebPath() + "' " + name).second); }
@@ -60,7 +62,7 @@ std::set<std::string> LinkedQtPackages(const std::string& binary) {
 
 TEST(DebianPackage, ControlDataNamesTheQtRuntimeItLinksAndNoBuildPackage) {
     EXPECT_EQ(Field("Package"), "quolk");
-    EXPECT_EQ(Field("Version"), "1.03");
+    EXPECT_EQ(Field("Version"), QuolkVersion);
     EXPECT_EQ(Field("Architecture"), Trimmed(RunTool("dpkg --print-architecture").second));
     EXPECT_NE(Field("Maintainer"), "");
     // A fresh Debian has no font with the buttons' symbols.

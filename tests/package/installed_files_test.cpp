@@ -13,6 +13,7 @@
 
 #include "package/package_support.h"
 #include "scratch_dir.h"
+#include "quolk_version.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ TEST(InstalledFiles, EveryFileIsWhereTheFreedesktopLayoutExpectsIt) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(FilesBelow(Usr), expected);
     // The installed binary runs from its new place.
-    EXPECT_EQ(RunTool("'" + Usr + "bin/quolk' --version"), std::make_pair(0, std::string("Quolk 1.03\n")));
+    EXPECT_EQ(RunTool("'" + Usr + "bin/quolk' --version"), std::make_pair(0, std::string(QuolkNameAndVersion) + "\n"));
 }
 
 TEST(InstalledFiles, IconRendersHaveTheSizesTheyClaim) {
@@ -92,7 +93,7 @@ TEST(InstalledFiles, ManualPageRendersWithoutWarningsAndNamesEveryOption) {
     std::vector<std::string> parts = {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "EXIT STATUS",
                                       "ENVIRONMENT", "FILES", "EXAMPLES", "LANGUAGE", "LC_ALL",
                                       "LC_MESSAGES", "LANG", "HOME", "DISPLAY", "WAYLAND_DISPLAY",
-                                      "_monitor.csv", " 64"};
+                                      "_monitor.csv", " 64", QuolkNameAndVersion};
     // What the program itself offers: every option of its usage text.
     const std::string usage = RunTool("'" + Usr + "bin/quolk' --help").second;
     for (const std::string& option : LongOptions(usage)) parts.push_back(option);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "session_test_support.h"
+#include "quolk_version.h"
 
 using namespace session_test;
 
@@ -26,8 +27,8 @@ TEST(SessionFormats, PlainByteCountsAndGroupedCounts) {
 TEST(SessionTexts, BadgeAndWindowTitle) {
     EXPECT_EQ(U8(BadgeText(212.75f)), "212.75 MB");
     EXPECT_EQ(U8(BadgeText(-3.25f)), "-3.25 MB");
-    EXPECT_EQ(U8(WindowTitle(u"212.75 MB")), "Quolk 1.03 — 212.75 MB");
-    EXPECT_EQ(U8(WindowTitle(u"")), "Quolk 1.03");
+    EXPECT_EQ(U8(WindowTitle(u"212.75 MB")), std::string(QuolkNameAndVersion) + " — 212.75 MB");
+    EXPECT_EQ(U8(WindowTitle(u"")), QuolkNameAndVersion);
 }
 
 TEST_F(SessionTest, SliderSnapsAndReArmsOnlyARunningUnpausedSession) {

@@ -18,10 +18,10 @@ TEST_F(AlertTest, TheResponderSeesTheButtonsAndAnswersByTheirNumber) {
         seen = call;
         return RequesterResponse{2, u""};
     });
-    EXPECT_EQ(AlertRequester(u"Quolk 1.03", u"About", {u"Ok", u"See My Other Apps"}), 2);
+    EXPECT_EQ(AlertRequester(u"Quolk", u"About", {u"Ok", u"See My Other Apps"}), 2);
     SetRequesterResponder(nullptr);
     EXPECT_EQ(seen.kind, RequesterCall::Alert);
-    EXPECT_EQ(seen.title, u"Quolk 1.03");
+    EXPECT_EQ(seen.title, u"Quolk");
     EXPECT_EQ(seen.message, u"About");
     EXPECT_EQ(seen.buttons, (std::vector<Text>{u"Ok", u"See My Other Apps"}));
 }

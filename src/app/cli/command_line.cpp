@@ -9,6 +9,7 @@
 #include "app/cli/json_summary.h"
 #include "app/cli/recorder.h"
 #include "monitor/sample_history.h"
+#include "quolk_version.h"
 #include "runtime/text.h"
 #include "strings/stringtable.h"
 
@@ -52,8 +53,6 @@ const char* const UsageText =
     "command could not be read or started, or the CSV file could not be written; 64 wrong usage.\n";
 
 namespace {
-
-const char* const VersionLine = "Quolk 1.03\n";
 
 void WriteUtf8(std::FILE* stream, TextView text) {
     std::string bytes = TextToUtf8(text);
@@ -100,7 +99,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     switch (options.mode) {
         case CliMode::Window: return -1;
         case CliMode::Help: std::fputs(UsageText, out); return Finished(out, 0);
-        case CliMode::Version: std::fputs(VersionLine, out); return Finished(out, 0);
+        case CliMode::Version: std::fprintf(out, "%s\n", QuolkNameAndVersion); return Finished(out, 0);
         case CliMode::Analyze: return AnalyzeLog(options, out, err);
         case CliMode::Record: return RunRecording(options, out, err);
     }

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/report_text.h"
+#include "quolk_version.h"
 #include "strings/stringtable.h"
 
 using nlohmann::ordered_json;
@@ -13,7 +14,6 @@ using nlohmann::ordered_json;
 namespace {
 
 const char* const ToolName = "quolk";
-const char* const ToolVersion = "1.03";
 
 // Figures as the report shows them, to two decimals, so that scripts compare what people read.
 double Rounded(float value, double scale = 100.0) {
@@ -96,7 +96,7 @@ std::string IsoUtc(int64_t unixSeconds) {
 std::string JsonSummary(const PhaseAnalysis& analysis, TextView report, const SummaryFacts& facts) {
     ordered_json j;
     j["tool"] = ToolName;
-    j["version"] = ToolVersion;
+    j["version"] = QuolkVersion;
     j["source"] = facts.recorded ? "record" : "log";
     j["log"] = facts.logPath.empty() ? ordered_json(nullptr) : ordered_json(facts.logPath);
     j["target"] = Target(facts);

@@ -15,6 +15,7 @@
 #include "analysis/phase_analysis.h"
 #include "app/cli/command_line.h"
 #include "scratch_dir.h"
+#include "quolk_version.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ TEST(Cli, EveryOutcomeHasItsStatusAndItsExactOutput) {
          notALog},
         {"--analyze " + dir.Write("two.csv", Head + "10:00:00,1,5\n10:00:01,1,6\n"), ExitLoadError, "",
          "Log file contains insufficient data (minimum 3 rows required).\n"},
-        {"--version", 0, "Quolk 1.03\n", ""},
+        {"--version", 0, std::string(QuolkNameAndVersion) + "\n", ""},
         {"--help", 0, UsageText, ""},
         {"--analyze", ExitUsageError, "", "quolk: option '--analyze' needs a value (see 'quolk --help')\n"},
         {"--analyze a.csv b.csv", ExitUsageError, "", "quolk: unexpected argument 'b.csv' (see 'quolk --help')\n"},

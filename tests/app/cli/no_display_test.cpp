@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "scratch_dir.h"
+#include "quolk_version.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ TEST(NoDisplay, TheCommandLineStillWorks) {
     auto [status, err] = RunWithoutDisplay(dir, " --version");
     EXPECT_EQ(status, 0);
     EXPECT_EQ(err, "");
-    EXPECT_EQ(dir.Read("out"), "Quolk 1.03\n");
+    EXPECT_EQ(dir.Read("out"), std::string(QuolkNameAndVersion) + "\n");
 }
 
 }  // namespace
