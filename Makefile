@@ -78,7 +78,7 @@ fuzz: deps
 
 check-sanitize: deps
 	@cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1 $(SANITIZE_FLAGS)" \
-	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DQUOLK_BENCHMARKS=OFF >/dev/null
+	  -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" -DQUOLK_BENCHMARKS=OFF -DQUOLK_STATIC_CXX_RUNTIME=OFF >/dev/null
 	@cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 LSAN_OPTIONS=suppressions=$(CURDIR)/.ci/lsan.supp \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

@@ -24,11 +24,6 @@
 
 namespace {
 
-bool Set(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value;
-}
-
 // Ends the process once the watched window has painted for the first time.
 class FirstPaintExit : public QObject {
 protected:
@@ -52,8 +47,6 @@ SleepWakeObserver* StartSleepWakeObserver() {
         PostEvent(goingToSleep ? EventSystemWillSleep : EventSystemDidWake, MainWindow, 0);
     });
 }
-
-bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM"); }
 
 bool StartApplication(AppState& state) {
     // Qt has set the user's locale; decimal texts always use the point.

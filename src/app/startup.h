@@ -1,10 +1,6 @@
 // Start-up: from process launch to the main window and its loop.
 #pragma once
 
-// Whether a window can be shown: DISPLAY or WAYLAND_DISPLAY is set, or QT_QPA_PLATFORM chooses a
-// platform. Read before anything of Qt runs.
-bool DisplayAvailable();
-
 class SleepWakeObserver;
 // The observer whose sleep and wake reach the main loop as events 1068 and 1069 of window 0;
 // nullptr without a system bus or logind.

@@ -202,6 +202,7 @@ static const char16_t kGermanBlock[] =
     u"431\0" u"--record nimmt eine PID oder '-- COMMAND', nicht beides\0"
     u"432\0" u"%1 (siehe 'quolk --help')\0"
     u"433\0" u"das Fenster braucht eine Desktop-Sitzung (DISPLAY oder WAYLAND_DISPLAY); `quolk --analyze FILE` geht auch ohne\0"
+    u"570\0" u"das Fenster kann nicht geladen werden; es gehört zum Paket quolk, und die Befehlszeile funktioniert ohne es (quolk --help): %1\0"
     u"_END_";
 
 TextView GermanStringBlock() { return TextView(kGermanBlock, std::size(kGermanBlock)); }

@@ -203,6 +203,7 @@ static const char16_t kEnglishBlock[] =
     u"431\0" u"--record takes a PID or '-- COMMAND', not both\0"
     u"432\0" u"%1 (see 'quolk --help')\0"
     u"433\0" u"the window needs a desktop session (DISPLAY or WAYLAND_DISPLAY); `quolk --analyze FILE` works without one\0"
+    u"570\0" u"the window cannot be loaded; it comes with the quolk package, and the command line works without it (quolk --help): %1\0"
     u"_END_";
 
 TextView EnglishStringBlock() { return TextView(kEnglishBlock, std::size(kEnglishBlock)); }

@@ -202,6 +202,7 @@ static const char16_t kSpanishBlock[] =
     u"431\0" u"--record admite un PID o '-- COMMAND', no ambos\0"
     u"432\0" u"%1 (véase 'quolk --help')\0"
     u"433\0" u"la ventana necesita una sesión de escritorio (DISPLAY o WAYLAND_DISPLAY); `quolk --analyze FILE` funciona sin ella\0"
+    u"570\0" u"no se puede cargar la ventana; viene con el paquete quolk, y la línea de órdenes funciona sin ella (quolk --help): %1\0"
     u"_END_";
 
 TextView SpanishStringBlock() { return TextView(kSpanishBlock, std::size(kSpanishBlock)); }

@@ -202,6 +202,7 @@ static const char16_t kFrenchBlock[] =
     u"431\0" u"--record prend un PID ou '-- COMMAND', pas les deux\0"
     u"432\0" u"%1 (voir 'quolk --help')\0"
     u"433\0" u"la fenêtre demande une session de bureau (DISPLAY ou WAYLAND_DISPLAY) ; `quolk --analyze FILE` fonctionne sans\0"
+    u"570\0" u"la fenêtre ne peut pas être chargée ; elle vient avec le paquet quolk, et la ligne de commande fonctionne sans elle (quolk --help) : %1\0"
     u"_END_";
 
 TextView FrenchStringBlock() { return TextView(kFrenchBlock, std::size(kFrenchBlock)); }

@@ -202,6 +202,7 @@ static const char16_t kItalianBlock[] =
     u"431\0" u"--record accetta un PID o '-- COMMAND', non entrambi\0"
     u"432\0" u"%1 (vedere 'quolk --help')\0"
     u"433\0" u"la finestra richiede una sessione desktop (DISPLAY o WAYLAND_DISPLAY); `quolk --analyze FILE` funziona anche senza\0"
+    u"570\0" u"impossibile caricare la finestra; è fornita dal pacchetto quolk, e la riga di comando funziona senza (quolk --help): %1\0"
     u"_END_";
 
 TextView ItalianStringBlock() { return TextView(kItalianBlock, std::size(kItalianBlock)); }

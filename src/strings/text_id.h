@@ -213,4 +213,7 @@ enum class TextId : int {
     RecordTakesOneTarget = 431,
     SeeHelp = 432,  // the usage error
     NoDisplay = 433,
+
+    // The command line without the window.
+    WindowMissing = 570,  // the loader's reason
 };

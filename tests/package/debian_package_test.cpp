@@ -75,8 +75,8 @@ TEST(DebianPackage, ControlDataNamesTheQtRuntimeItLinksAndNoBuildPackage) {
     }
 
     const std::set<std::string> depends = PackageNames(Field("Depends"));
-    const std::set<std::string> qt = LinkedQtPackages(QUOLK_STAGED_DIR "/usr/bin/quolk");
-    ASSERT_TRUE(qt.count("libqt6core6")) << "the binary links no Qt";
+    const std::set<std::string> qt = LinkedQtPackages(QUOLK_STAGED_DIR "/usr/lib/quolk/quolk");
+    ASSERT_TRUE(qt.count("libqt6core6")) << "the window links no Qt";
     for (const std::string& package : qt) EXPECT_TRUE(depends.count(package)) << package;
     for (const char* runtime : {"libc6", "libstdc++6"}) EXPECT_TRUE(depends.count(runtime)) << runtime;
     for (const std::string& package : depends) {

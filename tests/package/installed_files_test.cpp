@@ -36,6 +36,7 @@ std::string Contains(const std::string& text, const std::string& part) {
 TEST(InstalledFiles, EveryFileIsWhereTheFreedesktopLayoutExpectsIt) {
     std::vector<std::string> expected = {
         "bin/quolk",
+        "lib/quolk/quolk",
         "share/applications/quolk.desktop",
         "share/bash-completion/completions/quolk",
         "share/icons/hicolor/scalable/apps/quolk.svg",

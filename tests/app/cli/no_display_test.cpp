@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -35,6 +36,33 @@ TEST(NoDisplay, TheCommandLineStillWorks) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(err, "");
     EXPECT_EQ(dir.Read("out"), std::string(QuolkNameAndVersion) + "\n");
+}
+
+// A `quolk` without the window's program beside it (the quolk-cli package alone) says so with a
+// display too, in the user's language, and its commands go on working.
+TEST(NoDisplay, WithoutTheWindowsProgramTheWindowNamesItsPackage) {
+    ScratchDir dir;
+    std::filesystem::create_directory(dir.File("bin"));
+    std::filesystem::copy_file(QUOLK_BINARY_DIR "/bin/quolk", dir.File("bin/quolk"));
+    const std::string quolk = dir.File("bin/quolk");
+    struct Case {
+        std::string command, err;
+        int status;
+    };
+    const Case cases[] = {
+        {"DISPLAY=:99 LANGUAGE=en " + quolk, "quolk: the window cannot be loaded; it comes with the quolk package", 1},
+        {"DISPLAY=:99 LANGUAGE=de " + quolk, "quolk: das Fenster kann nicht geladen werden", 1},
+        {"DISPLAY=:99 " + quolk + " --version", "", 0},
+    };
+    for (const Case& c : cases) {
+        const int status = std::system(("env " + c.command + " 2>" + dir.File("err") + " >/dev/null").c_str());
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.status) << c.command;
+        const std::string err = dir.Read("err");
+        EXPECT_EQ(err.rfind(c.err, 0), 0u) << err;
+        if (c.status != 0) {
+            EXPECT_NE(err.find(dir.File("lib/quolk/quolk: ")), std::string::npos) << err;
+        }
+    }
 }
 
 }  // namespace
