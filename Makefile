@@ -10,6 +10,8 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX ?= /usr/local
+# `make install COMPONENT=cli`: one install component only (cli or desktop); empty: both.
+COMPONENT ?=
 # What `make install` put in place, kept apart from CMake's install_manifest.txt, which every
 # other install of the build folder (a package, a test) writes again.
 INSTALLED := $(BUILD_DIR)/installed_files.txt
@@ -48,16 +50,17 @@ run: deps build
 bench: deps build
 	@for b in $(BUILD_DIR)/bench/*; do [ -x "$$b" ] && "$$b"; done
 
-# The binary, the launcher entry, the icons, the manual page and the bash completion under
-# PREFIX (DESTDIR honoured). Run it as root for /usr/local.
+# The command line (binary, manual page, bash completion) and the window (its program, the
+# launcher entry, the icons) under PREFIX (DESTDIR honoured); COMPONENT=cli installs the command
+# line alone, as the quolk-cli package holds it. Run it as root for /usr/local.
 install: deps build
 	@$(MAKE) --no-print-directory install-files
 
 # The install of what is built. CMake lists the paths without DESTDIR: the list gets it in front,
 # so that uninstalling a staged install removes the staged copies and never the system's files.
 install-files:
-	$(SUDO) env DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX)
-	@sed 's|^|$(DESTDIR)|' $(BUILD_DIR)/install_manifest.txt | $(SUDO) tee $(INSTALLED) >/dev/null
+	$(SUDO) env DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR) --prefix $(PREFIX) $(if $(COMPONENT),--component $(COMPONENT))
+	@sed 's|^|$(DESTDIR)|' $(BUILD_DIR)/install_manifest$(if $(COMPONENT),_$(COMPONENT)).txt | $(SUDO) tee $(INSTALLED) >/dev/null
 
 # Removes every file that the last `make install` installed.
 uninstall:
@@ -65,7 +68,9 @@ uninstall:
 	@while IFS= read -r f || [ -n "$$f" ]; do $(SUDO) rm -fv -- "$$f"; done < $(INSTALLED)
 	@$(SUDO) rm -f $(INSTALLED)
 
-# The Debian package, $(BUILD_DIR)/quolk_<version>_<arch>.deb (the version of CMakeLists.txt).
+# The Debian packages (the version of CMakeLists.txt): $(BUILD_DIR)/quolk-cli_<version>_<arch>.deb
+# (the command line, no Qt) and $(BUILD_DIR)/quolk_<version>_<arch>.deb (the window, which depends
+# on the first).
 package: deps build
 	cd $(BUILD_DIR) && cpack -G DEB
 

@@ -1,4 +1,4 @@
-// The Debian package that CPack makes: its control data and its files.
+// The Debian packages that CPack makes, quolk-cli and quolk: their control data and their files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,12 +20,27 @@ std::string Trimmed(std::string text) {
     return text;
 }
 
-std::string DebPath() {
-    return QUOLK_DEB_DIR "/quolk_" + std::string(QuolkVersion) + "_" +
-           Trimmed(RunTool("dpkg --print-architecture").second) + ".deb";
+std::string Architecture() { return Trimmed(RunTool("dpkg --print-architecture").second); }
+
+// The two packages: what each must say and hold.
+struct Package {
+    std::string name;
+    std::string staged;      // the install of its component alone
+    std::string recommends;
+    std::string summary;     // the description's first line
+};
+const Package Packages[] = {
+    {"quolk-cli", QUOLK_STAGED_DIR "-cli", "", "memory monitor that tells whether a process leaks (command line)"},
+    {"quolk", QUOLK_STAGED_DIR "-desktop", "fonts-noto-color-emoji", "memory monitor that tells whether a process leaks"},
+};
+
+std::string DebPath(const Package& p) {
+    return QUOLK_DEB_DIR "/" + p.name + "_" + QuolkVersion + "_" + Architecture() + ".deb";
 }
 
-std::string Field(const std::string& name) { return Trimmed(RunTool("dpkg-deb -f '" + DebPath() + "' " + name).second); }
+std::string Field(const Package& p, const std::string& name) {
+    return Trimmed(RunTool("dpkg-deb -f '" + DebPath(p) + "' " + name).second);
+}
 
 // The package names of a Depends field, without versions and alternatives' bars.
 std::set<std::string> PackageNames(const std::string& depends) {
@@ -60,47 +75,75 @@ std::set<std::string> LinkedQtPackages(const std::string& binary) {
     return packages;
 }
 
-TEST(DebianPackage, ControlDataNamesTheQtRuntimeItLinksAndNoBuildPackage) {
-    EXPECT_EQ(Field("Package"), "quolk");
-    EXPECT_EQ(Field("Version"), QuolkVersion);
-    EXPECT_EQ(Field("Architecture"), Trimmed(RunTool("dpkg --print-architecture").second));
-    EXPECT_NE(Field("Maintainer"), "");
-    // A fresh Debian has no font with the buttons' symbols.
-    EXPECT_EQ(Field("Recommends"), "fonts-noto-color-emoji");
-    const std::string description = Field("Description");
-    EXPECT_NE(description.find("Quolk watches the memory of another running process"), std::string::npos);
-    for (size_t at = 0, end; at < description.size(); at = end + 1) {
-        end = std::min(description.find('\n', at), description.size());
-        EXPECT_LT(end - at, 80u) << description.substr(at, end - at);
-    }
+bool BuildOnly(const std::string& package) {
+    return package.ends_with("-dev") || package.find("gtest") != std::string::npos ||
+           package.find("benchmark") != std::string::npos || package == "cmake";
+}
+// A package of Qt or of the X or Wayland stack, by its Debian name.
+bool QtOrX(const std::string& package) {
+    for (const char* prefix : {"libqt", "qt6", "libx", "libgl", "libegl", "libwayland", "libfontconfig", "libdbus"})
+        if (package.starts_with(prefix)) return true;
+    return false;
+}
 
-    const std::set<std::string> depends = PackageNames(Field("Depends"));
-    const std::set<std::string> qt = LinkedQtPackages(QUOLK_STAGED_DIR "/usr/lib/quolk/quolk");
-    ASSERT_TRUE(qt.count("libqt6core6")) << "the window links no Qt";
-    for (const std::string& package : qt) EXPECT_TRUE(depends.count(package)) << package;
-    for (const char* runtime : {"libc6", "libstdc++6"}) EXPECT_TRUE(depends.count(runtime)) << runtime;
-    for (const std::string& package : depends) {
-        const bool buildOnly = package.ends_with("-dev") || package.find("gtest") != std::string::npos ||
-                               package.find("benchmark") != std::string::npos || package == "cmake";
-        EXPECT_FALSE(buildOnly) << package;
+TEST(DebianPackage, ControlDataOfEachPackage) {
+    for (const Package& p : Packages) {
+        SCOPED_TRACE(p.name);
+        EXPECT_EQ(Field(p, "Package"), p.name);
+        EXPECT_EQ(Field(p, "Version"), QuolkVersion);
+        EXPECT_EQ(Field(p, "Architecture"), Architecture());
+        EXPECT_NE(Field(p, "Maintainer"), "");
+        // A fresh Debian has no font with the window's buttons' symbols.
+        EXPECT_EQ(Field(p, "Recommends"), p.recommends);
+        const std::string description = Field(p, "Description");
+        EXPECT_EQ(description.substr(0, description.find('\n')), p.summary);
+        EXPECT_NE(description.find("Quolk watches the memory of another running process"), std::string::npos);
+        for (size_t at = 0, end; at < description.size(); at = end + 1) {
+            end = std::min(description.find('\n', at), description.size());
+            EXPECT_LT(end - at, 80u) << description.substr(at, end - at);
+        }
+        const std::set<std::string> depends = PackageNames(Field(p, "Depends"));
+        EXPECT_TRUE(depends.count("libc6"));
+        for (const std::string& package : depends) EXPECT_FALSE(BuildOnly(package)) << package;
     }
 }
 
-TEST(DebianPackage, HoldsWhatAnInstallLaysOut) {
-    auto [status, listing] = RunTool("dpkg-deb --fsys-tarfile '" + DebPath() + "' | tar -t");
-    ASSERT_EQ(status, 0) << listing;
-    std::vector<std::string> files;
-    for (size_t at = 0, end; (end = listing.find('\n', at)) != std::string::npos; at = end + 1) {
-        const std::string path = listing.substr(at, end - at);
-        if (!path.ends_with("/")) files.push_back(path.substr(path.find("usr/")));
+// The command line's package names no Qt and no X library; the window's names the Qt runtime its
+// program links and the command line of its own version.
+TEST(DebianPackage, OnlyTheWindowDependsOnQtAndItBringsTheCommandLine) {
+    const std::set<std::string> cli = PackageNames(Field(Packages[0], "Depends"));
+    for (const std::string& package : cli) EXPECT_FALSE(QtOrX(package)) << package;
+    const std::string desktopDepends = Field(Packages[1], "Depends");
+    EXPECT_NE(desktopDepends.find("quolk-cli (= " + std::string(QuolkVersion) + ")"), std::string::npos)
+        << desktopDepends;
+    const std::set<std::string> desktop = PackageNames(desktopDepends);
+    const std::set<std::string> qt = LinkedQtPackages(QUOLK_STAGED_DIR "/usr/lib/quolk/quolk");
+    ASSERT_TRUE(qt.count("libqt6core6")) << "the window links no Qt";
+    for (const std::string& package : qt) EXPECT_TRUE(desktop.count(package)) << package;
+    EXPECT_TRUE(desktop.count("libstdc++6"));
+}
+
+TEST(DebianPackage, EachHoldsWhatItsComponentInstallsStripped) {
+    for (const Package& p : Packages) {
+        SCOPED_TRACE(p.name);
+        auto [status, listing] = RunTool("dpkg-deb --fsys-tarfile '" + DebPath(p) + "' | tar -t");
+        ASSERT_EQ(status, 0) << listing;
+        std::vector<std::string> files;
+        for (size_t at = 0, end; (end = listing.find('\n', at)) != std::string::npos; at = end + 1) {
+            const std::string path = listing.substr(at, end - at);
+            if (!path.ends_with("/")) files.push_back(path.substr(path.find("usr/")));
+        }
+        std::sort(files.begin(), files.end());
+        std::vector<std::string> installed = FilesBelow(p.staged);
+        ASSERT_FALSE(installed.empty());
+        EXPECT_EQ(files, installed);
+        // The programs are stripped of their debugging data; the install's are not.
+        for (const std::string& file : files) {
+            if (!file.starts_with("usr/bin/") && !file.starts_with("usr/lib/")) continue;
+            EXPECT_EQ(RunTool("dpkg-deb --fsys-tarfile '" + DebPath(p) + "' | tar -xO ./" + file +
+                              " | objdump -h /dev/stdin | grep -c debug_info").second, "0\n") << file;
+        }
     }
-    std::sort(files.begin(), files.end());
-    std::vector<std::string> installed = FilesBelow(QUOLK_STAGED_DIR);
-    ASSERT_FALSE(installed.empty());
-    EXPECT_EQ(files, installed);
-    // The package's binary is stripped of its debugging data; the install's is not.
-    EXPECT_EQ(RunTool("dpkg-deb --fsys-tarfile '" + DebPath() + "' | tar -xO ./usr/bin/quolk | "
-                  "objdump -h /dev/stdin | grep -c debug_info").second, "0\n");
 }
 
 }  // namespace

@@ -181,17 +181,22 @@ TEST(MakeUninstall, RemovesEveryListedFileAndThenItsListAndOnlyTheStagedCopies) 
         EXPECT_TRUE(std::filesystem::exists(kept)) << c.name;
         EXPECT_FALSE(std::filesystem::exists(manifest)) << c.name;
     }
-    // A staged install lists its staged paths, and uninstalling removes those and nothing else.
-    ScratchDir stage;
-    const std::string list = stage.File("installed_files.txt");
-    auto [installStatus, installOutput] =
-        RunTool(Make + "install-files BUILD_DIR='" QUOLK_BINARY_DIR "' PREFIX=/usr DESTDIR='" +
-                stage.path + "/root' INSTALLED='" + list + "'");
-    ASSERT_EQ(installStatus, 0) << installOutput;
-    const std::string listed = stage.Read("installed_files.txt");
-    EXPECT_EQ(listed.rfind(stage.path + "/root/usr/bin/quolk\n", 0), 0u) << listed;
-    EXPECT_EQ(RunTool(Make + "uninstall INSTALLED='" + list + "'").first, 0);
-    EXPECT_EQ(FilesBelow(stage.path), std::vector<std::string>());
+    // A staged install, of both components or of the command line alone, lists its staged paths,
+    // and uninstalling removes those and nothing else.
+    for (const std::string component : {"", "cli"}) {
+        ScratchDir stage;
+        const std::string list = stage.File("installed_files.txt");
+        auto [installStatus, installOutput] =
+            RunTool(Make + "install-files BUILD_DIR='" QUOLK_BINARY_DIR "' PREFIX=/usr DESTDIR='" + stage.path +
+                    "/root' INSTALLED='" + list + "' COMPONENT=" + component);
+        ASSERT_EQ(installStatus, 0) << installOutput;
+        const std::string listed = stage.Read("installed_files.txt");
+        EXPECT_EQ(listed.rfind(stage.path + "/root/usr/bin/quolk\n", 0), 0u) << listed;
+        const std::string same = component.empty() ? QUOLK_STAGED_DIR : QUOLK_STAGED_DIR "-" + component;
+        EXPECT_EQ(FilesBelow(stage.path + "/root"), FilesBelow(same)) << component;
+        EXPECT_EQ(RunTool(Make + "uninstall INSTALLED='" + list + "'").first, 0);
+        EXPECT_EQ(FilesBelow(stage.path), std::vector<std::string>());
+    }
 
     // Without a list nothing is removed, and the user is told.
     auto [status, output] = RunTool(Make + "uninstall INSTALLED=/nonexistent/list");
