@@ -24,21 +24,28 @@
 
 namespace {
 
-// Ends the process once the watched window has painted for the first time.
-class FirstPaintExit : public QObject {
+// Watches the main window for its first paint; then, once the paint is done, ends the process
+// when QUOLK_QUIT_AFTER_FIRST_PAINT=1, and otherwise finishes the start.
+class FirstPaint : public QObject {
+public:
+    explicit FirstPaint(AppState& state) : state_(state) {}
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            QTimer::singleShot(0, [] { std::_Exit(0); });
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            const char* quit = std::getenv(QuitAfterFirstPaintVariable);
+            if (quit && std::strcmp(quit, "1") == 0) QTimer::singleShot(0, [] { std::_Exit(0); });
+            AppState& state = state_;
+            QTimer::singleShot(0, [&state] { FinishStart(state); });
+            deleteLater();
+        }
         return QObject::eventFilter(watched, event);
     }
-};
 
-void ArmFirstPaintExit() {
-    const char* value = std::getenv(QuitAfterFirstPaintVariable);
-    if (!value || std::strcmp(value, "1") != 0) return;
-    if (QWidget* window = WindowID(MainWindow)) window->installEventFilter(new FirstPaintExit);
-}
+private:
+    AppState& state_;
+};
 
 }  // namespace
 
@@ -53,19 +60,26 @@ bool StartApplication(AppState& state) {
     std::setlocale(LC_NUMERIC, "C");
     ClearHistory(state.history);
     LoadStringTable(DetectLanguage());
-    state.sleepWakeObserver = StartSleepWakeObserver();
     return OpenMainWindow(state);
+}
+
+void FinishStart(AppState& state) {
+    SetApplicationIcon(LoadApplicationIcon());
+    if (!state.sleepWakeObserver) state.sleepWakeObserver = StartSleepWakeObserver();
+}
+
+void FinishStartAfterFirstPaint(AppState& state) {
+    if (QWidget* window = WindowID(MainWindow)) window->installEventFilter(new FirstPaint(state));
 }
 
 int RunApplication(int& argc, char** argv) {
     InitToolkit(argc, argv, u"Quolk", u"quolk");
-    SetApplicationIcon(LoadApplicationIcon());
     AppState state;
     if (!StartApplication(state)) {
         EndToolkit();
         return 1;
     }
-    ArmFirstPaintExit();
+    FinishStartAfterFirstPaint(state);
     const int status = RunMainLoop(state);
     CloseFile(AnyNumber);
     EndToolkit();

@@ -8,12 +8,18 @@ SleepWakeObserver* StartSleepWakeObserver();
 
 struct AppState;
 // With the toolkit running: the numeric locale "C", an empty history, the string table of the
-// user's language, the sleep/wake observer and the main window. False when the window could not
-// be opened.
+// user's language and the main window. False when the window could not be opened.
 bool StartApplication(AppState& state);
 
-// Starts the toolkit, sets up the state, the language, the sleep/wake observer and the main
-// window, and runs the main loop. The exit status.
+// What the main window's first paint does not need, done right after it so that the window shows
+// sooner: the application's icon (six PNG renders decoded) and the sleep/wake observer (a
+// connection to the system bus).
+void FinishStart(AppState& state);
+// Has FinishStart run once the main window has painted for the first time.
+void FinishStartAfterFirstPaint(AppState& state);
+
+// Starts the toolkit, sets up the state, the language and the main window, runs the main loop
+// (which finishes the start after the first paint). The exit status.
 int RunApplication(int& argc, char** argv);
 
 // Test-only: with this variable set to 1 the program ends right after the main window's first

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QIcon>
+#include <QTest>
+#include <QWidget>
+
 #include "app/app_state.h"
 #include "app/main_window.h"
 #include "platform/sleep_wake.h"
@@ -47,8 +52,14 @@ TEST(StartApplication, TakesTheUsersLanguageKeepsTheDecimalPointAndClearsTheHist
         EXPECT_EQ(state.history.count, 0);
         EXPECT_EQ(state.history.slots[0].footprintMB, 0.0f);
         EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetBrowse)), row.browse) << row.language;
-        EXPECT_EQ(state.sleepWakeObserver, nullptr) << "no bus, no observer, and start-up goes on";
         EXPECT_TRUE(IsWindow(MainWindow));
+        // The icon and the observer come once the window has painted, and start-up goes on
+        // without a bus.
+        QApplication::setWindowIcon(QIcon());
+        FinishStartAfterFirstPaint(state);
+        WindowID(MainWindow)->update();
+        EXPECT_TRUE(QTest::qWaitFor([] { return !WindowID(MainWindow)->windowIcon().isNull(); })) << row.language;
+        EXPECT_EQ(state.sleepWakeObserver, nullptr);
         CloseWindow(-1);
     }
     LoadStringTable(u"en");
