@@ -48,7 +48,7 @@ run: deps build
 	./$(BUILD_DIR)/quolk
 
 bench: deps build
-	@for b in $(BUILD_DIR)/bench/*; do [ -x "$$b" ] && "$$b"; done
+	@for b in $(BUILD_DIR)/bench/*; do if [ -f "$$b" ] && [ -x "$$b" ]; then "$$b" || exit 1; fi; done
 
 # The command line (binary, manual page, bash completion) and the window (its program, the
 # launcher entry, the icons) under PREFIX (DESTDIR honoured); COMPONENT=cli installs the command
