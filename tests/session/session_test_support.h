@@ -31,6 +31,13 @@ struct Script {
 };
 inline Script script;
 
+// The reading behind a handle; a handle beyond the script fails the test case, not the program.
+inline const Reading* ScriptedReading(int handle) {
+    if (handle >= 0 && size_t(handle) < script.readings.size()) return &script.readings[size_t(handle)];
+    ADD_FAILURE() << "reading " << handle << " of a script of " << script.readings.size();
+    return nullptr;
+}
+
 // A provider that cannot hold a process, so that a held target is read by PID and start time. A
 // sample moves on to the next reading when its footprint is read; checking the process when it is
 // opened as the target does not. A reading of a process that is gone is used up by the attempt.
@@ -44,13 +51,14 @@ struct ScriptedProcess : ProcessProvider {
     }
     void CloseProcess(int) override {}
     bool ReadTaskInfo(int handle, TaskInfo& out) override {
-        const Reading& r = script.readings[size_t(handle)];
-        out = TaskInfo{r.virtualBytes, r.footprint, r.pageFaults, r.pageIns, r.cowFaults, r.threads, r.startTime};
-        return true;
+        const Reading* r = ScriptedReading(handle);
+        if (r) out = TaskInfo{r->virtualBytes, r->footprint, r->pageFaults, r->pageIns, r->cowFaults, r->threads, r->startTime};
+        return r != nullptr;
     }
     int64_t ReadFootprint(int handle) override {
+        const Reading* r = ScriptedReading(handle);
         script.next = size_t(handle) + 1;
-        return script.readings[size_t(handle)].footprint;
+        return r ? r->footprint : int64_t{0};
     }
 };
 
