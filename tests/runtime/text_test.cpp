@@ -144,7 +144,7 @@ TEST(TextOperations, CutSearchAndSplitByUnits) {
 
 TEST(TextOperations, LCaseMapsTheBasicPlaneWhateverTheLocale) {
     ASSERT_STREQ(std::setlocale(LC_CTYPE, nullptr), "C");  // the mapping must not come from the process
-    EXPECT_EQ(U(LCase(T("ABC ÀÉÎ ΑΒΓ ЖЯ Straße"))), "abc àéî αβγ жя straße");
+    EXPECT_EQ(U(LCase(T("AZ ÀÉÎ ΑΒΓ ЖЯ Straße"))), "az àéî αβγ жя straße");
     EXPECT_EQ(U(LCase(T("\xF0\x90\x90\x80"))), "\xF0\x90\x90\x80");  // beyond the basic plane: units stay
 }
 

@@ -132,6 +132,12 @@ TEST(Record, TargetsThatCannotBeRecordedEndWithStatusTwo) {
         EXPECT_EQ(err, message);
     }
     waitpid(zombie, nullptr, 0);
+    // A log that cannot be written: the report still comes, the status tells of the failure.
+    const Outcome full =
+        RunQuolk(dir, {"--record", "--duration", "0.3", "--interval", "100", "--csv", "/dev/full", "--", "sleep", "1"});
+    EXPECT_EQ(full.status, ExitLoadError);
+    EXPECT_EQ(full.err, "quolk: the CSV file cannot be written: /dev/full: No space left on device\n");
+    EXPECT_NE(full.out.find("MEMORY PHASE ANALYSIS REPORT"), std::string::npos);
 }
 
 TEST(Record, TheCommandsOwnFailureIsToldOnStandardError) {
