@@ -53,9 +53,6 @@ public:
     void SetGadgetItemText(int64_t item, TextView text, int64_t) override {
         if (item >= 0 && item < box_->count()) box_->setItemText(static_cast<int>(item), ToQString(text));
     }
-    void SetGadgetItemImage(int64_t item, const QIcon& image) override {
-        if (item >= 0 && item < box_->count()) box_->setItemIcon(static_cast<int>(item), image);
-    }
 
 private:
     QComboBox* box_;

@@ -21,11 +21,6 @@ void XoGadgetFunctions::Setup(int64_t gadget, int type, QWidget* view, QWidget* 
     Xo_flags = flags;
 }
 
-void XoGadgetFunctions::Reuse(int64_t gadget, int type) {
-    Xo_gadget = gadget;
-    Xo_type = type;
-}
-
 void XoGadgetFunctions::SendEvent(int64_t eventType) {
     QueueToolkitEvent(EventCodeGadget, Xo_window, Xo_gadget, eventType);
 }
@@ -65,15 +60,11 @@ void XoGadgetFunctions::ResizeGadget(int x, int y, int width, int height) {
     if (Xo_container) Xo_container->setGeometry(x, y, width, height);
 }
 
-void XoGadgetFunctions::SetGadgetFont(const QFont& font) { Xo_view->setFont(font); }
-QFont XoGadgetFunctions::GetGadgetFont() { return Xo_view->font(); }
-
 int64_t XoGadgetFunctions::AddGadgetItem(int64_t, TextView, const QIcon&, int) { return -1; }
 void XoGadgetFunctions::RemoveGadgetItem(int64_t) {}
 void XoGadgetFunctions::ClearGadgetItems() {}
 int64_t XoGadgetFunctions::CountGadgetItems() { return 0; }
 int64_t XoGadgetFunctions::AddGadgetColumn(int64_t, TextView, int) { return -1; }
-void XoGadgetFunctions::RemoveGadgetColumn(int64_t) {}
 
 void XoGadgetFunctions::SetGadgetState(int64_t state) {
     if (auto* button = qobject_cast<QAbstractButton*>(Xo_view))
@@ -90,7 +81,6 @@ int64_t XoGadgetFunctions::GetGadgetState() {
 
 void XoGadgetFunctions::SetGadgetItemState(int64_t, int64_t) {}
 int64_t XoGadgetFunctions::GetGadgetItemState(int64_t) { return 0; }
-void XoGadgetFunctions::SetGadgetItemImage(int64_t, const QIcon&) {}
 
 void XoGadgetFunctions::SetGadgetText(TextView text) {
     if (auto* button = qobject_cast<QAbstractButton*>(Xo_view))
@@ -110,13 +100,3 @@ Text XoGadgetFunctions::GetGadgetText() {
 
 void XoGadgetFunctions::SetGadgetItemText(int64_t, TextView, int64_t) {}
 Text XoGadgetFunctions::GetGadgetItemText(int64_t, int64_t) { return Text(); }
-void XoGadgetFunctions::SetGadgetAttribute(int, int64_t) {}
-int64_t XoGadgetFunctions::GetGadgetAttribute(int) { return 0; }
-void XoGadgetFunctions::SetGadgetItemAttribute(int64_t, int, int64_t, int64_t) {}
-int64_t XoGadgetFunctions::GetGadgetItemAttribute(int64_t, int, int64_t) { return 0; }
-void XoGadgetFunctions::SetGadgetColor(int, uint32_t) {}
-int64_t XoGadgetFunctions::GetGadgetColor(int) { return 0; }
-void XoGadgetFunctions::SetGadgetItemColor(int64_t, int, uint32_t, int64_t) {}
-int64_t XoGadgetFunctions::GetGadgetItemColor(int64_t, int, int64_t) { return 0; }
-void XoGadgetFunctions::SetGadgetItemData(int64_t, int64_t) {}
-int64_t XoGadgetFunctions::GetGadgetItemData(int64_t) { return 0; }

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <memory>
 
-#include <QFont>
 #include <QIcon>
 #include <QPointer>
 #include <QWidget>
@@ -24,7 +23,6 @@ public:
     virtual ~XoGadgetFunctions() = default;
 
     virtual void Setup(int64_t gadget, int type, QWidget* view, QWidget* container, int flags);
-    virtual void Reuse(int64_t gadget, int type);
     // Queues a gadget event of this gadget and its window.
     virtual void SendEvent(int64_t eventType);
     // The control's action: a gadget event of type 0.
@@ -39,33 +37,19 @@ public:
     virtual int64_t GadgetWidth();
     virtual int64_t GadgetHeight();
     virtual void ResizeGadget(int x, int y, int width, int height);
-    virtual void SetGadgetFont(const QFont& font);
-    virtual QFont GetGadgetFont();
     virtual int64_t AddGadgetItem(int64_t position, TextView text, const QIcon& image, int flags);
     virtual void RemoveGadgetItem(int64_t item);
     virtual void ClearGadgetItems();
     virtual int64_t CountGadgetItems();
     virtual int64_t AddGadgetColumn(int64_t position, TextView title, int width);
-    virtual void RemoveGadgetColumn(int64_t column);
     virtual void SetGadgetState(int64_t state);
     virtual int64_t GetGadgetState();
     virtual void SetGadgetItemState(int64_t item, int64_t state);
     virtual int64_t GetGadgetItemState(int64_t item);
-    virtual void SetGadgetItemImage(int64_t item, const QIcon& image);
     virtual void SetGadgetText(TextView text);
     virtual Text GetGadgetText();
     virtual void SetGadgetItemText(int64_t item, TextView text, int64_t column);
     virtual Text GetGadgetItemText(int64_t item, int64_t column);
-    virtual void SetGadgetAttribute(int attribute, int64_t value);
-    virtual int64_t GetGadgetAttribute(int attribute);
-    virtual void SetGadgetItemAttribute(int64_t item, int attribute, int64_t value, int64_t column);
-    virtual int64_t GetGadgetItemAttribute(int64_t item, int attribute, int64_t column);
-    virtual void SetGadgetColor(int colorType, uint32_t color);
-    virtual int64_t GetGadgetColor(int colorType);
-    virtual void SetGadgetItemColor(int64_t item, int colorType, uint32_t color, int64_t column);
-    virtual int64_t GetGadgetItemColor(int64_t item, int colorType, int64_t column);
-    virtual void SetGadgetItemData(int64_t item, int64_t value);
-    virtual int64_t GetGadgetItemData(int64_t item);
 
     int64_t Xo_gadget = -1;
     int64_t Xo_window = -1;

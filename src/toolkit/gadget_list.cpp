@@ -114,10 +114,6 @@ public:
                                                              : Qt::Unchecked);
     }
 
-    void SetGadgetItemImage(int64_t item, const QIcon& image) override {
-        if (ValidRow(item) && table_->columnCount() > 0) table_->item(static_cast<int>(item), 0)->setIcon(image);
-    }
-
 private:
     bool ValidRow(int64_t row) const { return row >= 0 && row < table_->rowCount(); }
 
