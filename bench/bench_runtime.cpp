@@ -28,11 +28,11 @@ void BM_StrFAsNeeded(benchmark::State& state) {
 }
 BENCHMARK(BM_StrFAsNeeded);
 
-void BM_ValD(benchmark::State& state) {
+void BM_ValF(benchmark::State& state) {
     const Text field = u"212.75";
-    for (auto _ : state) benchmark::DoNotOptimize(ValD(field));
+    for (auto _ : state) benchmark::DoNotOptimize(ValF(field));
 }
-BENCHMARK(BM_ValD);
+BENCHMARK(BM_ValF);
 
 void BM_FormatDate(benchmark::State& state) {
     DateValue value = 1796479407;  // 2026-12-05 14:03:27

@@ -1,4 +1,4 @@
-// Numbers and texts: Val, ValF, ValD of any text; Str, StrF, Round and RoundToInteger of any value.
+// Numbers and texts: Val and ValF of any text; Str, StrF, Round and RoundToInteger of any value.
 #include <cmath>
 #include <cstring>
 
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Require(!shown.empty() && shown.size() < 600, "StrF gives a bounded text");
     if (std::isfinite(single) && decimals == -1) {
         // As many digits as needed, up to ten after the point: close to the value.
-        const double back = ValD(shown);
+        const double back = ValF(shown);
         fuzz::Require(std::fabs(back - single) <= 1e-10 * std::fmax(1.0, std::fabs(single)) + 5e-11,
                       "StrF(x, -1) reads back close to x", TextToUtf8(shown));
     }
@@ -27,8 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Require(std::isnan(single) == std::isnan(parsedSingle), "ValF reads StrF's NaN as NaN");
 
     Val(text);
-    ValF(text);
-    const double read = ValD(text);
+    const double read = ValF(text);
     for (int mode : {int(RoundDown), int(RoundUp), int(RoundNearest), 7}) {
         const double rounded = Round(read, mode);
         fuzz::Require(std::isnan(read) || std::isinf(read) || rounded == std::floor(rounded), "Round gives a whole");

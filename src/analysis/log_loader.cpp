@@ -96,7 +96,7 @@ DateValue ParseLogTimestamp(TextView field, LogTimeRollover& rollover) {
 LogLoadResult LoadMonitorLog(TextView path, SampleHistory& history) {
     // No byte-order-mark option: a mark arrives as the first character of line 1, which a log
     // written by the monitor tolerates because its first line is the comment.
-    int64_t file = ReadFile(AnyNumber, path, EncodingUtf8);
+    int64_t file = ReadFile(AnyNumber, path);
     if (!file) return LogLoadResult::OpenError;
     if (!ReadHeader(file)) {
         CloseFile(file);

@@ -1,5 +1,5 @@
-// Buffered text files over stdio streams, named by number or handle. Each file has one 4096-byte
-// transfer buffer that serves either writing or reading, whichever was used last.
+// Buffered UTF-8 text files over stdio streams, named by number or handle. A file is created for
+// writing or opened for reading, never both, and has one 4096-byte transfer buffer.
 #include "runtime/file.h"
 
 #include <fcntl.h>
@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,20 +19,15 @@
 
 namespace {
 
-constexpr int64_t FileBufferSize = 4096;
-constexpr int EncodingBits = 0x1F;
-
-enum class Direction { reading, writing };
+constexpr size_t FileBufferSize = 4096;
 
 struct FileObject {
     FILE* stream = nullptr;
-    std::unique_ptr<unsigned char[]> buffer;  // none when opened with FileNoBuffer
-    int64_t bufferSize = FileBufferSize;
-    int64_t pending = 0;  // writing: bytes free in the buffer; reading: bytes still unread
-    int64_t filled = 0;   // reading: bytes the last refill left in the buffer
-    Direction direction = Direction::reading;
-    int encoding = EncodingUtf8;
-    bool readOnly = false;
+    std::unique_ptr<unsigned char[]> buffer = std::make_unique<unsigned char[]>(FileBufferSize);
+    bool reading = false;
+    size_t used = 0;   // writing: bytes waiting in the buffer
+    size_t start = 0;  // reading: the unread bytes are buffer[start, end)
+    size_t end = 0;
     int error = 0;  // errno of the first write or flush that failed
 
     FileObject() = default;
@@ -48,7 +43,7 @@ ObjectTable<FileObject>& Files() {
     return files;
 }
 
-// --- The transfer buffer ---------------------------------------------------------------------
+// --- Writing ---------------------------------------------------------------------------------
 
 // Keeps the first failure of a write: what comes after it is usually its consequence.
 void WriteRaw(FileObject& f, const void* bytes, size_t size) {
@@ -62,195 +57,62 @@ void FlushStream(FileObject& f) {
 }
 
 void WriteOutBuffer(FileObject& f) {
-    if (!f.buffer || f.direction != Direction::writing) return;
-    int64_t used = f.bufferSize - f.pending;
-    if (used > 0) WriteRaw(f, f.buffer.get(), static_cast<size_t>(used));
-    f.pending = f.bufferSize;
+    if (f.used > 0) WriteRaw(f, f.buffer.get(), f.used);
+    f.used = 0;
 }
 
 FileObject::~FileObject() {
     if (!stream) return;
-    WriteOutBuffer(*this);
+    if (!reading) WriteOutBuffer(*this);
     fclose(stream);
 }
 
-void SwitchToWriting(FileObject& f) {
-    if (f.direction == Direction::writing) return;
-    // The stream has run ahead of the reader by the unread bytes; writing continues where reading
-    // stopped. The positioning call is also what stdio demands between input and output.
-    fseeko(f.stream, -static_cast<off_t>(f.pending), SEEK_CUR);
-    f.direction = Direction::writing;
-    f.pending = f.buffer ? f.bufferSize : 0;
-    f.filled = 0;
-}
-
-void SwitchToReading(FileObject& f) {
-    if (f.direction == Direction::reading) return;
-    WriteOutBuffer(f);
-    fflush(f.stream);
-    f.direction = Direction::reading;
-    f.pending = 0;
-    f.filled = 0;
-}
-
+// Bytes that fit join the buffer; otherwise the buffer goes out first, and 4096 bytes or more
+// then go straight to the stream.
 void WriteBytes(FileObject& f, std::string_view bytes) {
-    if (f.readOnly || bytes.empty()) return;
-    SwitchToWriting(f);
-    if (!f.buffer) {
-        WriteRaw(f, bytes.data(), bytes.size());
-        FlushStream(f);
-        return;
-    }
-    auto size = static_cast<int64_t>(bytes.size());
-    if (size > f.pending) {
+    if (f.reading || bytes.empty()) return;
+    if (bytes.size() > FileBufferSize - f.used) {
         WriteOutBuffer(f);
-        if (size >= f.bufferSize) {
+        if (bytes.size() >= FileBufferSize) {
             WriteRaw(f, bytes.data(), bytes.size());
             return;
         }
     }
-    memcpy(f.buffer.get() + (f.bufferSize - f.pending), bytes.data(), bytes.size());
-    f.pending -= size;
+    memcpy(f.buffer.get() + f.used, bytes.data(), bytes.size());
+    f.used += bytes.size();
 }
 
-// Makes at least `count` unread bytes lie together in the buffer. False at the end of the file,
-// where a partial unit is dropped so that reading always moves on.
-bool FillBuffer(FileObject& f, int64_t count) {
-    SwitchToReading(f);
-    if (f.pending >= count) return true;
-    unsigned char* b = f.buffer.get();
-    memmove(b, b + (f.filled - f.pending), static_cast<size_t>(f.pending));
-    size_t got = fread(b + f.pending, 1, static_cast<size_t>(f.bufferSize - f.pending), f.stream);
-    f.filled = f.pending + static_cast<int64_t>(got);
-    f.pending = f.filled;
-    if (f.pending >= count) return true;
-    f.pending = 0;
-    return false;
-}
+// --- Reading ---------------------------------------------------------------------------------
 
-// One unit of `size` bytes (1 for UTF-8 and 8-bit, 2 for UTF-16); false at the end of the file.
-bool ReadUnit(FileObject& f, unsigned char* unit, int64_t size) {
-    if (!f.buffer) {
-        SwitchToReading(f);
-        return fread(unit, 1, static_cast<size_t>(size), f.stream) == static_cast<size_t>(size);
-    }
-    if (!FillBuffer(f, size)) return false;
-    memcpy(unit, f.buffer.get() + (f.filled - f.pending), static_cast<size_t>(size));
-    f.pending -= size;
-    return true;
+// At least one unread byte in the buffer; false at the end of the file.
+bool FillBuffer(FileObject& f) {
+    if (f.start < f.end) return true;
+    f.start = 0;
+    f.end = fread(f.buffer.get(), 1, FileBufferSize, f.stream);
+    return f.end > 0;
 }
-
-// Puts back the unit just read; it still lies in the buffer because units are read whole.
-void UnreadUnit(FileObject& f, int64_t size) {
-    if (f.buffer)
-        f.pending += size;
-    else
-        fseeko(f.stream, -static_cast<off_t>(size), SEEK_CUR);
-}
-
-// --- Lines -----------------------------------------------------------------------------------
 
 bool IsLineEnd(unsigned char byte) { return byte == '\n' || byte == '\r' || byte == 0; }
 
-// After a carriage return, a line feed right behind it belongs to the same line end.
-void SkipLineFeed(FileObject& f, int64_t unitSize) {
-    unsigned char unit[2] = {};
-    if (!ReadUnit(f, unit, unitSize)) return;
-    bool lineFeed = unit[0] == '\n' && (unitSize == 1 || unit[1] == 0);
-    if (!lineFeed) UnreadUnit(f, unitSize);
-}
-
 // Appends the bytes up to the next line end to `line`, but never more than `limit` of them:
-// the rest of a longer line is passed over, and `cut` tells that it was. Consumes the line end;
-// returns the line end byte, or -1 at the end of the file. Scans the buffer in runs, so long lines
-// are cheap. A line end is never part of a UTF-8 sequence, so stopping at the first one also ends
-// a line whose multi-byte character was cut short instead of swallowing the line end into it.
-int ReadLineBytes(FileObject& f, std::string& line, size_t limit, bool& cut) {
-    const auto keep = [&](const unsigned char* bytes, size_t count) {
-        size_t room = limit - line.size();
+// the rest of a longer line is passed over, and `cut` tells that it was. Consumes the line end
+// and, after a carriage return, a line feed right behind it. Scans the buffer in runs, so long
+// lines are cheap. A line end is never part of a UTF-8 sequence, so stopping at the first one also
+// ends a line whose multi-byte character was cut short instead of swallowing the line end into it.
+void ReadLineBytes(FileObject& f, std::string& line, size_t limit, bool& cut) {
+    while (FillBuffer(f)) {
+        const unsigned char* begin = f.buffer.get() + f.start;
+        const unsigned char* stop = f.buffer.get() + f.end;
+        const unsigned char* p = std::find_if(begin, stop, IsLineEnd);
+        const size_t count = static_cast<size_t>(p - begin), room = limit - line.size();
         if (count > room) cut = true;
-        line.append(reinterpret_cast<const char*>(bytes), count < room ? count : room);
-    };
-    if (!f.buffer) {
-        unsigned char byte;
-        while (ReadUnit(f, &byte, 1)) {
-            if (IsLineEnd(byte)) return byte;
-            keep(&byte, 1);
+        line.append(reinterpret_cast<const char*>(begin), std::min(count, room));
+        f.start += count;
+        if (f.start < f.end) {
+            ++f.start;
+            if (*p == '\r' && FillBuffer(f) && f.buffer[f.start] == '\n') ++f.start;
+            return;
         }
-        return -1;
-    }
-    while (FillBuffer(f, 1)) {
-        const unsigned char* start = f.buffer.get() + (f.filled - f.pending);
-        const unsigned char* end = start + f.pending;
-        const unsigned char* p = start;
-        while (p < end && !IsLineEnd(*p)) ++p;
-        keep(start, static_cast<size_t>(p - start));
-        f.pending -= p - start;
-        if (p < end) {
-            --f.pending;
-            return *p;
-        }
-    }
-    return -1;
-}
-
-// The next UTF-16 line, with at most `limit` units kept as ReadLineBytes keeps bytes.
-Text ReadLineUtf16(FileObject& f, size_t limit, bool& cut) {
-    Text line;
-    unsigned char unit[2];
-    while (ReadUnit(f, unit, 2)) {
-        auto u = static_cast<char16_t>(unit[0] | unit[1] << 8);
-        if (u == u'\n' || u == 0) break;
-        if (u == u'\r') {
-            SkipLineFeed(f, 2);
-            break;
-        }
-        if (line.size() < limit) line.push_back(u);
-        else cut = true;
-    }
-    return line;
-}
-
-// The next line in the file's encoding, kept up to `limit` bytes as stored.
-Text ReadLine(FileObject& f, size_t limit, bool& cut) {
-    if (f.encoding == EncodingUtf16) return ReadLineUtf16(f, limit / 2, cut);
-    std::string bytes;
-    if (ReadLineBytes(f, bytes, limit, cut) == '\r') SkipLineFeed(f, 1);
-    if (f.encoding == EncodingUtf8) return TextFromUtf8(bytes);
-    Text line(bytes.size(), u'\0');
-    for (size_t i = 0; i < bytes.size(); ++i) line[i] = static_cast<unsigned char>(bytes[i]);
-    return line;
-}
-
-std::string EncodeLine(TextView text, int encoding) {
-    std::string bytes;
-    if (encoding == EncodingUtf8) {
-        bytes = TextToUtf8(text);
-        bytes.push_back('\n');
-    } else if (encoding == EncodingUtf16) {
-        bytes.reserve(2 * text.size() + 2);
-        for (char16_t u : text) {
-            bytes.push_back(static_cast<char>(u & 0xFF));
-            bytes.push_back(static_cast<char>(u >> 8));
-        }
-        bytes.append("\n\0", 2);
-    } else {
-        bytes.reserve(text.size() + 1);
-        for (char16_t u : text)
-            if (u < 256) bytes.push_back(static_cast<char>(u));
-        bytes.push_back('\n');
-    }
-    return bytes;
-}
-
-std::string_view ByteOrderMark(int encoding) {
-    switch (encoding) {
-        case EncodingUtf8: return {"\xEF\xBB\xBF", 3};
-        case MarkUtf16BigEndian: return {"\xFE\xFF", 2};
-        case MarkUtf32LittleEndian: return {"\xFF\xFE\0\0", 4};
-        case MarkUtf32BigEndian: return {"\0\0\xFE\xFF", 4};
-        case EncodingUtf16: return {"\xFF\xFE", 2};
-        default: return {};
     }
 }
 
@@ -273,23 +135,7 @@ FILE* OpenRegularFile(const std::string& name) {
     return stream;
 }
 
-// With FileByteOrderMark: FF FE makes the file UTF-16, EF BB BF UTF-8; the mark is skipped, and
-// without one reading starts at the first byte.
-void DetectByteOrderMark(FileObject& f) {
-    unsigned char mark[3] = {};
-    size_t got = fread(mark, 1, 3, f.stream);
-    off_t skip = 0;
-    if (got >= 2 && mark[0] == 0xFF && mark[1] == 0xFE) {
-        f.encoding = EncodingUtf16;
-        skip = 2;
-    } else if (got == 3 && mark[0] == 0xEF && mark[1] == 0xBB && mark[2] == 0xBF) {
-        f.encoding = EncodingUtf8;
-        skip = 3;
-    }
-    fseeko(f.stream, skip, SEEK_SET);
-}
-
-int64_t OpenFileObject(int64_t number, TextView path, int flags, bool forReading) {
+int64_t OpenFileObject(int64_t number, TextView path, bool forReading) {
     const int64_t requested = number;
     // The record comes first: an old file under the same number is closed (and its buffered bytes
     // written) before the path is opened, which matters when both name the same file.
@@ -297,25 +143,13 @@ int64_t OpenFileObject(int64_t number, TextView path, int flags, bool forReading
     if (!f) return 0;
     std::string name = TextToUtf8(path);
     if (name.find('\0') == std::string::npos)  // a NUL would silently cut the path short
-        f->stream = forReading ? OpenRegularFile(name) : fopen(name.c_str(), "w+e");
+        f->stream = forReading ? OpenRegularFile(name) : fopen(name.c_str(), "we");
     if (!f->stream) {
         Files().Free(number);
         return 0;
     }
-    f->readOnly = forReading;
-    f->encoding = (flags & EncodingBits) == 0 ? EncodingUtf8 : (flags & EncodingBits);
-    if (!(flags & FileNoBuffer)) {
-        f->buffer = std::make_unique<unsigned char[]>(FileBufferSize);
-        setvbuf(f->stream, nullptr, _IONBF, 0);  // this layer buffers; a second copy gains nothing
-    }
-    f->direction = forReading ? Direction::reading : Direction::writing;
-    f->pending = !forReading && f->buffer ? f->bufferSize : 0;
-    if (flags & FileByteOrderMark) {
-        if (forReading)
-            DetectByteOrderMark(*f);
-        else if (f->encoding == EncodingUtf8 || f->encoding == EncodingUtf16)
-            WriteBytes(*f, ByteOrderMark(f->encoding));
-    }
+    f->reading = forReading;
+    setvbuf(f->stream, nullptr, _IONBF, 0);  // this layer buffers; a second copy gains nothing
     return requested == AnyNumber ? number : 1;
 }
 
@@ -337,51 +171,37 @@ std::string PasswordHome() {
 
 }  // namespace
 
-int64_t CreateFile(int64_t number, TextView path, int flags) {
-    return OpenFileObject(number, path, flags, false);
+int64_t CreateFile(int64_t number, TextView path) { return OpenFileObject(number, path, false); }
+
+int64_t ReadFile(int64_t number, TextView path) { return OpenFileObject(number, path, true); }
+
+void WriteStringFormat(int64_t file) {
+    if (FileObject* f = Files().Get(file)) WriteBytes(*f, "\xEF\xBB\xBF");
 }
 
-int64_t ReadFile(int64_t number, TextView path, int flags) {
-    return OpenFileObject(number, path, flags, true);
-}
-
-int64_t IsFile(int64_t file) { return Files().Exists(file) ? 1 : 0; }
-
-void WriteStringFormat(int64_t file, int encoding) {
-    if (FileObject* f = Files().Get(file)) WriteBytes(*f, ByteOrderMark(encoding));
-}
-
-void WriteStringN(int64_t file, TextView text, int encoding) {
+void WriteStringN(int64_t file, TextView text) {
     FileObject* f = Files().Get(file);
-    if (!f || f->readOnly) return;
-    WriteBytes(*f, EncodeLine(text, encoding != 0 ? encoding : f->encoding));
-}
-
-Text ReadString(int64_t file) {
-    FileObject* f = Files().Get(file);
-    bool cut = false;
-    return f ? ReadLine(*f, SIZE_MAX, cut) : Text();
+    if (!f || f->reading) return;
+    WriteBytes(*f, TextToUtf8(text) + "\n");
 }
 
 Text ReadStringWithin(int64_t file, int64_t maxBytes, bool& tooLong) {
     tooLong = false;
     FileObject* f = Files().Get(file);
-    if (!f) return {};
-    Text line = ReadLine(*f, maxBytes > 0 ? static_cast<size_t>(maxBytes) : 0, tooLong);
-    if (tooLong) line.clear();
-    return line;
+    if (!f || !f->reading) return {};
+    std::string bytes;
+    ReadLineBytes(*f, bytes, maxBytes > 0 ? static_cast<size_t>(maxBytes) : 0, tooLong);
+    return tooLong ? Text() : TextFromUtf8(bytes);
 }
 
 int Eof(int64_t file) {
     FileObject* f = Files().Get(file);
-    if (!f) return 0;
-    if (!f->buffer) return feof(f->stream) ? 1 : 0;
-    return FillBuffer(*f, 1) ? 0 : 1;
+    return f && f->reading && !FillBuffer(*f) ? 1 : 0;
 }
 
 void FlushFileBuffers(int64_t file) {
     FileObject* f = Files().Get(file);
-    if (!f || f->direction != Direction::writing) return;
+    if (!f || f->reading) return;
     WriteOutBuffer(*f);
     FlushStream(*f);
 }
@@ -399,13 +219,4 @@ Text GetHomeDirectory() {
     if (home.empty()) return {};
     if (home.back() != '/') home.push_back('/');
     return TextFromUtf8(home);
-}
-
-Text GetFilePart(TextView path) {
-    if (!path.empty() && path.front() == u'"') {
-        path.remove_prefix(1);
-        path = path.substr(0, path.find(u'"'));
-    }
-    size_t slash = path.rfind(u'/');
-    return Text(slash == TextView::npos ? path : path.substr(slash + 1));
 }

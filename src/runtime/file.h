@@ -1,5 +1,5 @@
-// Buffered text files addressed as numbered objects: created or opened by number (or AnyNumber),
-// written line by line in UTF-8, UTF-16 or 8-bit text, read back line by line.
+// Buffered UTF-8 text files addressed as numbered objects: created or opened by number (or
+// AnyNumber), written line by line, or read back line by line.
 #pragma once
 
 #include <cstdint>
@@ -7,34 +7,20 @@
 #include "runtime/objects.h"
 #include "runtime/text.h"
 
-// Open flags: the encoding in the low five bits (0 means UTF-8) combined with these options.
-enum FileFlag : int {
-    FileNoBuffer = 0x80000,
-    FileAppend = 0x100000,
-    FileByteOrderMark = 0x200000,  // read: detect and skip a mark; create: write one
-};
-
-// Byte-order mark encodings of WriteStringFormat beyond those of TextEncoding.
-enum MarkEncoding : int { MarkUtf16BigEndian = 4, MarkUtf32LittleEndian = 5, MarkUtf32BigEndian = 6 };
-
-// Creates or truncates the file ("w+"). Returns the handle for AnyNumber, nonzero for an explicit
-// number, 0 on failure.
-int64_t CreateFile(int64_t number, TextView path, int flags = 0);
-// Opens an existing regular file for reading; a directory or missing path gives 0.
-int64_t ReadFile(int64_t number, TextView path, int flags = 0);
-// Nonzero when the number or handle names an open file.
-int64_t IsFile(int64_t file);
-// Writes the byte-order mark of an encoding (EncodingUtf8, EncodingUtf16, MarkEncoding ...).
-void WriteStringFormat(int64_t file, int encoding);
-// Writes the text and one line feed; encoding 0 uses the file's own.
-void WriteStringN(int64_t file, TextView text, int encoding = 0);
-// The next line without its end (LF, CR, CR LF or NUL); "" at the end of the file.
-Text ReadString(int64_t file);
-// The next line like ReadString when it takes at most maxBytes bytes in the file (maxBytes / 2
-// units in UTF-16). A longer line is read to its end without ever being held whole, and gives ""
-// with tooLong set: memory stays bounded whatever the file holds.
+// Creates or truncates the file for writing. Returns the handle for AnyNumber, nonzero for an
+// explicit number, 0 on failure.
+int64_t CreateFile(int64_t number, TextView path);
+// Opens an existing regular file for reading; a directory, a FIFO or a missing path gives 0.
+int64_t ReadFile(int64_t number, TextView path);
+// Writes the UTF-8 byte-order mark.
+void WriteStringFormat(int64_t file);
+// Writes the text in UTF-8 and one line feed.
+void WriteStringN(int64_t file, TextView text);
+// The next line without its end (LF, CR, CR LF or NUL) when it takes at most maxBytes bytes in the
+// file. A longer line is read to its end without ever being held whole, and gives "" with tooLong
+// set: memory stays bounded whatever the file holds. "" at the end of the file.
 Text ReadStringWithin(int64_t file, int64_t maxBytes, bool& tooLong);
-// 1 at the end of the file, else 0 (also 0 for a number that names no file).
+// 1 at the end of a file opened for reading, else 0 (also for a number that names no file).
 int Eof(int64_t file);
 // Writes out buffered bytes and flushes the stream.
 void FlushFileBuffers(int64_t file);
@@ -47,5 +33,3 @@ void CloseFile(int64_t file);
 
 // The user's home folder ending in "/" ($HOME, else the password entry); "" if none is known.
 Text GetHomeDirectory();
-// The part after the last "/"; a leading double quote is skipped and the part ends before the next.
-Text GetFilePart(TextView path);

@@ -49,7 +49,7 @@ locale_t NumericLocale() {
 // The largest float has 39 integer digits; with a sign, a point and 512 decimals this is enough.
 constexpr size_t NumberBufferSize = 600;
 constexpr int64_t MaxDecimals = 512;
-// Bytes of a text that ValD hands to the number parser.
+// Bytes of a text that ValF hands to the number parser.
 constexpr size_t MaxParsedBytes = 1023;
 
 }  // namespace
@@ -100,18 +100,18 @@ int64_t Val(TextView text) {
     return static_cast<int64_t>(negative ? 0 - n : n);
 }
 
-double ValD(TextView text) {
-    if (text.empty()) return 0.0;
+float ValF(TextView text) {
+    if (text.empty()) return 0.0f;
     const char16_t first = text[0];
     if (first == u'+' && EqualsIgnoringCase(text, u"+infinity")) {
-        return std::numeric_limits<double>::infinity();
+        return std::numeric_limits<float>::infinity();
     }
     if (first == u'-' && EqualsIgnoringCase(text, u"-infinity")) {
-        return -std::numeric_limits<double>::infinity();
+        return -std::numeric_limits<float>::infinity();
     }
     // A CSV field such as "n/a" reads as NaN, whatever follows the "n".
     if (first == u'n' || (first == u'N' && EqualsIgnoringCase(text, u"nan"))) {
-        return std::numeric_limits<double>::quiet_NaN();
+        return std::numeric_limits<float>::quiet_NaN();
     }
 
     // atof semantics on the 8-bit units: units above 255 are dropped, not replaced.
@@ -124,14 +124,9 @@ double ValD(TextView text) {
     }
     bytes[n] = '\0';
     locale_t locale = NumericLocale();
-    return locale ? strtod_l(bytes, nullptr, locale) : std::strtod(bytes, nullptr);
+    // Read as a double, then narrowed: never straight to float, which can round differently.
+    return static_cast<float>(locale ? strtod_l(bytes, nullptr, locale) : std::strtod(bytes, nullptr));
 }
-
-// ValD already reads "+Infinity", "-Infinity" and "NaN" whole and in any case, and narrowing keeps
-// infinities and NaN as they are.
-float ValF(TextView text) { return static_cast<float>(ValD(text)); }
-
-double Abs(double x) { return std::fabs(x); }
 
 double Round(double x, int mode) {
     switch (mode) {

@@ -1,4 +1,4 @@
-// Text operations on UTF-16 units, and reading texts out of memory.
+// Text operations on UTF-16 units.
 #include <algorithm>
 #include <locale.h>
 #include <wctype.h>
@@ -17,33 +17,9 @@ locale_t CaseLocale() {
     return locale;
 }
 
-// Bytes taken by at most `maxChars` characters before the first NUL. A character is a lead byte
-// with the continuation bytes its form announces; any other byte is a character of its own, which
-// the decoder reads as "?". Nothing past the last character is read.
-size_t Utf8Extent(const unsigned char* s, size_t maxChars) {
-    size_t i = 0;
-    for (size_t chars = 0; chars < maxChars && s[i] != 0; ++chars) {
-        const unsigned char lead = s[i++];
-        size_t follow = lead >= 0xF8 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-        while (follow > 0 && (s[i] & 0xC0) == 0x80) ++i, --follow;
-    }
-    return i;
-}
-
 }  // namespace
 
 int64_t Len(TextView text) { return static_cast<int64_t>(text.size()); }
-
-Text Left(TextView text, int64_t n) {
-    if (n < 1) return {};
-    return Text(text.substr(0, static_cast<uint64_t>(n)));
-}
-
-Text Right(TextView text, int64_t n) {
-    if (n < 1) return {};
-    const size_t count = std::min<uint64_t>(static_cast<uint64_t>(n), text.size());
-    return Text(text.substr(text.size() - count));
-}
 
 int64_t FindString(TextView text, TextView search, int64_t start) {
     if (text.empty() || search.empty()) return 0;
@@ -119,30 +95,4 @@ Text StringField(TextView text, int64_t index, TextView separator) {
     }
     const size_t end = text.find(separator, begin);
     return Text(text.substr(begin, end == NotFound ? NotFound : end - begin));
-}
-
-Text PeekS(const void* address, int64_t length, int encoding) {
-    if (address == nullptr || length == 0) return {};
-    const auto* bytes = static_cast<const unsigned char*>(address);
-    // A negative length other than -1 has no meaning as a maximum; it reads to the NUL like -1.
-    const size_t limit = length < 0 ? SIZE_MAX : static_cast<size_t>(length);
-
-    if (encoding == EncodingUtf8) {
-        const size_t extent = Utf8Extent(bytes, limit);
-        return TextFromUtf8(std::string_view(reinterpret_cast<const char*>(bytes), extent));
-    }
-    if (encoding == EncodingUtf16) {
-        // Units are assembled from their bytes: the address need not be aligned.
-        auto unitAt = [bytes](size_t i) {
-            return static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        };
-        size_t count = 0;
-        while (count < limit && unitAt(count) != 0) ++count;
-        Text out(count, u'\0');
-        for (size_t i = 0; i < count; ++i) out[i] = unitAt(i);
-        return out;
-    }
-    size_t count = 0;
-    while (count < limit && bytes[count] != 0) ++count;
-    return Text(bytes, bytes + count);
 }

@@ -13,13 +13,6 @@
 using Text = std::u16string;
 using TextView = std::u16string_view;
 
-// Encodings understood by PeekS and the text files.
-enum TextEncoding : int {
-    EncodingAscii = 24,  // one byte per unit; units above 255 are dropped when writing
-    EncodingUtf8 = 2,
-    EncodingUtf16 = 25,  // little-endian units
-};
-
 enum RoundMode : int { RoundDown = 0, RoundUp = 1, RoundNearest = 2 };
 
 // --- Numbers to texts and back ---------------------------------------------------------------
@@ -33,12 +26,10 @@ Text StrF(float value, int64_t decimals);
 // Leading blanks/tabs, optional sign, then decimal digits, "%" binary or "$" hexadecimal digits;
 // stops at the first foreign character; 64-bit wrap-around.
 int64_t Val(TextView text);
-// ValD narrowed to float; "+Infinity", "-Infinity" and "NaN" in any case are recognised whole.
+// atof in the "C" locale on the text's 8-bit units, narrowed to float; "+Infinity", "-Infinity"
+// and "NaN" in any case are recognised whole, and a leading lower-case "n" reads as NaN whatever
+// follows.
 float ValF(TextView text);
-// atof in the "C" locale on the text's 8-bit units, with the runtime's rules for infinity and NaN
-// (a leading lower-case "n" reads as NaN whatever follows).
-double ValD(TextView text);
-double Abs(double x);
 // RoundDown floor, RoundUp ceil, RoundNearest halves away from zero (exactly, also for
 // 0.49999999999999994 and integers above 2^52); other modes floor.
 double Round(double x, int mode);
@@ -49,8 +40,6 @@ int64_t RoundToInteger(double x);
 // --- Text operations -------------------------------------------------------------------------
 
 int64_t Len(TextView text);
-Text Left(TextView text, int64_t n);
-Text Right(TextView text, int64_t n);
 // 1-based position of the first occurrence at or after `start` (below 2: from the start); 0 if none
 // or if either text is empty.
 int64_t FindString(TextView text, TextView search, int64_t start = 0);
@@ -69,13 +58,8 @@ Text StringField(TextView text, int64_t index, TextView separator);
 
 // --- Conversions at the boundaries -------------------------------------------------------------
 
-// Reads a text from memory. length -1 (any negative length) reads up to the first NUL; otherwise
-// it is a maximum in characters (UTF-8), units (UTF-16) or bytes (8-bit), a NUL ending the text
-// earlier. Encodings other than UTF-8 and UTF-16 map each byte to the unit of the same value.
-// Malformed UTF-8 never crashes: each byte that starts no valid sequence reads as "?". Against the
-// maximum, a lead byte and the continuation bytes it announces count as one character.
-Text PeekS(const void* address, int64_t length, int encoding);
 // UTF-8 copy of a text (std::string keeps its own terminating NUL).
 std::string TextToUtf8(TextView text);
-// UTF-8 bytes to a text, with the same rule for malformed input as PeekS.
+// UTF-8 bytes to a text. Malformed UTF-8 never crashes: each byte that starts no valid sequence
+// reads as "?".
 Text TextFromUtf8(std::string_view bytes);

@@ -87,9 +87,9 @@ LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path) {
     log.failed = false;
     log.path = Text(path);
     errno = 0;
-    log.file = CreateFile(AnyNumber, log.path, EncodingUtf8);
+    log.file = CreateFile(AnyNumber, log.path);
     if (log.file == 0) return Failure(log, errno, true);
-    WriteStringFormat(log.file, EncodingUtf8);
+    WriteStringFormat(log.file);
     WriteStringN(log.file, MonitorLogTitleLine);
     WriteStringN(log.file, MonitorLogHeaderLine);
     FlushFileBuffers(log.file);
