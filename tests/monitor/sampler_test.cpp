@@ -5,25 +5,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <array>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <new>
 #include <tuple>
 
 #include "platform/proc_fixture.h"
-
-// Heap allocations of this thread, counted while `allocations` points somewhere. The other forms
-// of new and delete forward to these.
-namespace { thread_local int* allocations = nullptr; }
-void* operator new(std::size_t size) {
-    if (allocations) ++*allocations;
-    if (void* memory = std::malloc(size ? size : 1)) return memory;
-    throw std::bad_alloc();
-}
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -32,131 +18,119 @@ constexpr int64_t kMB = 1048576;
 auto Fields(const MemorySample& s) {
     return std::tuple(s.virtualBytes, s.footprintBytes, s.pageFaults, s.pageIns, s.cowFaults, s.threadCount);
 }
+const MemorySample kUntouched{-9, -9, -9, -9, -9, -9};
 
-// A provider whose answers the test scripts and whose queries it counts.
-struct Script { bool opens = true, firstRead = true, secondRead = true; int64_t footprint = 0; };
-enum { Opens, Closes, TaskReads, FootprintReads };
+// A provider whose answers the test scripts: the first task read gives kFirst, later ones kSecond
+// (whose resident size tells that the footprint fell back to a second read).
+struct Script {
+    bool opens = true, holds = true, ended = false, firstRead = true, secondRead = true;
+    uint64_t startTime = 777;
+    int64_t footprint = 0;
+    int taskReads = 0, releases = 0, openHandles = 0;
+};
 Script script;
-std::array<int, 4> calls;
 const TaskInfo kFirst{1000 * kMB, 111 * kMB, 12, 3, 4, 5, 777}, kSecond{2000 * kMB, 222 * kMB, 13, 4, 5, 6, 777};
-struct Scripted : ProcessProvider {
-    int OpenProcess(int32_t pid) override { return ++calls[Opens], script.opens ? int(pid) : -1; }
-    void CloseProcess(int) override { ++calls[Closes]; }
-    bool ReadTaskInfo(int, TaskInfo& out) override {
-        const bool first = calls[TaskReads]++ == 0;
-        out = first ? kFirst : kSecond;
-        return first ? script.firstRead : script.secondRead;
-    }
-    int64_t ReadFootprint(int) override { return ++calls[FootprintReads], script.footprint; }
-} scripted;
-
-}  // namespace
-
-// Footprint by preference: the footprint query, else the resident size of a second task read
-// (never the first's), else 0; only the first task read can fail the sample, and then nothing
-// else is queried.
-TEST(SamplerFallback, FootprintOrderAndTheSingleFailureRule) {
-    const struct { Script script; uint64_t startTime; int64_t footprint; std::array<int, 4> calls; } cases[] = {
-        {{true, true, true, 50 * kMB}, 0, 50 * kMB, {1, 1, 1, 1}}, {{true, true, true, 0}, 0, 222 * kMB, {1, 1, 2, 1}},
-        {{true, true, true, -1}, 0, 222 * kMB, {1, 1, 2, 1}}, {{true, true, false, -1}, 0, 0, {1, 1, 2, 1}},
-        {{true, false, true, 50 * kMB}, 0, -9, {1, 1, 1, 0}}, {{false, true, true, 50 * kMB}, 0, -9, {1, 0, 0, 0}},
-        {{true, true, true, 50 * kMB}, 778, -9, {1, 1, 1, 0}},  // the PID now names another process
-    };
-    for (const auto& c : cases) {
-        script = c.script;
-        calls = {};
-        MemorySample sample{-9, -9, -9, -9, -9, -9};
-        const bool readable = ReadMemorySample(42, sample, c.startTime, scripted);
-        EXPECT_EQ(readable, c.footprint != -9) << &c - cases;  // -9: not read, or left as it was
-        EXPECT_EQ(calls, c.calls) << &c - cases;
-        // The counters come from the first read; a failure leaves the sample untouched.
-        EXPECT_EQ(Fields(sample), readable ? std::tuple(kFirst.virtualBytes, c.footprint, 12, 3, 4, 5)
-                                           : Fields(MemorySample{-9, -9, -9, -9, -9, -9})) << &c - cases;
-    }
+bool ScriptedTaskRead(TaskInfo& out) {
+    const bool first = script.taskReads++ % 2 == 0;
+    out = first ? kFirst : kSecond;
+    out.startTime = script.startTime;
+    return first ? script.firstRead : script.secondRead;
 }
-
-namespace {
-
-// A provider that can hold, with scripted answers; the plain queries count as before.
-struct HoldScript { bool holds = true, ended = false, firstRead = true; uint64_t startTime = 777; int64_t footprint = 0; };
-enum { Holds, Releases, HeldTaskReads, HeldFootprintReads, EndChecks };
-HoldScript holdScript;
-std::array<int, 5> holdCalls;
+struct Scripted : ProcessProvider {
+    int OpenProcess(int32_t pid) override { return script.opens ? (++script.openHandles, int(pid)) : -1; }
+    void CloseProcess(int) override { --script.openHandles; }
+    bool ReadTaskInfo(int, TaskInfo& out) override { return ScriptedTaskRead(out); }
+    int64_t ReadFootprint(int) override { return script.footprint; }
+} scripted;
 struct Holding : Scripted {
     bool CanHold() const override { return true; }
     bool HoldProcess(int32_t pid, ProcessHold& out) override {
-        ++holdCalls[Holds];
-        if (holdScript.holds) out = ProcessHold{pid, int(pid), int(pid) + 1, int(pid) + 2};
-        return holdScript.holds;
+        if (script.holds) out = ProcessHold{pid, int(pid), int(pid) + 1, int(pid) + 2};
+        return script.holds;
     }
-    void ReleaseProcess(ProcessHold& hold) override { ++holdCalls[Releases], hold = ProcessHold{}; }
-    bool HoldEnded(const ProcessHold&) override { return ++holdCalls[EndChecks], holdScript.ended; }
-    bool ReadHeldTaskInfo(const ProcessHold& hold, TaskInfo& out) override {
-        const bool first = holdCalls[HeldTaskReads]++ % 2 == 0;
-        out = first ? kFirst : kSecond;
-        out.startTime = holdScript.startTime;
-        return hold.statFd == 43 && (!first || holdScript.firstRead);
-    }
-    int64_t ReadHeldFootprint(const ProcessHold&) override { return ++holdCalls[HeldFootprintReads], holdScript.footprint; }
+    void ReleaseProcess(ProcessHold& hold) override { ++script.releases, hold = ProcessHold{}; }
+    bool HoldEnded(const ProcessHold&) override { return script.ended; }
+    bool ReadHeldTaskInfo(const ProcessHold& hold, TaskInfo& out) override { return ScriptedTaskRead(out) && hold.statFd == 43; }
+    int64_t ReadHeldFootprint(const ProcessHold&) override { return script.footprint; }
 } holding;
 
 }  // namespace
 
-// Opening holds the process, then confirms its start time and that it has not ended; each reading
-// goes through the hold, follows the footprint order, and ends for good when the hold says so.
-TEST(SamplerHeldTarget, OpensOnlyTheExpectedProcessAndReadsUntilItEnds) {
-    const struct { const char* name; HoldScript script; uint64_t expected; bool opens; std::array<int, 5> calls; } opening[] = {
-        {"held and confirmed", {}, 777, true, {1, 0, 1, 0, 1}}, {"any start time", {}, 0, true, {1, 0, 1, 0, 1}},
-        {"gone", {false}, 777, false, {1, 0, 0, 0, 0}}, {"another process", {}, 778, false, {1, 1, 1, 0, 0}},
-        {"ended while opening", {true, true}, 777, false, {1, 1, 1, 0, 1}},
-        {"unreadable", {true, false, false}, 777, false, {1, 1, 1, 0, 0}},
+// Footprint by preference: the footprint query, else the resident size of a second task read
+// (never the first's), else 0; only the first task read can fail the sample, which then stays as
+// it was. The same order holds for a held target, which also ends when its process does.
+TEST(SamplerScripted, FootprintOrderAndTheSingleFailureRule) {
+    const struct { const char* name; Script script; uint64_t startTime; int64_t footprint; } cases[] = {
+        {"footprint", {.footprint = 50 * kMB}, 0, 50 * kMB},
+        {"no footprint: resident size", {}, 0, 222 * kMB},
+        {"an unreadable footprint", {.footprint = -1}, 0, 222 * kMB},
+        {"nor a second read", {.secondRead = false, .footprint = -1}, 0, 0},
+        {"first read fails", {.firstRead = false, .footprint = 50 * kMB}, 0, -9},
+        {"gone", {.opens = false, .footprint = 50 * kMB}, 0, -9},
+        {"the PID names another process", {.footprint = 50 * kMB}, 778, -9},
+    };
+    for (bool held : {false, true}) {
+        for (const auto& c : cases) {
+            script = {};
+            HeldTarget target;
+            MemorySample sample = kUntouched;
+            bool readable = false;
+            if (!held) {
+                script = c.script;
+                readable = ReadMemorySample(42, sample, c.startTime, scripted);
+            } else if (c.script.opens) {  // opened while everything reads, then read as scripted
+                ASSERT_TRUE(OpenHeldTarget(42, 777, target, holding));
+                script = c.script;
+                script.startTime = c.startTime ? c.startTime : 777;
+                readable = ReadHeldTargetSample(target, sample);
+            }
+            SCOPED_TRACE(std::string(c.name) + (held ? ", held" : ""));
+            EXPECT_EQ(readable, c.footprint != -9);
+            // The counters come from the first read; a failure leaves the sample untouched.
+            EXPECT_EQ(Fields(sample), readable ? std::tuple(kFirst.virtualBytes, c.footprint, 12, 3, 4, 5) : Fields(kUntouched));
+            EXPECT_EQ(script.openHandles, 0) << "every process opened is closed again";
+            CloseHeldTarget(target);
+        }
+    }
+}
+
+// Opening holds the process, then confirms its start time and that it has not ended; what it
+// took is let go when it is not the expected process, and once when the target is closed.
+TEST(SamplerScripted, AHeldTargetIsOnlyTheExpectedProcessAndEndsWithIt) {
+    const struct { const char* name; Script script; uint64_t expected; bool opens; int releases; } opening[] = {
+        {"held and confirmed", {}, 777, true, 1}, {"any start time", {}, 0, true, 1},
+        {"gone", {.holds = false}, 777, false, 0}, {"another process", {}, 778, false, 1},
+        {"ended while opening", {.ended = true}, 777, false, 1}, {"unreadable", {.firstRead = false}, 777, false, 1},
     };
     for (const auto& c : opening) {
-        holdScript = c.script;
-        holdCalls = {};
+        script = c.script;
         HeldTarget target;
         EXPECT_EQ(OpenHeldTarget(42, c.expected, target, holding), c.opens) << c.name;
-        EXPECT_EQ(holdCalls, c.calls) << c.name;
         EXPECT_EQ(std::tuple(target.pid, target.startTime, target.held, target.hold.statFd),
                   c.opens ? std::tuple(42, uint64_t(777), true, 43) : std::tuple(0, uint64_t(0), false, -1)) << c.name;
         CloseHeldTarget(target);
-    }
-    const struct { const char* name; HoldScript script; int64_t footprint; std::array<int, 5> calls; } reading[] = {
-        {"footprint", {true, false, true, 777, 50 * kMB}, 50 * kMB, {0, 0, 1, 1, 1}},
-        {"resident size of a second read", {true, false, true, 777, 0}, 222 * kMB, {0, 0, 2, 1, 1}},
-        {"ended", {true, true, true, 777, 50 * kMB}, -9, {0, 0, 1, 1, 1}},
-        {"another start time", {true, false, true, 778, 50 * kMB}, -9, {0, 0, 1, 0, 0}},
-        {"unreadable", {true, false, false, 777, 50 * kMB}, -9, {0, 0, 1, 0, 0}},
-    };
-    for (const auto& c : reading) {
-        holdScript = {};
-        HeldTarget target;
-        ASSERT_TRUE(OpenHeldTarget(42, 777, target, holding));
-        holdScript = c.script;
-        holdCalls = {};
-        MemorySample sample{-9, -9, -9, -9, -9, -9};
-        EXPECT_EQ(ReadHeldTargetSample(target, sample), c.footprint != -9) << c.name;
-        EXPECT_EQ(holdCalls, c.calls) << c.name;
-        EXPECT_EQ(Fields(sample), c.footprint != -9 ? std::tuple(kFirst.virtualBytes, c.footprint, 12, 3, 4, 5)
-                                                     : Fields(MemorySample{-9, -9, -9, -9, -9, -9})) << c.name;
-        CloseHeldTarget(target);
         CloseHeldTarget(target);  // twice is harmless
-        EXPECT_EQ(holdCalls[Releases], 1) << c.name;
+        EXPECT_EQ(script.releases, c.releases) << c.name;
     }
+    script = {};
+    HeldTarget target;
+    MemorySample sample;
+    ASSERT_TRUE(OpenHeldTarget(42, 777, target, holding));
+    script.ended = true;
+    EXPECT_FALSE(ReadHeldTargetSample(target, sample)) << "ended";
+    CloseHeldTarget(target);
 }
 
 // A provider that cannot hold: the target is its PID and the start time confirmed at opening,
 // checked again at every reading.
-TEST(SamplerHeldTarget, WithoutHoldingReadsByPidAndStartTime) {
+TEST(SamplerScripted, WithoutHoldingReadsByPidAndStartTime) {
     script = {};
     HeldTarget target, other;
     EXPECT_FALSE(OpenHeldTarget(42, 778, other, scripted));
     EXPECT_TRUE(OpenHeldTarget(42, 0, target, scripted));
     EXPECT_EQ(std::tuple(target.pid, target.startTime, target.held), std::tuple(42, uint64_t(777), false));
-    calls = {};
     MemorySample sample;
     EXPECT_TRUE(ReadHeldTargetSample(target, sample));
-    EXPECT_EQ(calls, (std::array<int, 4>{1, 1, 2, 1}));
     target.startTime = 778;  // as if the PID now named a process started later
     EXPECT_FALSE(ReadHeldTargetSample(target, sample));
     EXPECT_FALSE(ReadHeldTargetSample(other, sample)) << "never opened";
@@ -185,9 +159,8 @@ TEST(SamplerLive, FootprintAndThreadsFollowTheChild) {
 }
 
 // An exited process is gone whether or not its parent has collected it yet, also through the
-// directory opened while it lived (a reused PID is never read in its place); and no reading, of
-// any outcome, touches the heap.
-TEST(SamplerLive, ExitedChildrenCannotBeReadAndNoReadingAllocates) {
+// directory opened while it lived (a reused PID is never read in its place).
+TEST(SamplerLive, ExitedChildrenCannotBeRead) {
     ChildProcess child(ChildProcess::Pause);
     const pid_t pid = child.Pid();
     ASSERT_TRUE(child.WaitUntil());
@@ -195,8 +168,6 @@ TEST(SamplerLive, ExitedChildrenCannotBeReadAndNoReadingAllocates) {
     const int dirFd = OpenProcessDir(pid);
     MemorySample self, sample;
     TaskInfo info;
-    int count = 0;
-    allocations = &count;  // no ASSERT from here on: the counter must be unhooked
     EXPECT_TRUE(ReadMemorySample(getpid(), self) && ReadMemorySample(pid, sample, started)) << "alive";
     EXPECT_FALSE(ReadMemorySample(pid, sample, started + 1) || ReadMemorySample(pid, sample, started - 1));
     EXPECT_TRUE(ReadTaskInfoAt(dirFd, info));
@@ -207,10 +178,6 @@ TEST(SamplerLive, ExitedChildrenCannotBeReadAndNoReadingAllocates) {
     child.Reap();
     EXPECT_FALSE(ReadMemorySample(pid, sample) || ReadTaskInfoAt(dirFd, info)) << "reaped";
     EXPECT_EQ(ReadPhysicalFootprintAt(dirFd), -1) << "reaped";
-    void* volatile memory = ::operator new(16);  // the counter itself is live
-    ::operator delete(memory);
-    allocations = nullptr;
-    EXPECT_EQ(count, 1);
     EXPECT_TRUE(self.footprintBytes > 0 && self.virtualBytes >= self.footprintBytes);
     CloseProcessDir(dirFd);
 }
@@ -225,11 +192,7 @@ TEST(SamplerLive, AHeldTargetEndsWithItsProcessAndNeverReadsASuccessor) {
     MemorySample sample;
     ASSERT_TRUE(OpenHeldTarget(child.Pid(), ProcessStartTime(child.Pid()), target));
     EXPECT_TRUE(target.held && target.hold.pidFd >= 0);
-    int count = 0;
-    allocations = &count;
     EXPECT_TRUE(ReadHeldTargetSample(target, sample) && sample.virtualBytes > 0 && sample.threadCount == 1);
-    allocations = nullptr;
-    EXPECT_EQ(count, 0);
     child.Resume();
     kill(child.Pid(), SIGKILL);
     EXPECT_TRUE(child.WaitUntil(WEXITED | WNOWAIT));
