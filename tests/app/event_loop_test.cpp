@@ -77,20 +77,6 @@ TEST_F(EventLoopTest, ProfilesSetTheSettingsTheSliderTheLabelTheEditButtonAndThe
     EXPECT_EQ(RunLoop(steps), 0);
 }
 
-TEST_F(EventLoopTest, TheSliderSnapsToTheNearestHalfSecond) {
-    const struct { int64_t moved, want; } table[] = {{500, 500}, {749, 500}, {750, 1000}, {2260, 2500}, {4999, 5000}};
-    std::vector<std::function<void()>> steps;
-    for (const auto& row : table) {
-        steps.push_back([row] { SetGadgetState(GadgetRefreshSlider, row.moved); UserEvent(MainWindow, GadgetRefreshSlider); });
-        steps.push_back([&, row] {
-            EXPECT_EQ(state.settings.refreshIntervalMs, row.want) << row.moved;
-            EXPECT_EQ(GetGadgetState(GadgetRefreshSlider), row.want) << row.moved;
-            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetRefreshLabel)), std::to_string(row.want) + " ms");
-        });
-    }
-    EXPECT_EQ(RunLoop(steps), 0);
-}
-
 TEST_F(EventLoopTest, TheGlossaryButtonTogglesOnePopoverThatLivesUntilQuit) {
     HelpPopover* first = nullptr;
     std::vector<bool> shown;
@@ -144,42 +130,6 @@ TEST_F(EventLoopTest, BuyMeAsksAndWithNoDonationPageOpensNothing) {
     EXPECT_EQ(asked[0].message, LookupText(TextId::DonationPlea) + u"\n");
     EXPECT_EQ(asked[0].flags, RequesterYesNo);
     EXPECT_TRUE(opened.empty());
-}
-
-TEST_F(EventLoopTest, SleepAndWakeWithoutASessionChangeNothing) {
-    RunLoop({
-        [] { PostEvent(EventSystemWillSleep, MainWindow, 0); },
-        [&] { EXPECT_FALSE(state.session.paused); PostEvent(EventSystemDidWake, MainWindow, 0); },
-        [&] {
-            EXPECT_FALSE(state.session.paused);
-            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetStatusLine)), "Status: Ready to monitor");
-            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetPause)), "\u23F8 Pause");
-        },
-    });
-}
-
-TEST_F(EventLoopTest, DuringASessionSleepPausesAndWakeResumesEvenAUserPause) {
-    struct Step { int32_t event; bool pausedBefore; bool pausedAfter; const char* pause; const char* status; };
-    const Step table[] = {
-        {EventSystemWillSleep, false, true, "\u25B6 Resume", "Status: \u23F8 Paused"},
-        {EventSystemDidWake, true, false, "\u23F8 Pause", "Status: \U0001F7E2 Monitoring active"},
-        {EventSystemDidWake, true, false, "\u23F8 Pause", "Status: \U0001F7E2 Monitoring active"},  // paused by the user
-    };
-    std::vector<std::function<void()>> steps;
-    for (const Step& step : table) {
-        steps.push_back([&, step] {
-            state.session.active = true;
-            state.session.paused = step.pausedBefore;
-            PostEvent(step.event, MainWindow, 0);
-        });
-        steps.push_back([&, step] {
-            EXPECT_EQ(state.session.paused, step.pausedAfter) << step.event;
-            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetPause)), step.pause) << step.event;
-            EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetStatusLine)), step.status) << step.event;
-        });
-    }
-    steps.push_back([&] { state.session.active = false; });
-    RunLoop(steps);
 }
 
 TEST_F(EventLoopTest, TheCsvAndDockStatsCheckboxesSetTheirOptions) {
