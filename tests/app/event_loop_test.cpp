@@ -4,6 +4,8 @@
 #include <QTest>
 #include <QWidget>
 
+#include <tuple>
+
 #include "app/custom_profile_dialog.h"
 #include "app/monitoring.h"
 #include "app/profiles.h"
@@ -77,34 +79,30 @@ TEST_F(EventLoopTest, ProfilesSetTheSettingsTheSliderTheLabelTheEditButtonAndThe
     EXPECT_EQ(RunLoop(steps), 0);
 }
 
-TEST_F(EventLoopTest, TheGlossaryButtonTogglesOnePopoverThatLivesUntilQuit) {
+// One popover, below the button, shown and hidden by it, and freed by the quit sequence.
+TEST_F(EventLoopTest, TheGlossaryButtonTogglesOnePopoverBelowItThatLivesUntilQuit) {
     HelpPopover* first = nullptr;
     std::vector<bool> shown;
-    RunLoop({
-        [] { UserEvent(MainWindow, GadgetGlossary); },
-        [&] { first = state.glossaryPopover; shown.push_back(HelpPopoverShown(first)); UserEvent(MainWindow, GadgetGlossary); },
-        [&] { EXPECT_EQ(state.glossaryPopover, first); shown.push_back(HelpPopoverShown(first)); UserEvent(MainWindow, GadgetGlossary); },
-        [&] { EXPECT_EQ(state.glossaryPopover, first); shown.push_back(HelpPopoverShown(first)); },
-    });
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(shown, (std::vector<bool>{true, false, true}));
-    // The quit sequence freed it.
-    EXPECT_EQ(state.glossaryPopover, nullptr);
-}
-
-TEST_F(EventLoopTest, TheGlossaryOpensBelowTheButtonWithTheGlossaryText) {
+    const auto look = [&] {
+        EXPECT_EQ(state.glossaryPopover, first);
+        shown.push_back(HelpPopoverShown(first));
+        UserEvent(MainWindow, GadgetGlossary);
+    };
     RunLoop({
         [] { UserEvent(MainWindow, GadgetGlossary); },
         [&] {
-            ASSERT_NE(state.glossaryPopover, nullptr);
-            QWidget* popover = PopoverID(state.glossaryPopover->popover);
-            ASSERT_NE(popover, nullptr);
-            EXPECT_EQ(popover->size(), QSize(550, 440));
+            first = state.glossaryPopover;
+            ASSERT_NE(first, nullptr);
+            const QWidget* popover = PopoverID(first->popover);
             const QWidget* button = GadgetID(GadgetGlossary);
-            const QPoint buttonBottom = button->mapToGlobal(QPoint(0, button->height()));
-            EXPECT_GE(popover->geometry().top(), buttonBottom.y());
+            EXPECT_EQ(popover->size(), QSize(550, 440));
+            EXPECT_GE(popover->geometry().top(), button->mapToGlobal(QPoint(0, button->height())).y());
+            look();
         },
+        look, look,
     });
+    EXPECT_EQ(shown, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(state.glossaryPopover, nullptr);
 }
 
 TEST_F(EventLoopTest, AboutFromTheMenuPostsTheAboutCommandWhichShowsTheAboutBox) {
@@ -132,31 +130,17 @@ TEST_F(EventLoopTest, BuyMeAsksAndWithNoDonationPageOpensNothing) {
     EXPECT_TRUE(opened.empty());
 }
 
-TEST_F(EventLoopTest, TheCsvAndDockStatsCheckboxesSetTheirOptions) {
-    RunLoop({
-        [] { SetGadgetState(GadgetCsvOutput, CheckBoxChecked); UserEvent(MainWindow, GadgetCsvOutput); },
-        [&] {
-            EXPECT_TRUE(state.settings.csvOutputEnabled);
-            SetGadgetState(GadgetDockStats, CheckBoxUnchecked);
-            UserEvent(MainWindow, GadgetDockStats);
-        },
-        [&] {
-            EXPECT_FALSE(state.settings.dockStatsEnabled);
-            EXPECT_FALSE(GadgetID(GadgetDockStatList)->isEnabled());
-            SetGadgetState(GadgetDockStats, CheckBoxChecked);
-            UserEvent(MainWindow, GadgetDockStats);
-        },
-        [&] {
-            EXPECT_TRUE(state.settings.dockStatsEnabled);
-            EXPECT_TRUE(GadgetID(GadgetDockStatList)->isEnabled());
-        },
-    });
-}
-
+// The CSV option follows its check box; the controls of the target and profile are disabled while
+// a session runs.
 TEST_F(EventLoopTest, DuringASessionBrowseTheProfileListAndEditAreDisabledBeforeEachWait) {
     RunLoop({
-        [&] { state.session.active = true; UserEvent(MainWindow, GadgetCsvOutput); },
         [&] {
+            state.session.active = true;
+            SetGadgetState(GadgetCsvOutput, CheckBoxChecked);
+            UserEvent(MainWindow, GadgetCsvOutput);
+        },
+        [&] {
+            EXPECT_TRUE(state.settings.csvOutputEnabled);
             for (int64_t gadget : {GadgetBrowse, GadgetProfileList, GadgetEditProfile})
                 EXPECT_FALSE(GadgetID(gadget)->isEnabled()) << gadget;
             state.session.active = false;
@@ -180,7 +164,9 @@ void TypeInto(int64_t gadget, const char* text) {
     QTest::keyClicks(field, text);
 }
 
-TEST_F(EventLoopTest, CustomDialogStartsFromTheCustomProfileAndSaveTakesTheTypedValues) {
+// The dialog starts from the custom profile and applies each typed value at once; Return saves
+// them. Meanwhile quit, About and a main-window click are lost.
+TEST_F(EventLoopTest, CustomDialogTakesTheTypedValuesAndReturnSavesThem) {
     std::vector<int64_t> shownValues;
     RunLoop({
         [] { ChooseProfile(ProfileCustom); },
@@ -192,8 +178,13 @@ TEST_F(EventLoopTest, CustomDialogStartsFromTheCustomProfileAndSaveTakesTheTyped
             TypeInto(GadgetCustomGrowth, "120");
         },
         [&] { EXPECT_EQ(state.settings.growthLimitMB, 120.0f); TypeInto(GadgetCustomInterval, "2500"); },
+        [&] {
+            PostEvent(EventCodeMenu, -1, MenuItemQuit);
+            PostEvent(EventCodeMenu, MainWindow, MenuItemAbout);
+            UserEvent(MainWindow, GadgetBuyMe);
+        },
         [&] { TypeInto(GadgetCustomStreak, "7"); },
-        [] { UserEvent(CustomProfileWindow, GadgetCustomSave); },
+        [&] { QTest::keyClick(SpinField(GadgetCustomStreak), Qt::Key_Return); },
         [&] {
             EXPECT_FALSE(IsWindow(CustomProfileWindow));
             EXPECT_EQ(GetGadgetState(GadgetRefreshSlider), 2500);
@@ -203,9 +194,9 @@ TEST_F(EventLoopTest, CustomDialogStartsFromTheCustomProfileAndSaveTakesTheTyped
         },
     });
     EXPECT_EQ(shownValues, (std::vector<int64_t>{250, 3, 1000}));
-    EXPECT_EQ(state.settings.growthLimitMB, 120.0f);
-    EXPECT_EQ(state.settings.streakThreshold, 7);
-    EXPECT_EQ(state.settings.refreshIntervalMs, 2500);
+    EXPECT_EQ(std::tuple(state.settings.growthLimitMB, state.settings.streakThreshold, state.settings.refreshIntervalMs),
+              std::tuple(120.0f, int64_t{7}, int64_t{2500}));
+    EXPECT_EQ(asked.size(), 1u) << "only the final quit confirmation";
 }
 
 TEST_F(EventLoopTest, CustomDialogCancelRestoresTheValuesItStartedWith) {
@@ -224,25 +215,6 @@ TEST_F(EventLoopTest, CustomDialogCancelRestoresTheValuesItStartedWith) {
                       "Memory Growth (MB): 250\nNumber of Leak Streaks: 3\nRefresh Interval (ms): 1000");
         },
     });
-}
-
-TEST_F(EventLoopTest, CustomDialogReturnPressesSaveAndOtherWindowsEventsAreDropped) {
-    RunLoop({
-        [] { ChooseProfile(ProfileCustom); },
-        [] { UserEvent(MainWindow, GadgetEditProfile); },
-        // Quit, About and a main-window click while the dialog is open are lost.
-        [&] {
-            PostEvent(EventCodeMenu, -1, MenuItemQuit);
-            PostEvent(EventCodeMenu, MainWindow, MenuItemAbout);
-            UserEvent(MainWindow, GadgetBuyMe);
-        },
-        [&] { TypeInto(GadgetCustomStreak, "9"); },
-        [&] { QTest::keyClick(SpinField(GadgetCustomStreak), Qt::Key_Return); },
-        [&] { EXPECT_FALSE(IsWindow(CustomProfileWindow)); },
-    });
-    EXPECT_EQ(state.settings.streakThreshold, 9);
-    // Only the final quit confirmation was asked.
-    EXPECT_EQ(asked.size(), 1u);
 }
 
 TEST_F(EventLoopTest, CustomDialogHelpButtonsToggleTheirOwnPopoversNextToThem) {
