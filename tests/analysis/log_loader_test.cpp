@@ -123,31 +123,6 @@ TEST_F(LogLoader, NumbersThatAreNotFiniteOrBeyondAnyMemorySizeAreStoredAsZero) {
         EXPECT_EQ(report.find(word), Text::npos) << Shown(report);
 }
 
-// Values up to the whole 64-bit address space are sizes; the figures built from them (sums of
-// releases, differences, percentages) stay finite, and near-float-range values are no sizes.
-TEST_F(LogLoader, ReportsOfAnyValuesHoldNoInfinityOrNaN) {
-    // Three rows high, three low, five seconds apart: ten release phases.
-    const auto sawTooth = [](const std::string& high, const std::string& low) {
-        std::vector<std::string> rows;
-        for (int i = 0, s = 36000; i < 60; ++i, s += 5) {
-            char time[16];
-            std::snprintf(time, sizeof time, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
-            rows.push_back(Row(time, "1", i % 6 < 3 ? high : low));
-        }
-        return rows;
-    };
-    const std::pair<std::string, std::string> cases[] = {
-        {"3.4e38", "1"}, {"3.4e38", "-3.4e38"}, {"1.7e38", "-1.7e38"}, {"17592186044416", "-17592186044416"},
-        {"17592186044416", "1"}, {"1e-45", "3.4e38"},
-    };
-    for (const auto& [high, low] : cases) {
-        SampleHistory history;
-        ASSERT_EQ(Load(Log(sawTooth(high, low)), history), LogLoadResult::Loaded) << high;
-        const Text report = LCase(RunPhaseAnalysis(history));
-        for (const char16_t* word : {u"inf", u"nan"}) EXPECT_EQ(report.find(word), Text::npos) << high << "\n" << Shown(report);
-    }
-}
-
 // A line beyond 64 KiB is skipped as it is read, one of up to 64 KiB is a row like any other.
 // (That memory stays bounded whatever the length is the loader benchmark's to measure.)
 TEST_F(LogLoader, LongLinesAreSkipped) {
