@@ -40,7 +40,7 @@ struct WindowSession {
         setenv("HOME", home.path.c_str(), 1);
         LoadStringTable(u"en");
         OpenMainWindow(state);
-        SetMonitorTarget(state.monitor, child.Pid(), u"child", ProcessStartTime(child.Pid()));
+        SetMonitorTarget(state.monitor, {child.Pid(), u"child", u"", ProcessStartTime(child.Pid())});
         SetGadgetState(GadgetCsvOutput, CheckBoxChecked);
         StartMonitoring(state);
         for (int i = 0; i < 300; ++i) MonitorTick(state);

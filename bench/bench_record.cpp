@@ -49,7 +49,7 @@ void TickRecording(benchmark::State& state, pid_t target, ProcessProvider& provi
     context.services.processes = &provider;
     context.settings.dockStatsEnabled = false;
     context.settings.csvPath = TextFromUtf8(dir.File("log.csv"));
-    SetMonitorTarget(context, target, u"target", ProcessStartTime(target));
+    SetMonitorTarget(context, {target, u"target", u"", ProcessStartTime(target)});
     if (!StartSession(context, true).ticked) state.SkipWithError("target not readable");
     for (auto _ : state) {
         TickRecord record = TickSession(context);

@@ -18,7 +18,7 @@ void BM_SessionTick_LiveChildWithCsv(benchmark::State& state) {
     setenv("HOME", home.path.c_str(), 1);
     ChildProcess child([] { pause(); });
     SessionContext context;
-    SetMonitorTarget(context, child.Pid(), u"child", ProcessStartTime(child.Pid()));
+    SetMonitorTarget(context, {child.Pid(), u"child", u"", ProcessStartTime(child.Pid())});
     const TickRecord start = StartSession(context, true);
     if (!start.ticked || context.log.file == 0) state.SkipWithError("session did not start with a log");
     for (auto _ : state) {

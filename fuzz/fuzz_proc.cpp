@@ -63,9 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::Require(ProcessStartTime(42) == info.startTime, "one start time");
     }
     fuzz::Require(ReadPhysicalFootprintAt(dirFd) >= 0 || ReadPhysicalFootprintAt(dirFd) == -1, "footprint or -1");
+    ProcessDescription description;
+    fuzz::Require(DescribeProcessAt(dirFd, 42, description) == ReadTaskInfoAt(dirFd, info), "described when read");
     CloseProcessDir(dirFd);
 
-    const Text name = ProcessNameForPid(42);
+    const Text& name = description.name;
     fuzz::Require(!name.empty(), "a name is never empty");
     for (char16_t unit : name) fuzz::Require(unit >= 0x20 && unit != 0x7F, "a name holds no control character");
     ProcessRealUid(42);

@@ -89,8 +89,8 @@ void ApplyTickRecord(AppState& state, const TickRecord& r) {
 bool SessionActive(const AppState& state) { return state.session.active; }
 
 void BrowseClicked(AppState& state) {
-    if (const std::optional<PickedProcess> picked = PickProcess(MainWindow))
-        SetMonitorTarget(state.monitor, picked->pid, picked->name, picked->startTime);
+    if (const std::optional<ProcessDescription> picked = PickProcess(MainWindow))
+        SetMonitorTarget(state.monitor, *picked);
     if (state.targetPid <= 0) return;
     SetGadgetText(GadgetTargetName, state.targetName + u" (PID: " + Str(state.targetPid) + u")");
     SetGadgetText(GadgetStatusLine, LookupText(TextId::StatusSelectedPrefix) + Str(state.targetPid));

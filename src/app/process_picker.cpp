@@ -18,8 +18,8 @@
 namespace {
 
 // The rows the list shows now, for the start time of the one chosen.
-std::vector<ProcessRow>& ListedRows() {
-    static std::vector<ProcessRow> rows;
+std::vector<ProcessDescription>& ListedRows() {
+    static std::vector<ProcessDescription> rows;
     return rows;
 }
 
@@ -65,19 +65,20 @@ void Refill() {
 }
 
 // The selected row as the choice; nothing when no row is selected.
-std::optional<PickedProcess> SelectedProcess() {
+std::optional<ProcessDescription> SelectedProcess() {
     const int64_t row = GetGadgetState(PickerList);
     if (row < 0) return std::nullopt;
-    PickedProcess picked;
-    picked.pid = int32_t(Val(GetGadgetItemText(PickerList, row, 0)));
+    const int32_t pid = int32_t(Val(GetGadgetItemText(PickerList, row, 0)));
+    if (size_t(row) < ListedRows().size() && ListedRows()[size_t(row)].pid == pid) return ListedRows()[size_t(row)];
+    // Not a row this sheet listed: the PID and name the list shows, and no start time.
+    ProcessDescription picked;
+    picked.pid = pid;
     picked.name = GetGadgetItemText(PickerList, row, 1);
-    if (size_t(row) < ListedRows().size() && ListedRows()[size_t(row)].pid == picked.pid)
-        picked.startTime = ListedRows()[size_t(row)].startTime;
     return picked;
 }
 
 // The sheet's own loop: only its gadgets' events count; everything else is taken and dropped.
-std::optional<PickedProcess> RunPickerLoop() {
+std::optional<ProcessDescription> RunPickerLoop() {
     for (;;) {
         DisableGadget(PickerSelect, GetGadgetState(PickerList) < 0 ? 1 : 0);
         if (WaitWindowEvent() != EventCodeGadget || EventWindow() != PickerWindow) continue;
@@ -102,15 +103,15 @@ std::optional<PickedProcess> RunPickerLoop() {
 void FillProcessList(TextView searchText, bool userAppsOnly) {
     ClearGadgetItems(PickerList);
     ListedRows() = ListProcessRows(searchText, userAppsOnly, &KnownUserApps());
-    for (const ProcessRow& row : ListedRows())
+    for (const ProcessDescription& row : ListedRows())
         AddGadgetItem(PickerList, -1, ProcessRowText(row), ExecutableIcon(row.path));
 }
 
-std::optional<PickedProcess> PickProcess(int64_t parentWindow) {
+std::optional<ProcessDescription> PickProcess(int64_t parentWindow) {
     AlertAttention();
     KnownUserApps().entries.clear();  // a new sheet looks at every process afresh
     if (!OpenWindow(PickerWindow, 0, 0, 550, 420, u"", WindowInvisible, parentWindow)) return std::nullopt;
-    std::optional<PickedProcess> picked;
+    std::optional<ProcessDescription> picked;
     if (CreatePickerGadgets()) {
         FillProcessList(u"", true);
         SetGadgetState(PickerUserAppsOnly, CheckBoxChecked);

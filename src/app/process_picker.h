@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/process_info.h"
 #include "runtime/text.h"
 
 inline constexpr int64_t PickerWindow = 1;
@@ -16,17 +17,12 @@ enum PickerGadget : int64_t {
     PickerCancel = 4,
 };
 
-struct PickedProcess {
-    int32_t pid{};
-    Text name;
-    uint64_t startTime{};  // 0 when the process had already gone when it was listed
-};
-
 // Empties the picker's list (gadget 0) and fills it with the rows for the search text and mode,
 // each with its executable's icon.
 void FillProcessList(TextView searchText, bool userAppsOnly);
 
 // Opens the picker as a sheet of parentWindow and runs it until a row is chosen (Select or a
-// double click) or Cancel. Events of other windows that arrive meanwhile are dropped. Nothing when
-// cancelled or when the sheet could not be opened; the caller keeps any earlier choice then.
-std::optional<PickedProcess> PickProcess(int64_t parentWindow);
+// double click) or Cancel, and returns the chosen process as it was listed (its start time 0 when
+// it had already gone then). Events of other windows that arrive meanwhile are dropped. Nothing
+// when cancelled or when the sheet could not be opened; the caller keeps any earlier choice then.
+std::optional<ProcessDescription> PickProcess(int64_t parentWindow);

@@ -66,23 +66,28 @@ int64_t ReadHeldPhysicalFootprint(const ProcessHold& hold);
 // Closes what is held and empties the record; harmless on an empty one.
 void ReleaseProcess(ProcessHold& hold);
 
-// The executable's path, as ProcessPathForPid tells it.
-Text ProcessPathAt(int dirFd);
-// The display name, as ProcessNameForPid tells it, from the executable's path already read
-// through the same directory (empty: the command name is read instead).
-Text ProcessNameAt(int dirFd, TextView executablePath);
+// What the picker lists, the window shows and the recorder reports about a process.
+struct ProcessDescription {
+    int32_t pid{};
+    // The last component of the executable's path; otherwise the command name without surrounding
+    // blanks; otherwise "Unknown". Control characters (U+0000 to U+001F, U+007F) read as "?", like
+    // bytes that are not UTF-8, so that the name is always one line.
+    Text name{u"Unknown"};
+    // The executable's path as the kernel reports it (a replaced binary keeps the kernel's
+    // " (deleted)" mark); empty when there is none (kernel threads) or it cannot be read.
+    Text path;
+    uint64_t startTime{};  // with the PID it names the process for good; 0 when it has gone
+};
+
+// Describes the process of this directory, every part read through it, so that none can come from
+// a process that took the PID over meanwhile: the start time first (should the PID pass on while
+// the rest is read, the reads fail). False, with the start time 0, when the task figures cannot be
+// read (it has gone or is a zombie); the name and path are then what could still be read.
+bool DescribeProcessAt(int dirFd, int32_t pid, ProcessDescription& out);
 // Whether the process is a desktop application of the current user, as IsUserAppProcess tells it.
 bool IsUserAppProcessAt(int dirFd);
 
-// --- By PID, for listing and naming ----------------------------------------------------------
-
-// The executable's path as the kernel reports it (a replaced binary keeps the kernel's
-// " (deleted)" mark); empty when there is none (kernel threads) or it cannot be read.
-Text ProcessPathForPid(int32_t pid);
-// The last component of the executable's path; otherwise the command name without surrounding
-// blanks; otherwise "Unknown". Control characters (U+0000 to U+001F, U+007F) read as "?", like
-// bytes that are not UTF-8, so that the name is always one line.
-Text ProcessNameForPid(int32_t pid);
+// --- By PID, for listing ---------------------------------------------------------------------
 // Every PID under the process root, in the order the directory gives them.
 std::vector<int32_t> ListAllPids();
 // The process's start time in clock ticks since boot; 0 if it has gone or is a zombie.

@@ -186,6 +186,12 @@ DateValue Date() {
     return static_cast<DateValue>(std::trunc(local));
 }
 
+int64_t MonotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 Text FormatDate(TextView mask, DateValue date) {
     if (mask.empty() || date == -1) return {};
     // Read as UTC, the value gives the wall clock of its instant. Asking the zone again here would

@@ -11,6 +11,9 @@ using DateValue = int64_t;
 
 // Now, in local wall-clock seconds.
 DateValue Date();
+// Milliseconds of a clock that only moves forward, for waits and deadlines: neither a change of
+// the wall clock nor of the zone moves it.
+int64_t MonotonicMs();
 // "" for an empty mask or the date -1. The fields are those of the value read as UTC, which are the
 // local wall-clock fields of its instant.
 Text FormatDate(TextView mask, DateValue date);

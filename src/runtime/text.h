@@ -58,6 +58,9 @@ Text StringField(TextView text, int64_t index, TextView separator);
 
 // --- Conversions at the boundaries -------------------------------------------------------------
 
+// The code point that starts at unit i (below the text's length) and the number of units it takes:
+// 2 for a surrogate pair, else 1, a lone surrogate (U+D800 to U+DFFF) coming back as it is.
+char32_t CodePointAt(TextView text, size_t i, size_t& units);
 // UTF-8 copy of a text (std::string keeps its own terminating NUL).
 std::string TextToUtf8(TextView text);
 // UTF-8 bytes to a text. Malformed UTF-8 never crashes: each byte that starts no valid sequence

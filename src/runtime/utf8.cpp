@@ -62,19 +62,23 @@ Text TextFromUtf8(std::string_view bytes) {
     return out;
 }
 
+char32_t CodePointAt(TextView text, size_t i, size_t& units) {
+    const char32_t unit = text[i];
+    units = 1;
+    if (unit < 0xD800 || unit > 0xDBFF || i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
+        return unit;
+    units = 2;
+    return 0x10000 + ((unit - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
+}
+
 std::string TextToUtf8(TextView text) {
     std::string out;
     out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char32_t cp = text[i];
+    size_t units = 1;
+    for (size_t i = 0; i < text.size(); i += units) {
+        char32_t cp = CodePointAt(text, i, units);
         // A lone surrogate has no UTF-8 form; it is written as U+FFFD.
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
+        if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
         if (cp < 0x80) {
             out.push_back(static_cast<char>(cp));
         } else if (cp < 0x800) {

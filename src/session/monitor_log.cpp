@@ -19,17 +19,10 @@ size_t Utf8Length(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x1000
 Text FileNamePart(TextView name, size_t budget) {
     Text part;
     size_t used = 0;
-    for (size_t i = 0; i < name.size(); ++i) {
-        char16_t unit = name[i];
-        char32_t c = unit;
-        size_t units = 1;
-        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
-        const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
-        if (high && i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(name[i + 1]) - 0xDC00);
-            units = 2;
-        }
-        const bool replaced = c == u'/' || IsControl(c) || (units == 1 && (high || low));
+    size_t units = 1;
+    for (size_t i = 0; i < name.size(); i += units) {
+        const char32_t c = CodePointAt(name, i, units);
+        const bool replaced = c == u'/' || IsControl(c) || (c >= 0xD800 && c <= 0xDFFF);
         const size_t bytes = replaced ? 1 : Utf8Length(c);
         if (used + bytes > budget) break;
         used += bytes;
@@ -37,7 +30,6 @@ Text FileNamePart(TextView name, size_t budget) {
             part.push_back(u'_');
         else
             part.append(name.substr(i, units));
-        i += units - 1;
     }
     return part;
 }

@@ -12,7 +12,7 @@ bool IsSystemHelperPath(TextView path) {
     return FindString(lowered, u"/system/library/") > 0 || FindString(lowered, u"/usr/libexec/") > 0;
 }
 
-Text ProcessRowText(const ProcessRow& row) {
+Text ProcessRowText(const ProcessDescription& row) {
     return Str(row.pid) + u"\n" + row.name + u"\n" + row.path;
 }
 
@@ -34,29 +34,25 @@ bool IsUserApp(int dirFd, int32_t pid, uint64_t startTime, const UserAppCache* c
 
 // The row of one process read through its directory; false when the mode or the search drops it.
 bool ReadRow(int dirFd, int32_t pid, TextView search, bool userAppsOnly, const UserAppCache* cache,
-             UserAppCache& seen, ProcessRow& row) {
-    // The start time first: should the PID pass to a new process while the row is read, reads
-    // through the directory fail, and a session started from this row ends at once instead of
-    // watching the newcomer.
-    TaskInfo info;
-    row.pid = pid;
-    row.startTime = dirFd >= 0 && ReadTaskInfoAt(dirFd, info) ? info.startTime : 0;
-    if (userAppsOnly && !IsUserApp(dirFd, pid, row.startTime, cache, seen)) return false;
-    row.path = dirFd >= 0 ? ProcessPathAt(dirFd) : Text();
-    if (userAppsOnly && IsSystemHelperPath(row.path)) return false;
-    row.name = dirFd >= 0 ? ProcessNameAt(dirFd, row.path) : Text(u"Unknown");
-    return !row.name.empty() && MatchesProcessSearch(search, row.name, pid);
+             UserAppCache& seen, ProcessDescription& row) {
+    // Should the PID pass to a new process while the row is read, reads through the directory
+    // fail, and a session started from this row ends at once instead of watching the newcomer.
+    DescribeProcessAt(dirFd, pid, row);
+    if (userAppsOnly && (!IsUserApp(dirFd, pid, row.startTime, cache, seen) || IsSystemHelperPath(row.path)))
+        return false;
+    return MatchesProcessSearch(search, row.name, pid);
 }
 
 }  // namespace
 
-std::vector<ProcessRow> ListProcessRows(TextView searchText, bool userAppsOnly, UserAppCache* cache) {
+std::vector<ProcessDescription> ListProcessRows(TextView searchText, bool userAppsOnly,
+                                                UserAppCache* cache) {
     const Text search = LCase(searchText);
-    std::vector<ProcessRow> rows;
+    std::vector<ProcessDescription> rows;
     UserAppCache seen;
     for (int32_t pid : ListAllPids()) {
         const int dirFd = OpenProcessDir(pid);
-        ProcessRow row;
+        ProcessDescription row;
         if (ReadRow(dirFd, pid, search, userAppsOnly, cache, seen, row)) rows.push_back(std::move(row));
         CloseProcessDir(dirFd);
     }

@@ -6,14 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/process_info.h"
 #include "runtime/text.h"
-
-struct ProcessRow {
-    int32_t pid{};
-    Text name;              // never empty: "Unknown" at worst
-    Text path;              // the executable, "" when it cannot be told
-    uint64_t startTime{};   // with the PID it names the process for good; 0 if it has gone
-};
 
 // What refills already learnt about each process (by PID and start time): whether it is a desktop
 // application of the user. Telling that costs three reads of the process's files, and the picker
@@ -30,7 +24,8 @@ struct UserAppCache {
 // every row). userAppsOnly keeps the current user's desktop applications outside the system's
 // own program folders; a process that has already ended (a zombie) is none. With a cache, what it
 // knows is used and what it learns is kept; processes no longer listed leave it.
-std::vector<ProcessRow> ListProcessRows(TextView searchText, bool userAppsOnly, UserAppCache* cache = nullptr);
+std::vector<ProcessDescription> ListProcessRows(TextView searchText, bool userAppsOnly,
+                                                UserAppCache* cache = nullptr);
 
 // Whether a process passes the search; loweredSearch is already lower-cased.
 bool MatchesProcessSearch(TextView loweredSearch, TextView name, int32_t pid);
@@ -38,4 +33,4 @@ bool MatchesProcessSearch(TextView loweredSearch, TextView name, int32_t pid);
 // "/system/library/" or "/usr/libexec/" in any letter case.
 bool IsSystemHelperPath(TextView path);
 // A row as the list takes it: PID, name and path separated by line feeds.
-Text ProcessRowText(const ProcessRow& row);
+Text ProcessRowText(const ProcessDescription& row);

@@ -153,14 +153,14 @@ void Tick(SessionContext& context, TickRecord& r) {
 
 }  // namespace
 
-void SetMonitorTarget(SessionContext& context, int32_t pid, TextView name, uint64_t startTime) {
+void SetMonitorTarget(SessionContext& context, const ProcessDescription& target) {
     MonitorSession& session = context.session;
-    session.targetPid = pid;
-    session.targetName = Text(name);
-    session.targetStartTime = startTime;
+    session.targetPid = target.pid;
+    session.targetName = target.name;
+    session.targetStartTime = target.startTime;
     // Held from the moment it is chosen, so that the hold names the process the user saw.
     CloseHeldTarget(session.held);
-    if (pid > 0) OpenHeldTarget(pid, startTime, session.held, *context.services.processes);
+    if (target.pid > 0) OpenHeldTarget(target.pid, target.startTime, session.held, *context.services.processes);
 }
 
 bool ReadTargetSample(SessionContext& context, MemorySample& out) {

@@ -130,10 +130,10 @@ struct TickRecord {
 
 // --- Operations ----------------------------------------------------------------------------------
 
-// The picker's choice; the session keeps the PID, the name and the start time, and holds the
-// process (see OpenHeldTarget) through the context's provider if it still is the one that
-// started then.
-void SetMonitorTarget(SessionContext& context, int32_t pid, TextView name, uint64_t startTime);
+// The chosen process (the picker's row, the recorder's target); the session keeps the PID, the
+// name and the start time, and holds the process (see OpenHeldTarget) through the context's
+// provider if it still is the one that started then.
+void SetMonitorTarget(SessionContext& context, const ProcessDescription& target);
 
 // Start: a baseline sample, the session's figures reset (stableCount and stableRefMB stay), a new
 // log when the CSV option is on, one tick at once and the timer armed. Without a target only the

@@ -28,7 +28,7 @@ TEST_F(MonitoringWindowTest, SessionControlsChangeTheSessionAndWhatTheWindowShow
     const auto title = [] { return U8(GetWindowTitle(MainWindow)); };
     RunLoop({
         [&] {
-            SetMonitorTarget(state.monitor, child.Pid(), u"child", ProcessStartTime(child.Pid()));
+            SetMonitorTarget(state.monitor, {child.Pid(), u"child", u"", ProcessStartTime(child.Pid())});
             gadget(GadgetStart);
         },
         [&] {

@@ -7,6 +7,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/loop_script.h"
 #include "platform/proc_fixture.h"
 #include "platform/process_info.h"
@@ -78,10 +80,13 @@ TEST_F(ProcessPickerTest, SearchByPidAndChoose) {
                  return true;
              }},
             GiveUp);
-        const std::optional<PickedProcess> picked = PickProcess(0);
+        const std::optional<ProcessDescription> picked = PickProcess(0);
         ASSERT_TRUE(picked.has_value()) << (doubleClick ? "double click" : "Select");
         EXPECT_EQ(picked->pid, child.Pid());
-        EXPECT_EQ(picked->name, ProcessNameForPid(child.Pid()));
+        // The child is a fork of this program: its executable is this program's.
+        const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
+        EXPECT_EQ(TextToUtf8(picked->path), exe.string());
+        EXPECT_EQ(TextToUtf8(picked->name), exe.filename().string());
         EXPECT_NE(picked->startTime, 0u);
         EXPECT_EQ(picked->startTime, ProcessStartTime(child.Pid()));
         EXPECT_FALSE(IsWindow(PickerWindow));

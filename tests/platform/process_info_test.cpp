@@ -28,6 +28,16 @@ std::pair<std::optional<TaskFields>, int64_t> Read(int32_t pid) {
     return {read ? std::optional(Fields(info)) : std::nullopt, footprint};
 }
 
+// The description through the process's own directory, as the picker and the recorder read it.
+ProcessDescription Describe(int32_t pid, bool* read = nullptr) {
+    const int dirFd = OpenProcessDir(pid);
+    ProcessDescription description;
+    const bool described = DescribeProcessAt(dirFd, pid, description);
+    if (read) *read = described;
+    CloseProcessDir(dirFd);
+    return description;
+}
+
 }  // namespace
 
 // Split after the command name's last ")"; zombies, dead tasks and cut or garbled lines are unreadable.
@@ -59,6 +69,9 @@ TEST(ProcessInfoFixture, StatLinesReadFieldByFieldOrNotAtAll) {
         proc.Add(c.pid, "stat", c.stat);
         EXPECT_EQ(Read(c.pid).first, c.expected ? std::optional(Fields(*c.expected)) : std::nullopt) << c.stat;
         EXPECT_EQ(ProcessStartTime(c.pid), c.expected ? c.expected->startTime : 0u) << c.stat;
+        bool described = false;
+        EXPECT_EQ(Describe(c.pid, &described).startTime, c.expected ? c.expected->startTime : 0u) << c.stat;
+        EXPECT_EQ(described, c.expected.has_value()) << c.stat;
     }
     for (int32_t pid : {999, 0, -1}) EXPECT_EQ(OpenProcessDir(pid), -1) << "vanished or invalid: " << pid;
 }
@@ -107,10 +120,11 @@ TEST(ProcessInfoFixture, NamesComeFromTheExecutableThenTheCommandAndPidsAreNumbe
         proc.Add(++pid, "");
         if (c.exe) proc.Add(pid, "exe", c.exe, true);
         if (c.comm) proc.Add(pid, "comm", c.comm);
-        EXPECT_EQ(ProcessPathForPid(pid), TextFromUtf8(c.exe ? c.exe : "")) << pid;
-        EXPECT_EQ(ProcessNameForPid(pid), Text(c.name)) << pid;
+        const ProcessDescription description = Describe(pid);
+        EXPECT_EQ(description.path, TextFromUtf8(c.exe ? c.exe : "")) << pid;
+        EXPECT_EQ(description.name, Text(c.name)) << pid;
     }
-    EXPECT_EQ(ProcessPathForPid(299) + u"|" + ProcessNameForPid(299), u"|Unknown") << "vanished";
+    EXPECT_EQ(Describe(299).path + u"|" + Describe(299).name, u"|Unknown") << "vanished";
 
     for (const char* entry : {"1", "42", "self", "0", "-5", "12a", "99999999999"})
         std::filesystem::create_directories(std::string(ProcRoot()) + "/" + entry);
@@ -179,9 +193,11 @@ TEST(ProcessInfoFixture, AHeldProcessReadsAfreshUntilItsDirectoryGoes) {
 
 // The real /proc, on this test program. (The sampler's tests read child processes, alive and gone.)
 TEST(ProcessInfoLive, OwnProcessIsDescribed) {
-    EXPECT_EQ(TextToUtf8(ProcessPathForPid(getpid())), std::filesystem::read_symlink("/proc/self/exe").string());
-    EXPECT_EQ(ProcessNameForPid(getpid()), Text(u"platform_tests"));
+    const ProcessDescription self = Describe(getpid());
+    EXPECT_EQ(TextToUtf8(self.path), std::filesystem::read_symlink("/proc/self/exe").string());
+    EXPECT_EQ(self.name, Text(u"platform_tests"));
     EXPECT_EQ(ProcessRealUid(getpid()), int64_t(getuid()));
     EXPECT_GT(ProcessStartTime(getpid()), 0u);
+    EXPECT_EQ(self.startTime, ProcessStartTime(getpid()));
     EXPECT_GT(Read(getpid()).second, 0);
 }

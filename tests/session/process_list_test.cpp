@@ -44,9 +44,9 @@ const FakeProcess Processes[] = {
     {4120, "/usr/bin/Xsafe", "Xsafe", true, AppScope, ""},
 };
 
-std::vector<int32_t> Pids(std::vector<ProcessRow> rows) {
+std::vector<int32_t> Pids(std::vector<ProcessDescription> rows) {
     std::vector<int32_t> pids;
-    for (const ProcessRow& row : rows) pids.push_back(row.pid);
+    for (const ProcessDescription& row : rows) pids.push_back(row.pid);
     std::sort(pids.begin(), pids.end());
     return pids;
 }
@@ -89,16 +89,16 @@ TEST(ProcessList, RowsCarryNamePathAndStartTime) {
         {106, u"kworker/0:1", u"", 5106},
         {107, u"Unknown", u"", 0},
     };
-    const std::vector<ProcessRow> rows = ListProcessRows(u"", false);
+    const std::vector<ProcessDescription> rows = ListProcessRows(u"", false);
     for (const auto& c : cases) {
-        auto row = std::find_if(rows.begin(), rows.end(), [&](const ProcessRow& r) { return r.pid == c.pid; });
+        auto row = std::find_if(rows.begin(), rows.end(), [&](const ProcessDescription& r) { return r.pid == c.pid; });
         ASSERT_NE(row, rows.end()) << c.pid;
         EXPECT_EQ(row->name, c.name) << c.pid;
         EXPECT_EQ(row->path, c.path) << c.pid;
         EXPECT_EQ(row->startTime, c.start) << c.pid;
     }
-    EXPECT_EQ(ProcessRowText(ProcessRow{101, u"Foo Bar", u"/opt/x", 1}), u"101\nFoo Bar\n/opt/x");
-    EXPECT_EQ(ProcessRowText(ProcessRow{7, u"Unknown", u"", 0}), u"7\nUnknown\n");
+    EXPECT_EQ(ProcessRowText(ProcessDescription{101, u"Foo Bar", u"/opt/x", 1}), u"101\nFoo Bar\n/opt/x");
+    EXPECT_EQ(ProcessRowText(ProcessDescription{7, u"Unknown", u"", 0}), u"7\nUnknown\n");
 }
 
 TEST(ProcessList, SystemHelperPathsInAnyLetterCaseAnywhereInThePath) {

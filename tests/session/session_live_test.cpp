@@ -30,7 +30,7 @@ TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
     });
     ASSERT_TRUE(child.WaitUntil());
     SessionContext context;
-    SetMonitorTarget(context, child.Pid(), u"child", ProcessStartTime(child.Pid()));
+    SetMonitorTarget(context, {child.Pid(), u"child", u"", ProcessStartTime(child.Pid())});
     EXPECT_TRUE(context.session.held.held && context.session.held.hold.pidFd >= 0) << "held from the choice";
     const TickRecord start = StartSession(context, false);
     ASSERT_TRUE(start.ticked);

@@ -87,7 +87,7 @@ protected:
         script.now = ParseDate(u"%yyyy-%mm-%dd %hh:%ii:%ss", u"2026-12-05 14:03:27");
         context.services.clock = ScriptedClock;
         context.services.processes = &process;
-        SetMonitorTarget(context, 4242, u"Target", 777);
+        SetMonitorTarget(context, {4242, u"Target", u"", 777});
         script.next = 0;  // the target was chosen before the test wrote its readings
     }
     void TearDown() override { CloseMonitorLog(context.log); }

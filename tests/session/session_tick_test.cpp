@@ -241,13 +241,13 @@ TEST_F(SessionTest, TheTargetsEndStopsWithTheReport) {
 }
 
 TEST_F(SessionTest, StartWithoutTargetOrWithAnUnreadableOne) {
-    SetMonitorTarget(context, -1, u"", 0);
+    SetMonitorTarget(context, {-1, u"", u"", 0});
     const TickRecord none = StartSession(context, false);
     EXPECT_EQ(U8(none.errorTitle), "Error!");
     EXPECT_EQ(U8(none.errorMessage), "Please select a process to analyze first.\n");
     EXPECT_FALSE(context.session.active || none.status || none.controls);
 
-    SetMonitorTarget(context, 4242, u"Target", 777);
+    SetMonitorTarget(context, {4242, u"Target", u"", 777});
     Run(Footprints({50, 60, 70, 80}));
     StopSession(context);
     std::vector<Reading> gone(2);

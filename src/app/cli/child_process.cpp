@@ -11,16 +11,11 @@
 #include <cstring>
 
 #include "app/cli/cli_text.h"
+#include "runtime/date.h"
 
 extern char** environ;
 
 namespace {
-
-int64_t MonotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 // Waits until the child is reaped or the time is up; true when reaped. A stop signal from the
 // user is reported in interrupted.

@@ -3,12 +3,9 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
-#include <sys/syscall.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <climits>
-#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -20,6 +17,7 @@
 #include "monitor/family_provider.h"
 #include "platform/process_info.h"
 #include "platform/process_tree.h"
+#include "runtime/date.h"
 #include "session/session.h"
 #include "strings/stringtable.h"
 
@@ -27,11 +25,6 @@ namespace {
 
 enum class EndReason { Running, Duration, TargetEnded, Signal };
 
-int64_t MonotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
 
 // The signals that end a recording, and SIGCHLD for the command's end, read from a signalfd so
 // that the recorder sleeps in one poll between ticks.
@@ -51,18 +44,6 @@ struct SignalGuard {
     }
 };
 
-// A descriptor that becomes readable when the process ends, so that a long interval does not
-// hold the end of a recording back; -1 where the kernel has none or the readers look at a
-// fixture tree instead of the real process table.
-int OpenPidFd(int32_t pid) {
-    if (std::strcmp(ProcRoot(), "/proc") != 0) return -1;
-#ifdef SYS_pidfd_open
-    return int(syscall(SYS_pidfd_open, pid, 0));
-#else
-    return -1;
-#endif
-}
-
 struct Recording {
     const CliOptions& options;
     std::FILE* err;
@@ -70,7 +51,6 @@ struct Recording {
     SessionContext context;
     ChildProcess child;
     SignalGuard signals;
-    int pidFd{-1};
     bool liveLine{};
     bool lineShown{};
     bool logFailed{};
@@ -79,10 +59,7 @@ struct Recording {
     int64_t intervalMs{};
 
     Recording(const CliOptions& o, std::FILE* e) : options(o), err(e) {}
-    ~Recording() {
-        if (pidFd >= 0) close(pidFd);
-        CloseHeldTarget(context.session.held);
-    }
+    ~Recording() { CloseHeldTarget(context.session.held); }
     void Apply(const TickRecord& record);
     EndReason Wait(int64_t untilMs);
 };
@@ -106,8 +83,11 @@ void Recording::Apply(const TickRecord& r) {
     lineShown = true;
 }
 
-// Sleeps in poll until untilMs, a signal or the target's end.
+// Sleeps in poll until untilMs, a signal or the target's end: the held target's pidfd tells the
+// end of a process the recorder did not start, so that a long interval does not hold the end of a
+// recording back; a command's end comes as SIGCHLD.
 EndReason Recording::Wait(int64_t untilMs) {
+    const int pidFd = child.pid > 0 ? -1 : HeldTargetEndFd(context.session.held);
     for (;;) {
         int64_t left = untilMs - MonotonicMs();
         if (left <= 0) return EndReason::Running;
@@ -124,31 +104,23 @@ EndReason Recording::Wait(int64_t untilMs) {
     }
 }
 
-// The target's name, path and start, or a message why it cannot be recorded.
+// The target described and held, or a message why it cannot be recorded. A PID taken over by
+// another process after the description cannot be held as the target: the first sample fails.
 bool ChooseTarget(Recording& rec, int32_t pid, std::string& why) {
     int dirFd = OpenProcessDir(pid);
-    TaskInfo task;
-    bool readable = dirFd >= 0 && ReadTaskInfoAt(dirFd, task);
+    ProcessDescription target;
+    bool readable = dirFd >= 0 && DescribeProcessAt(dirFd, pid, target);
     CloseProcessDir(dirFd);
     if (!readable) {
         why = CliText(TextId::CannotReadProcessPrefix) + std::to_string(pid) +
               CliText(dirFd >= 0 ? TextId::ProcessEndedSuffix : TextId::NoSuchProcessSuffix);
         return false;
     }
-    Text name = ProcessNameForPid(pid);
-    SetMonitorTarget(rec.context, pid, name, task.startTime);
+    SetMonitorTarget(rec.context, target);
     rec.facts.pid = pid;
-    rec.facts.name = TextToUtf8(name);
-    rec.facts.path = TextToUtf8(ProcessPathForPid(pid));
-    rec.facts.processStart = ProcessStartUnixTime(task.startTime);
-    if (rec.child.pid <= 0) {
-        rec.pidFd = OpenPidFd(pid);
-        // The descriptor must name the process just read, not one that took its PID since.
-        if (rec.pidFd >= 0 && ProcessStartTime(pid) != task.startTime) {
-            why = CliText(TextId::CannotReadProcessPrefix) + std::to_string(pid) + CliText(TextId::ProcessEndedSuffix);
-            return false;
-        }
-    }
+    rec.facts.name = TextToUtf8(target.name);
+    rec.facts.path = TextToUtf8(target.path);
+    rec.facts.processStart = ProcessStartUnixTime(target.startTime);
     return true;
 }
 

@@ -8,12 +8,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
+
+#include "platform/linux/proc_text.h"
 
 namespace {
 
@@ -40,21 +41,6 @@ int64_t ScaledBytes(uint64_t units, uint64_t unitBytes) {
 int64_t PageSize() {
     static const int64_t size = sysconf(_SC_PAGESIZE) > 0 ? sysconf(_SC_PAGESIZE) : 4096;
     return size;
-}
-
-// The whole text must be a decimal number that fits.
-template <typename Number>
-bool ParseNumber(std::string_view text, Number& out) {
-    if (text.empty()) return false;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    constexpr std::string_view blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
 // Reads the start of an open per-process file, at most size - 1 bytes from offset 0, into buffer
@@ -211,19 +197,8 @@ constexpr uint64_t ProcessExiting = 0x4;
 constexpr uint64_t ProcessKernelThread = 0x200000;
 
 bool ParseStat(std::string_view text, TaskInfo& out) {
-    // The command name may hold blanks and brackets; the fields start after its last ")".
-    size_t close = text.rfind(')');
-    if (close == std::string_view::npos) return false;
-    text.remove_prefix(close + 1);
     std::string_view fields[StatFieldsNeeded];
-    for (int i = 0; i < StatFieldsNeeded; ++i) {
-        size_t start = text.find_first_not_of(' ');
-        if (start == std::string_view::npos) return false;
-        text.remove_prefix(start);
-        size_t end = text.find_first_of(" \n");
-        fields[i] = text.substr(0, end);
-        text.remove_prefix(fields[i].size());
-    }
+    if (!SplitStatFields(text, fields, StatFieldsNeeded)) return false;
     std::string_view state = fields[StatState];
     if (state.size() != 1 || state == "Z" || state == "X" || state == "x") return false;
     uint64_t flags = 0, minor = 0, major = 0, threads = 0, start = 0, virtualSize = 0;
@@ -401,11 +376,15 @@ void ReleaseProcess(ProcessHold& hold) {
     hold = ProcessHold{};
 }
 
+namespace {
+
 Text ProcessPathAt(int dirFd) {
     char buffer[4096];
     return TextFromUtf8(ReadExecutablePathAt(dirFd, buffer, sizeof buffer));
 }
 
+// The display name from the executable's path already read through the same directory (empty:
+// the command name is read instead).
 Text ProcessNameAt(int dirFd, TextView executablePath) {
     Text name;
     if (!executablePath.empty()) {
@@ -421,21 +400,22 @@ Text ProcessNameAt(int dirFd, TextView executablePath) {
     return name.empty() ? Text(u"Unknown") : name;
 }
 
+}  // namespace
+
+bool DescribeProcessAt(int dirFd, int32_t pid, ProcessDescription& out) {
+    TaskInfo task;
+    const bool readable = ReadTaskInfoAt(dirFd, task);
+    out.pid = pid;
+    out.startTime = readable ? task.startTime : 0;
+    out.path = ProcessPathAt(dirFd);
+    out.name = ProcessNameAt(dirFd, out.path);
+    return readable;
+}
+
 bool IsUserAppProcessAt(int dirFd) {
     StatusFields status;
     if (!ReadStatusAt(dirFd, status) || status.realUid != int64_t(getuid())) return false;
     return InAppSliceAt(dirFd) || NamesDisplayAt(dirFd);
-}
-
-Text ProcessPathForPid(int32_t pid) {
-    return WithProcessDir(pid, Text(), ProcessPathAt);
-}
-
-Text ProcessNameForPid(int32_t pid) {
-    // One directory for both reads, so that the name cannot come from a process that took over
-    // the PID in between.
-    Text name = WithProcessDir(pid, Text(), [](int dirFd) { return ProcessNameAt(dirFd, ProcessPathAt(dirFd)); });
-    return name.empty() ? Text(u"Unknown") : name;
 }
 
 std::vector<int32_t> ListAllPids() {
@@ -444,7 +424,7 @@ std::vector<int32_t> ListAllPids() {
     if (!dir) return pids;
     while (const dirent* entry = readdir(dir)) {
         int32_t pid = 0;
-        if (ParseNumber(std::string_view(entry->d_name), pid) && pid > 0) pids.push_back(pid);
+        if (ParsePid(entry->d_name, pid)) pids.push_back(pid);
     }
     closedir(dir);
     return pids;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,14 +13,10 @@
 #include <unordered_set>
 #include <utility>
 
+#include "platform/linux/proc_text.h"
 #include "platform/process_info.h"
 
 namespace {
-
-bool ParsePid(std::string_view text, int32_t& pid) {
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), pid);
-    return error == std::errc() && end == text.data() + text.size() && pid > 0;
-}
 
 // /proc/PID/stat: "pid (comm) state ppid ...": the parent PID is the second field after the
 // command name's last ")". 0 when the file cannot be read or parsed.
@@ -36,13 +31,11 @@ int32_t ReadParentPid(int procFd, const char* pidName) {
     while (length < 0 && errno == EINTR);
     close(fd);
     if (length <= 0) return 0;
-    std::string_view text(buffer, size_t(length));
-    size_t close = text.rfind(')');
     // A command name of up to 64 bytes leaves the state and the parent well inside the buffer.
-    if (close == std::string_view::npos || close + 4 >= text.size()) return 0;
-    text.remove_prefix(close + 4);  // ") S "
+    std::string_view fields[2];
     int32_t ppid = 0;
-    std::from_chars(text.data(), text.data() + text.size(), ppid);
+    if (!SplitStatFields(std::string_view(buffer, size_t(length)), fields, 2) || !ParseNumber(fields[1], ppid))
+        return 0;
     return ppid;
 }
 

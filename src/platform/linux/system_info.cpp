@@ -11,19 +11,14 @@
 #include <cpuid.h>
 #endif
 
+#include "platform/linux/proc_text.h"
+
 namespace {
 
 std::string ReadWholeFile(const char* path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return {};
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return text;
 }
 
 // An os-release value: shell-style, optionally in double or single quotes; inside double quotes
