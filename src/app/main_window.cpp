@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/app_state.h"
+#include "session/session_view.h"
 #include "strings/stringtable.h"
 #include "toolkit/gadget.h"
 #include "toolkit/event_queue.h"
@@ -86,7 +87,7 @@ void CreateControls(const AppState& state) {
     Label(20, 636, 180, 20, TextId::RefreshRateLabel);
     TrackBarGadget(GadgetRefreshSlider, 150, 636, 350, 24, 500, 5000);
     SetGadgetState(GadgetRefreshSlider, state.settings.refreshIntervalMs);
-    TextGadget(GadgetRefreshLabel, 520, 636, 60, 20, Str(state.settings.refreshIntervalMs) + u" ms");
+    TextGadget(GadgetRefreshLabel, 520, 636, 60, 20, RefreshIntervalText(state.settings.refreshIntervalMs));
     TextGadget(GadgetStatusLine, 20, 675, 580, 20, LookupText(TextId::StatusReady));
     // 25 high: the rounded push button.
     ButtonGadget(GadgetBuyMe, static_cast<int>(WindowWidth(MainWindow)) - 140, 674, WidthOf(TextId::BuyMeButton), 25,
@@ -125,7 +126,7 @@ bool OpenMainWindow(const AppState& state) {
 
 void ShowRefreshInterval(int64_t intervalMs) {
     SetGadgetState(GadgetRefreshSlider, intervalMs);
-    SetGadgetText(GadgetRefreshLabel, Str(intervalMs) + u" ms");
+    SetGadgetText(GadgetRefreshLabel, RefreshIntervalText(intervalMs));
 }
 
 Text ProfileToolTipText(const LeakSettings& settings) {

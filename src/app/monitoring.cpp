@@ -10,6 +10,7 @@
 #include "app/process_picker.h"
 #include "app/report_window.h"
 #include "app/trend_graph.h"
+#include "session/session_view.h"
 #include "toolkit/application.h"
 #include "toolkit/gadget.h"
 #include "toolkit/requester.h"
@@ -49,9 +50,9 @@ void ShowControls(const ControlStates& c) {
     DisableGadget(GadgetProfileList, c.profileEnabled ? 0 : 1);
 }
 
-void ApplyTimer(const TickRecord& r) {
-    if (r.timer == TimerChange::Arm) AddWindowTimer(MainWindow, MonitorTimer, r.timerIntervalMs);
-    if (r.timer == TimerChange::Remove) RemoveWindowTimer(MainWindow, MonitorTimer);
+void ApplyTimer(const SessionView& v) {
+    if (v.timer == TimerChange::Arm) AddWindowTimer(MainWindow, MonitorTimer, v.timerIntervalMs);
+    if (v.timer == TimerChange::Remove) RemoveWindowTimer(MainWindow, MonitorTimer);
 }
 
 // The window's byte and count formats are the desktop's; the core starts with the plain ones.
@@ -63,22 +64,23 @@ SessionContext& Monitor(AppState& state) {
 }  // namespace
 
 void ApplyTickRecord(AppState& state, const TickRecord& r) {
-    if (r.panel) ShowPanel(*r.panel);
-    if (r.alerts) ShowAlerts(*r.alerts);
-    if (r.pauseCaption) SetGadgetText(GadgetPause, *r.pauseCaption);
-    if (r.status) SetGadgetText(GadgetStatusLine, *r.status);
-    if (r.controls) ShowControls(*r.controls);
-    if (r.statListEnabled) DisableGadget(GadgetDockStatList, *r.statListEnabled ? 0 : 1);
-    if (r.refreshIntervalMs) {
-        ShowRefreshInterval(*r.refreshIntervalMs);
+    const SessionView v = SessionViewOf(state.monitor, r);
+    if (v.panel) ShowPanel(*v.panel);
+    if (v.alerts) ShowAlerts(*v.alerts);
+    if (v.pauseCaption) SetGadgetText(GadgetPause, *v.pauseCaption);
+    if (v.status) SetGadgetText(GadgetStatusLine, *v.status);
+    if (v.controls) ShowControls(*v.controls);
+    if (v.statListEnabled) DisableGadget(GadgetDockStatList, *v.statListEnabled ? 0 : 1);
+    if (v.refreshIntervalMs) {
+        ShowRefreshInterval(*v.refreshIntervalMs);
         UpdateProfileToolTip(state.settings);
     }
-    if (r.badge) SetWindowTitle(MainWindow, WindowTitle(*r.badge));
-    ApplyTimer(r);
+    if (v.badge) SetWindowTitle(MainWindow, WindowTitle(*v.badge));
+    ApplyTimer(v);
     if (r.ticked) DrawTrendGraph(GadgetTrendGraph, state.history, state.trendPlan);
-    if (!r.errorMessage.empty()) {
+    if (!v.errorMessage.empty()) {
         AlertAttention();
-        MessageRequester(r.errorTitle, r.errorMessage, RequesterError);
+        MessageRequester(v.errorTitle, v.errorMessage, RequesterError);
     }
     if (!r.report.empty()) {
         Beep();

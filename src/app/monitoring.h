@@ -46,6 +46,6 @@ void DockStatSelected(AppState& state);
 // The system goes to sleep (true) or woke (false). Ignored when no session is active.
 void SystemSleepChanged(AppState& state, bool goingToSleep);
 
-// Shows what the core changed: labels, buttons, title, timer, graph, then any error message and,
-// last, the report (which runs its own loop until the user closes it).
+// Shows what the core did, as its view tells: labels, buttons, title, timer, graph, then any error
+// message and, last, the report (which runs its own loop until the user closes it).
 void ApplyTickRecord(AppState& state, const TickRecord& record);

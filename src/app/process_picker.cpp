@@ -69,7 +69,8 @@ std::optional<ProcessDescription> SelectedProcess() {
     const int64_t row = GetGadgetState(PickerList);
     if (row < 0) return std::nullopt;
     const int32_t pid = int32_t(Val(GetGadgetItemText(PickerList, row, 0)));
-    if (size_t(row) < ListedRows().size() && ListedRows()[size_t(row)].pid == pid) return ListedRows()[size_t(row)];
+    if (size_t(row) < ListedRows().size() && ListedRows()[size_t(row)].pid == pid)
+        return ListedRows()[size_t(row)];
     // Not a row this sheet listed: the PID and name the list shows, and no start time.
     ProcessDescription picked;
     picked.pid = pid;

@@ -3,34 +3,13 @@
 #include <cmath>
 
 #include "analysis/phase_analysis.h"
-#include "quolk_version.h"
 #include "strings/stringtable.h"
 
 namespace {
 
-AlertTexts StartAlerts() {
-    return {LookupText(TextId::StreakNormal), LookupText(TextId::GrowthNormal), LookupText(TextId::StatusNominal),
-            LookupText(TextId::InitializingBaseline)};
-}
-AlertTexts IdleAlerts() {
-    return {LookupText(TextId::StreakIdle), LookupText(TextId::GrowthIdle), LookupText(TextId::StatusIdle),
-            LookupText(TextId::SessionCompleted)};
-}
-
-ControlStates RunningControls() { return {false, true, true, false, false}; }
-ControlStates IdleControls() { return {true, false, false, true, true}; }
-
-Text MBText(float valueMB) { return StrF(valueMB, 2) + u" MB"; }
-
-Text Formatted(Text (*format)(int64_t), int64_t value) { return format ? format(value) : Text(); }
-
-// Tells the user once per log; later failures of the same log are the same story.
+// Keeps the first failure of the operation: later failures of the same log are the same story.
 void NoteLogFailure(TickRecord& record, LogFailure failure) {
     if (!failure.Failed() || record.logFailure.Failed()) return;
-    record.errorTitle = LookupText(TextId::ErrorTitle);
-    record.errorMessage = LookupText(failure.creating ? TextId::CsvLogCannotCreate : TextId::CsvLogWriteFailed) +
-                          u"\n" + failure.path + u"\n" + failure.reason + u"\n" + LookupText(TextId::CsvLogGoesOn) +
-                          u"\n";
     record.logFailure = std::move(failure);
 }
 
@@ -54,67 +33,40 @@ void ReanchorBaseline(MonitorSession& s, const MemorySample& sample, float footp
     s.streak = 0;
 }
 
-PanelTexts Panel(const SessionContext& context, const MemorySample& sample, const TickRecord& r,
-                 DateValue now) {
-    const MonitorSession& s = context.session;
-    const SessionFormatter& format = context.services.formatter;
-    PanelTexts panel;
-    panel.virtualRam = Formatted(format.byteCount, sample.virtualBytes);
-    panel.footprint = MBText(r.footprintMB);
-    panel.delta = MBText(r.deltaMB);
-    panel.peak = MBText(r.peakMB);
-    panel.threads = Str(sample.threadCount);
-    panel.pageFaults = Formatted(format.groupedCount, int64_t(sample.pageFaults) - int64_t(s.basePageFaults));
-    panel.pageIns = Formatted(format.groupedCount, int64_t(sample.pageIns) - int64_t(s.basePageIns));
-    panel.cowFaults = Formatted(format.groupedCount, int64_t(sample.cowFaults) - int64_t(s.baseCowFaults));
-    panel.lastUpdated = FormatDate(u"%hh:%ii:%ss", now);
-    return panel;
-}
-
-// The two alarms: a streak of rises at or above the threshold, and growth over the baseline of at
-// least the limit.
-void EvaluateAlerts(const SessionContext& context, int64_t deltaBytes, TickRecord& r) {
-    const SessionSettings& settings = context.settings;
-    Text details;
-    r.streakAlert = r.streak >= settings.streakThreshold;
-    if (r.streakAlert) details = LookupText(TextId::StreakPrefix) + Str(r.streak) + LookupText(TextId::StreakSuffix);
-    r.growthAlert = double(deltaBytes) >= double(settings.growthLimitMB) * 1048576.0;
-    if (r.growthAlert) details += LookupText(TextId::GrowthPrefix) + StrF(settings.growthLimitMB, 0) + u" MB] ";
-    r.alertTick = r.streakAlert || r.growthAlert;
-    AlertTexts alerts;
-    alerts.streak = LookupText(r.streakAlert ? TextId::StreakWarning : TextId::StreakNormal);
-    alerts.growth = LookupText(r.growthAlert ? TextId::GrowthExceeded : TextId::GrowthNormal);
-    alerts.status = LookupText(r.alertTick ? TextId::StatusAlert : TextId::StatusNominal);
-    alerts.details = r.alertTick ? details : LookupText(TextId::FootprintStable);
-    r.alerts = std::move(alerts);
-}
-
-void UpdateBadge(SessionContext& context, TickRecord& r) {
-    MonitorSession& s = context.session;
-    if (!context.settings.dockStatsEnabled) {
-        r.badge = Text();
-        return;
-    }
-    switch (context.settings.dockStatItem) {
-        case 0: s.badgeText = BadgeText(r.footprintMB); break;
-        case 1: s.badgeText = BadgeText(r.peakMB); break;
-        case 2: s.badgeText = BadgeText(r.deltaMB); break;
-        default: return;
-    }
-    r.badge = s.badgeText;
-}
-
 void Stop(SessionContext& context, TickRecord& r) {
     MonitorSession& s = context.session;
+    r.wentIdle = true;
     r.stopped = s.active;
     if (s.active) r.report = RunPhaseAnalysis(context.history);
     s.active = false;
-    r.timer = TimerChange::Remove;
-    if (context.settings.dockStatsEnabled) r.badge = Text();
     NoteLogFailure(r, CloseMonitorLog(context.log));
-    r.alerts = IdleAlerts();
-    r.status = LookupText(TextId::StatusStopped);
-    r.controls = IdleControls();
+}
+
+// The figures of a sample against the baseline, the peak and the streak, which move on with it,
+// and the two alarms: a streak of rises at or above the threshold, and growth over the baseline of
+// at least the limit.
+TickFigures Figures(const SessionSettings& settings, MonitorSession& s, const MemorySample& sample,
+                    DateValue now) {
+    TickFigures f;
+    f.time = now;
+    f.footprintMB = BytesToMB(sample.footprintBytes);
+    ReanchorBaseline(s, sample, f.footprintMB);
+    const int64_t deltaBytes = sample.footprintBytes - s.baselineFootprint;
+    f.deltaMB = BytesToMB(deltaBytes);
+    if (f.footprintMB > s.peakMB) s.peakMB = f.footprintMB;
+    f.peakMB = s.peakMB;
+    f.virtualBytes = sample.virtualBytes;
+    f.virtualMB = BytesToMB(sample.virtualBytes);
+    f.threads = sample.threadCount;
+    f.pageFaults = int64_t(sample.pageFaults) - int64_t(s.basePageFaults);
+    f.pageIns = int64_t(sample.pageIns) - int64_t(s.basePageIns);
+    f.cowFaults = int64_t(sample.cowFaults) - int64_t(s.baseCowFaults);
+    if (s.prevFootprint > 0) s.streak = sample.footprintBytes > s.prevFootprint ? s.streak + 1 : 0;
+    s.prevFootprint = sample.footprintBytes;
+    f.streak = s.streak;
+    f.streakAlert = f.streak >= settings.streakThreshold;
+    f.growthAlert = double(deltaBytes) >= double(settings.growthLimitMB) * 1048576.0;
+    return f;
 }
 
 void Tick(SessionContext& context, TickRecord& r) {
@@ -123,32 +75,19 @@ void Tick(SessionContext& context, TickRecord& r) {
     MemorySample sample;
     if (!ReadTargetSample(context, sample)) {
         Stop(context, r);
-        r.status = LookupText(TextId::StatusProcessEnded);
         r.targetEnded = true;
         return;
     }
     const DateValue now = context.services.clock ? context.services.clock() : Date();
     r.ticked = true;
-    r.footprintMB = BytesToMB(sample.footprintBytes);
-    ReanchorBaseline(s, sample, r.footprintMB);
-    const int64_t deltaBytes = sample.footprintBytes - s.baselineFootprint;
-    r.deltaMB = BytesToMB(deltaBytes);
-    if (r.footprintMB > s.peakMB) s.peakMB = r.footprintMB;
-    r.peakMB = s.peakMB;
-    r.panel = Panel(context, sample, r, now);
-    if (s.prevFootprint > 0) s.streak = sample.footprintBytes > s.prevFootprint ? s.streak + 1 : 0;
-    s.prevFootprint = sample.footprintBytes;
-    r.streak = s.streak;
-    r.virtualMB = BytesToMB(sample.virtualBytes);
-    EvaluateAlerts(context, deltaBytes, r);
+    r.figures = Figures(context.settings, s, sample, now);
+    const TickFigures& f = r.figures;
     if (context.settings.csvOutputEnabled && context.log.file != 0 && !context.log.failed) {
-        // The details text is the alert text on an alert tick and text 83 otherwise.
-        r.logRow = MonitorLogRow(now, r.virtualMB, r.footprintMB, r.deltaMB, r.peakMB, r.alerts->details);
-        NoteLogFailure(r, WriteMonitorLogRow(context.log, r.logRow, r.alertTick));
+        r.logRow = MonitorLogRow(now, f.virtualMB, f.footprintMB, f.deltaMB, f.peakMB,
+                                 AlertDetailsText(context.settings, f));
+        NoteLogFailure(r, WriteMonitorLogRow(context.log, r.logRow, f.AlertTick()));
     }
-    AppendHistoryPoint(context.history, now, r.footprintMB, r.virtualMB);
-    r.point = HistoryPoint{now, r.footprintMB, r.virtualMB};
-    UpdateBadge(context, r);
+    AppendHistoryPoint(context.history, now, f.footprintMB, f.virtualMB);
 }
 
 }  // namespace
@@ -171,12 +110,21 @@ bool ReadTargetSample(SessionContext& context, MemorySample& out) {
     return ReadHeldTargetSample(session.held, out);
 }
 
+Text AlertDetailsText(const SessionSettings& settings, const TickFigures& figures) {
+    if (!figures.AlertTick()) return LookupText(TextId::FootprintStable);
+    Text details;
+    if (figures.streakAlert)
+        details = LookupText(TextId::StreakPrefix) + Str(figures.streak) + LookupText(TextId::StreakSuffix);
+    if (figures.growthAlert)
+        details += LookupText(TextId::GrowthPrefix) + StrF(settings.growthLimitMB, 0) + u" MB] ";
+    return details;
+}
+
 TickRecord StartSession(SessionContext& context, bool csvChecked) {
     TickRecord r;
     MonitorSession& s = context.session;
     if (s.targetPid < 1) {
-        r.errorTitle = LookupText(TextId::ErrorTitle);
-        r.errorMessage = LookupText(TextId::SelectProcessFirst) + u"\n";
+        r.noTarget = true;
         return r;
     }
     MemorySample sample;
@@ -198,15 +146,8 @@ TickRecord StartSession(SessionContext& context, bool csvChecked) {
     const bool chosenPath = csvChecked && !context.settings.csvPath.empty();
     NoteLogFailure(r, chosenPath ? CreateMonitorLogAt(context.log, context.settings.csvPath)
                                  : CreateMonitorLog(context.log, csvChecked, s.targetName, s.targetPid, now));
-    r.alerts = StartAlerts();
-    r.pauseCaption = LookupText(TextId::Pause);
-    r.controls = RunningControls();
-    r.status = LookupText(TextId::StatusMonitoring);
+    r.started = true;
     Tick(context, r);
-    if (s.active) {
-        r.timer = TimerChange::Arm;
-        r.timerIntervalMs = context.settings.refreshIntervalMs;
-    }
     return r;
 }
 
@@ -228,8 +169,7 @@ TickRecord SetPaused(SessionContext& context, bool paused) {
     TickRecord r;
     if (!context.session.active) return r;
     context.session.paused = paused;
-    r.pauseCaption = LookupText(paused ? TextId::Resume : TextId::Pause);
-    r.status = LookupText(paused ? TextId::StatusPaused : TextId::StatusMonitoring);
+    r.pauseChanged = true;
     return r;
 }
 
@@ -241,16 +181,10 @@ TickRecord SystemDidWake(SessionContext& context) { return SetPaused(context, fa
 
 int64_t SnapRefreshInterval(int64_t sliderValue) { return (sliderValue + 250) / 500 * 500; }
 
-Text RefreshIntervalText(int64_t intervalMs) { return Str(intervalMs) + u" ms"; }
-
 TickRecord SetRefreshInterval(SessionContext& context, int64_t sliderValue) {
     TickRecord r;
     context.settings.refreshIntervalMs = SnapRefreshInterval(sliderValue);
-    r.refreshIntervalMs = context.settings.refreshIntervalMs;
-    if (context.session.active && !context.session.paused) {
-        r.timer = TimerChange::Arm;
-        r.timerIntervalMs = context.settings.refreshIntervalMs;
-    }
+    r.intervalChanged = true;
     return r;
 }
 
@@ -259,28 +193,13 @@ void SetCsvOutput(SessionContext& context, bool checked) { context.settings.csvO
 TickRecord ToggleDockStats(SessionContext& context) {
     TickRecord r;
     context.settings.dockStatsEnabled = !context.settings.dockStatsEnabled;
-    r.statListEnabled = context.settings.dockStatsEnabled;
-    if (!context.settings.dockStatsEnabled) r.badge = Text();
+    r.dockStatsChanged = true;
     return r;
 }
 
 TickRecord SelectDockStat(SessionContext& context, int64_t item) {
     TickRecord r;
     context.settings.dockStatItem = item;
-    MonitorSession& s = context.session;
-    if (item == 0 || item == 2)
-        s.badgeText = BadgeText(0.0f);
-    else if (item == 1)
-        s.badgeText = BadgeText(s.peakMB);
-    else
-        return r;
-    r.badge = s.badgeText;
+    r.dockStatChanged = item >= 0 && item <= 2;
     return r;
-}
-
-Text BadgeText(float valueMB) { return MBText(valueMB); }
-
-Text WindowTitle(TextView badge) {
-    const Text title(QuolkNameAndVersionText);
-    return badge.empty() ? title : title + u" \u2014 " + Text(badge);
 }

@@ -1,10 +1,10 @@
 // The monitoring session: Start, a tick per timer event, Stop, pause and resume, and the options
 // that touch a running session. Each operation changes the session and returns a TickRecord of
-// what the window (or the recorder) should show; nothing here draws or knows of gadgets.
+// what happened; what a face shows of it is session_view.h's. Nothing here draws or knows of
+// gadgets.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 
 #include "monitor/sample_history.h"
 #include "monitor/sampler.h"
@@ -34,8 +34,8 @@ inline constexpr double StableToleranceMB = 10.0;
 // The stable tick that re-anchors the baseline is the one that finds this many before it.
 inline constexpr int64_t StableTicksBeforeReanchor = 14;
 
-// The session state. One lives for the whole application: stableCount, stableRefMB (the footprint
-// where the current stable run began) and badgeText carry over from one session to the next.
+// The session state. One lives for the whole application: stableCount and stableRefMB (the
+// footprint where the current stable run began) carry over from one session to the next.
 struct MonitorSession {
     bool active{};
     bool paused{};
@@ -48,7 +48,6 @@ struct MonitorSession {
     int64_t streak{};
     int64_t stableCount{};
     float stableRefMB{};
-    Text badgeText;
     // The target chosen in the picker. With the start time the PID names one process for good: a
     // PID that comes back with another start time is the target's end, not a new target.
     int32_t targetPid{-1};
@@ -76,56 +75,50 @@ struct SessionContext {
     SessionServices services;
 };
 
-// --- What an operation changed -----------------------------------------------------------------
+// --- What an operation did ----------------------------------------------------------------------
+// A record of facts, and no texts but the log row: what the window shows of it is made on demand
+// by SessionViewOf (session/session_view.h), which the recorder asks only for its live line.
 
-// The statistics panel, labels 8 to 16.
-struct PanelTexts {
-    Text virtualRam, footprint, delta, peak, threads, pageFaults, pageIns, cowFaults, lastUpdated;
+// The figures of one sample.
+struct TickFigures {
+    DateValue time{};  // the clock's time of the sample
+    int64_t virtualBytes{};
+    int32_t threads{};
+    int64_t pageFaults{}, pageIns{}, cowFaults{};  // since the baseline
+    float virtualMB{}, footprintMB{}, deltaMB{}, peakMB{};  // delta: over the baseline
+    int64_t streak{};  // consecutive rises, this one included
+    bool streakAlert{}, growthAlert{};
+    bool AlertTick() const { return streakAlert || growthAlert; }
 };
 
-// The alert labels 17 to 19 and the details text of label 20.
-struct AlertTexts {
-    Text streak, growth, status, details;
-};
-
-// The buttons a session switches: Start 22, Pause/Resume 23, Stop 24, Analyze 32, profile list 36.
-struct ControlStates {
-    bool startEnabled{}, pauseEnabled{}, stopEnabled{}, analyzeEnabled{}, profileEnabled{};
-};
-
-enum class TimerChange { None, Arm, Remove };
-
-// Fields left empty (std::nullopt) are unchanged.
+// What each operation sets (the rest stays false or empty):
+//   StartSession        noTarget alone when no target is chosen. Otherwise started, the log's
+//                       failure when it could not be created, and what its own first tick sets.
+//   TickSession         ticked, the figures, the log row (a row was written) and the log's failure;
+//                       or, when the target cannot be read, wentIdle, stopped, targetEnded and the
+//                       report. Nothing while the session is idle or paused.
+//   StopSession         wentIdle, also for an idle session; stopped and the report when a session
+//                       was running; the log's failure when its last write failed.
+//   TogglePause, SystemWillSleep, SystemDidWake
+//                       pauseChanged, during a session only.
+//   SetRefreshInterval  intervalChanged.
+//   ToggleDockStats     dockStatsChanged.
+//   SelectDockStat      dockStatChanged, for a statistic of the list (0 to 2).
 struct TickRecord {
-    bool ticked{};  // a sample was taken and the panel, alerts, log and history moved on
-    std::optional<PanelTexts> panel;
-    std::optional<AlertTexts> alerts;
-    std::optional<Text> status;        // status line 27
-    std::optional<Text> pauseCaption;  // button 23
-    std::optional<ControlStates> controls;
-    std::optional<bool> statListEnabled;  // list 39
-    std::optional<Text> badge;  // the badge to show; the empty text removes it
-    std::optional<int64_t> refreshIntervalMs;  // slider 26 and label 33
-    TimerChange timer{TimerChange::None};
-    int64_t timerIntervalMs{};  // with TimerChange::Arm
-
-    // The figures of a tick, for faces that show them their own way.
-    bool streakAlert{}, growthAlert{}, alertTick{};
-    float virtualMB{}, footprintMB{}, deltaMB{}, peakMB{};
-    int64_t streak{};
-    std::optional<HistoryPoint> point;  // appended to the history
-    Text logRow;                        // written to the log; empty when none was
-
-    // The session ended here (Stop, or the target's end). The report is shown when not empty.
-    bool stopped{};
+    bool noTarget{};  // Start without a target: nothing else happened
+    bool started{};   // a session began: a new baseline, a new log when the CSV option is on
+    bool ticked{};    // a sample was taken: the figures, the history, the log moved on
+    TickFigures figures;
+    Text logRow;     // the row written to the log; empty when none was
+    bool wentIdle{};  // Stop ran or the target ended: the session is idle now
+    bool stopped{};   // a running session ended here
     bool targetEnded{};  // the target could not be read or its PID belongs to another process now
-    Text report;
-
-    // A message requester to show: title and message. Set for Start without a target and, once
-    // per log, for a log that could not be created or written.
-    Text errorTitle;
-    Text errorMessage;
-    LogFailure logFailure;
+    Text report;      // with stopped: the analysis of the session's history
+    LogFailure logFailure;  // a log that could not be created or written; once per log
+    bool pauseChanged{};
+    bool intervalChanged{};
+    bool dockStatsChanged{};
+    bool dockStatChanged{};
 };
 
 // --- Operations ----------------------------------------------------------------------------------
@@ -136,14 +129,13 @@ struct TickRecord {
 void SetMonitorTarget(SessionContext& context, const ProcessDescription& target);
 
 // Start: a baseline sample, the session's figures reset (stableCount and stableRefMB stay), a new
-// log when the CSV option is on, one tick at once and the timer armed. Without a target only the
-// error message is returned. csvChecked is the state of the CSV checkbox.
+// log when the CSV option is on and one tick at once. csvChecked is the state of the CSV checkbox.
 TickRecord StartSession(SessionContext& context, bool csvChecked);
 // One timer tick. Nothing happens while the session is idle or paused. A target that cannot be
-// read any more stops the session (with its report) and sets status text 74.
+// read any more stops the session (with its report).
 TickRecord TickSession(SessionContext& context);
-// Stop: the report of an active session, the timer removed, the log closed, the labels and
-// buttons of the idle window. Also right for an idle session (the quit sequence calls it).
+// Stop: the report of an active session and the log closed. Also right for an idle session (the
+// quit sequence calls it).
 TickRecord StopSession(SessionContext& context);
 
 // Pause/Resume button: toggles pause during a session.
@@ -154,24 +146,19 @@ TickRecord SystemDidWake(SessionContext& context);
 
 // The slider value snapped to the nearest multiple of 500 (halves up).
 int64_t SnapRefreshInterval(int64_t sliderValue);
-// Label 33 for an interval: "1500 ms".
-Text RefreshIntervalText(int64_t intervalMs);
-// Refresh slider: the snapped interval becomes the setting; the timer is re-armed when a
-// session runs unpaused.
+// Refresh slider: the snapped interval becomes the setting (and the timer's, when a session runs
+// unpaused).
 TickRecord SetRefreshInterval(SessionContext& context, int64_t sliderValue);
 // CSV checkbox: rows on or off; never creates or closes the log.
 void SetCsvOutput(SessionContext& context, bool checked);
-// Dock Stats checkbox: inverts the setting; list 39 follows; off removes the badge.
+// Dock Stats checkbox: inverts the setting.
 TickRecord ToggleDockStats(SessionContext& context);
-// Stat list 39: the badge shows the chosen statistic at once (0.00 for footprint and delta until
-// the next tick, the peak as it stands).
+// Stat list 39: the statistic the badge shows from now on.
 TickRecord SelectDockStat(SessionContext& context, int64_t item);
 
-// The badge text of an MB value: "212.75 MB".
-Text BadgeText(float valueMB);
-// The main window's title: "Quolk <version> — " and the badge while a badge is shown, else
-// "Quolk <version>".
-Text WindowTitle(TextView badge);
+// The alert details of a tick, which label 20 shows and the log's row holds: the alarms' texts on
+// an alert tick, the stable text otherwise.
+Text AlertDetailsText(const SessionSettings& settings, const TickFigures& figures);
 
 // The sample of the target, the one place where the session reads the process: through the held
 // target, so that a PID taken over by another process reads as the target's end.

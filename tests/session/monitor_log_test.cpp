@@ -105,7 +105,7 @@ TEST_F(MonitorLogTest, SixteenRowsFlushAfterTheHeaderAndTheFifteenth) {
 
 TEST_F(MonitorLogTest, AlertRowsFlushAtOnceAndCarryTheDetails) {
     context.settings.growthLimitMB = 10.0f;
-    const std::vector<TickRecord> records = Run(Footprints({100, 100, 115}), true);
+    const std::vector<Seen> records = Run(Footprints({100, 100, 115}), true);
     EXPECT_EQ(U8(records.back().logRow), "14:03:28,4000.00,115.00,15.00,115.00,\"[🔥 Growth > 10 MB] \"");
     EXPECT_EQ(LogBytes(), kHeader + U8(records.front().logRow) + "\n" + U8(records.back().logRow) + "\n");
 }
@@ -113,7 +113,7 @@ TEST_F(MonitorLogTest, AlertRowsFlushAtOnceAndCarryTheDetails) {
 TEST_F(MonitorLogTest, MidnightAndNegativeDeltasInTheRows) {
     script.now = ParseDate(u"%yyyy-%mm-%dd %hh:%ii:%ss", u"2026-12-05 23:59:58");
     const std::string name = LogName();
-    const std::vector<TickRecord> records = Run(Footprints({100, 98, 96.75, 99}), true);
+    const std::vector<Seen> records = Run(Footprints({100, 98, 96.75, 99}), true);
     StopSession(context);
     const std::string rows[] = {"23:59:58,4000.00,98.00,-2.00,98.00,\"Memory footprint stable.\"",
                                 "23:59:59,4000.00,96.75,-3.25,98.00,\"Memory footprint stable.\"",
@@ -144,8 +144,8 @@ TEST_F(MonitorLogTest, TheCheckboxSwitchesRowsButNeverTheFile) {
 TEST_F(MonitorLogTest, ALogThatCannotBeCreatedIsToldOnceAndTheSessionGoesOn) {
     std::filesystem::remove_all(dir.path);
     const std::string path = dir.path + "/" + LogName();
-    const std::vector<TickRecord> records = Run(Footprints({100, 101, 102}), true);
-    const TickRecord& start = records.front();
+    const std::vector<Seen> records = Run(Footprints({100, 101, 102}), true);
+    const Seen& start = records.front();
     EXPECT_EQ(U8(start.errorTitle), "Error!");
     EXPECT_EQ(U8(start.errorMessage), "The CSV monitor log could not be created:\n" + path +
                                           "\nNo such file or directory\n"
@@ -153,14 +153,14 @@ TEST_F(MonitorLogTest, ALogThatCannotBeCreatedIsToldOnceAndTheSessionGoesOn) {
     EXPECT_TRUE(start.logFailure.creating);
     EXPECT_TRUE(start.ticked && context.session.active);
     EXPECT_TRUE(records.back().ticked && records.back().errorMessage.empty() && records.back().logRow.empty());
-    EXPECT_TRUE(StopSession(context).errorMessage.empty());
+    EXPECT_TRUE(See(StopSession(context)).errorMessage.empty());
 }
 
 TEST_F(MonitorLogTest, AFailedWriteIsToldOnceAndStopsTheRows) {
     // The log's name leads to a device that is always full: the header's flush already fails.
     const std::string device = dir.File(LogName());
     ASSERT_EQ(symlink("/dev/full", device.c_str()), 0);
-    const std::vector<TickRecord> full = Run(Footprints({100, 101, 102}), true);
+    const std::vector<Seen> full = Run(Footprints({100, 101, 102}), true);
     EXPECT_EQ(U8(full.front().errorMessage), "Writing the CSV monitor log failed:\n" + device +
                                                  "\nNo space left on device\n"
                                                  "Monitoring goes on without writing further rows to the log.\n");
@@ -177,8 +177,8 @@ TEST_F(MonitorLogTest, AFailedWriteIsToldOnceAndStopsTheRows) {
     limit.rlim_cur = 400;
     setrlimit(RLIMIT_FSIZE, &limit);
     script.now += 100;
-    const std::vector<TickRecord> records = Run(Footprints(std::vector<double>(20, 100.0)), true);
-    const TickRecord stop = StopSession(context);
+    const std::vector<Seen> records = Run(Footprints(std::vector<double>(20, 100.0)), true);
+    const Seen stop = See(StopSession(context));
     setrlimit(RLIMIT_FSIZE, &oldLimit);
     sigaction(SIGXFSZ, &old, nullptr);
     int told = 0;
@@ -210,7 +210,7 @@ TEST_F(MonitorLogTest, AChosenPathTakesTheLogInsteadOfTheHomeFolder) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
         context.settings.csvPath = TextFromUtf8(c.path);
-        const std::vector<TickRecord> records = Run(Footprints({100, 101}), c.csv);
+        const std::vector<Seen> records = Run(Footprints({100, 101}), c.csv);
         StopSession(context);
         EXPECT_EQ(std::filesystem::exists(c.path), c.created);
         EXPECT_FALSE(std::filesystem::exists(dir.File(LogName())));

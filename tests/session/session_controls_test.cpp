@@ -37,32 +37,31 @@ TEST_F(SessionTest, SliderSnapsAndReArmsOnlyARunningUnpausedSession) {
     for (const auto& c : snaps) EXPECT_EQ(SnapRefreshInterval(c.value), c.snapped) << c.value;
     EXPECT_EQ(U8(RefreshIntervalText(1500)), "1500 ms");
 
-    TickRecord idle = SetRefreshInterval(context, 1300);
+    Seen idle = See(SetRefreshInterval(context, 1300));
     EXPECT_EQ(idle.refreshIntervalMs.value_or(0), 1500);
     EXPECT_EQ(idle.timer, TimerChange::None);
     script.readings = Footprints({100, 100, 100});
-    EXPECT_EQ(StartSession(context, false).timerIntervalMs, 1500);
-    const TickRecord running = SetRefreshInterval(context, 2600);
+    EXPECT_EQ(See(StartSession(context, false)).timerIntervalMs, 1500);
+    const Seen running = See(SetRefreshInterval(context, 2600));
     EXPECT_EQ(running.timer, TimerChange::Arm);
     EXPECT_EQ(running.timerIntervalMs, 2500);
     TogglePause(context);
-    const TickRecord paused = SetRefreshInterval(context, 600);
+    const Seen paused = See(SetRefreshInterval(context, 600));
     EXPECT_EQ(paused.timer, TimerChange::None);
     EXPECT_EQ(context.settings.refreshIntervalMs, 500);
 }
 
 TEST_F(SessionTest, DockStatsSwitchAndStatListSetTheBadgeAtOnce) {
     Run(Footprints({100, 150, 120}));
-    const TickRecord off = ToggleDockStats(context);
+    const Seen off = See(ToggleDockStats(context));
     EXPECT_EQ(off.statListEnabled, std::optional<bool>(false));
     EXPECT_EQ(U8(off.badge.value_or(u"(none)")), "");
-    EXPECT_EQ(U8(StopSession(context).badge.value_or(u"(none)")), "(none)");  // off: Stop leaves it
-    const TickRecord on = ToggleDockStats(context);
+    EXPECT_EQ(U8(See(StopSession(context)).badge.value_or(u"(none)")), "(none)");  // off: Stop leaves it
+    const Seen on = See(ToggleDockStats(context));
     EXPECT_EQ(on.statListEnabled, std::optional<bool>(true));
     EXPECT_FALSE(on.badge);
     const struct { int64_t item; const char* badge; } picks[] = {
         {1, "150.00 MB"}, {0, "0.00 MB"}, {2, "0.00 MB"}, {-1, "(none)"}};
     for (const auto& c : picks)
-        EXPECT_EQ(U8(SelectDockStat(context, c.item).badge.value_or(u"(none)")), c.badge) << c.item;
-    EXPECT_EQ(U8(context.session.badgeText), "0.00 MB");
+        EXPECT_EQ(U8(See(SelectDockStat(context, c.item)).badge.value_or(u"(none)")), c.badge) << c.item;
 }

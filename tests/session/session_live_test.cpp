@@ -10,6 +10,7 @@
 #include "platform/proc_fixture.h"
 #include "platform/process_info.h"
 #include "session/session.h"
+#include "session/session_view.h"
 #include "strings/stringtable.h"
 
 namespace {
@@ -38,12 +39,12 @@ TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
     ASSERT_TRUE(child.WaitUntil());
     const TickRecord grown = TickSession(context);
     ASSERT_TRUE(grown.ticked);
-    EXPECT_GE(grown.footprintMB - start.footprintMB, 60.0f);
-    EXPECT_GE(grown.deltaMB, 60.0f);
+    EXPECT_GE(grown.figures.footprintMB - start.figures.footprintMB, 60.0f);
+    EXPECT_GE(grown.figures.deltaMB, 60.0f);
     child.Resume();  // it now ends; the zombie it leaves until reaped is no target either
     ASSERT_TRUE(child.WaitUntil(WEXITED | WNOWAIT));
     const TickRecord end = TickSession(context);
     EXPECT_TRUE(end.targetEnded && end.stopped);
-    EXPECT_EQ(TextToUtf8(end.status.value_or(u"")), "Status: ❌ Process terminated");
+    EXPECT_EQ(TextToUtf8(SessionViewOf(context, end).status.value_or(u"")), "Status: ❌ Process terminated");
     EXPECT_EQ(context.history.count, 2);
 }

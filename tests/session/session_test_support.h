@@ -9,6 +9,7 @@
 #include "monitor/sampler.h"
 #include "runtime/date.h"
 #include "session/session.h"
+#include "session/session_view.h"
 #include "strings/stringtable.h"
 
 namespace session_test {
@@ -78,6 +79,9 @@ inline std::vector<Reading> Footprints(const std::vector<double>& mbs) {
     return readings;
 }
 
+// What the window sees of an operation: the record and the view made of it at once.
+struct Seen : TickRecord, SessionView {};
+
 // English texts, a scripted process and clock, and a context with its own history.
 class SessionTest : public ::testing::Test {
 protected:
@@ -91,15 +95,16 @@ protected:
         script.next = 0;  // the target was chosen before the test wrote its readings
     }
     void TearDown() override { CloseMonitorLog(context.log); }
+    Seen See(const TickRecord& record) { return Seen{record, SessionViewOf(context, record)}; }
     // Starts a session over these readings (the first is the baseline) and runs one timer tick per
-    // remaining reading after the one Start ticks itself; returns every record, Start's first.
-    std::vector<TickRecord> Run(const std::vector<Reading>& readings, bool csv = false) {
+    // remaining reading after the one Start ticks itself; returns what each showed, Start's first.
+    std::vector<Seen> Run(const std::vector<Reading>& readings, bool csv = false) {
         script.readings = readings;
         script.next = 0;
-        std::vector<TickRecord> records{StartSession(context, csv)};
+        std::vector<Seen> records{See(StartSession(context, csv))};
         while (script.next < script.readings.size() && context.session.active) {
             ++script.now;
-            records.push_back(TickSession(context));
+            records.push_back(See(TickSession(context)));
         }
         return records;
     }

@@ -19,6 +19,7 @@
 #include "platform/process_tree.h"
 #include "runtime/date.h"
 #include "session/session.h"
+#include "session/session_view.h"
 #include "strings/stringtable.h"
 
 namespace {
@@ -73,11 +74,13 @@ void Recording::Apply(const TickRecord& r) {
                      TextToUtf8(r.logFailure.path) + ": " + TextToUtf8(r.logFailure.reason));
     }
     if (r.ticked) ++samples;
-    if (!liveLine || !r.ticked || !r.panel || !r.alerts) return;
-    const PanelTexts& p = *r.panel;
+    // The panel's texts are made for the live line only: a recording that shows none makes none.
+    if (!liveLine || !r.ticked) return;
+    const SessionView view = SessionViewOf(context, r);
+    const PanelTexts& p = *view.panel;
     Text line = p.lastUpdated + u"  " + LookupText(TextId::FootprintLabel) + u" " + p.footprint + u"  " +
                 LookupText(TextId::DeltaLabel) + u" " + p.delta + u"  " + LookupText(TextId::PeakLabel) + u" " +
-                p.peak + u"  " + r.alerts->streak + u"  " + r.alerts->growth;
+                p.peak + u"  " + view.alerts->streak + u"  " + view.alerts->growth;
     std::fprintf(err, "\r%s\x1b[K", TextToUtf8(line).c_str());
     std::fflush(err);
     lineShown = true;
