@@ -42,10 +42,14 @@ void CopyReport(TextView reportText) {
     MessageRequester(LookupText(TextId::Success), LookupText(TextId::ReportCopied) + u"\n");
 }
 
-// Until the window is closed by its close button or Close; other windows' events are dropped.
-void RunReportLoop(TextView reportText) {
+// Until the window is closed by its close button, Escape or Close; other windows' events are
+// dropped. The main window waits behind it: when the user turns to it (or restores it), the report
+// comes back to the front, also from being minimised.
+void RunReportLoop(TextView reportText, int64_t mainWindow) {
     for (;;) {
         const int32_t code = WaitWindowEvent();
+        if (EventWindow() == mainWindow && (code == EventCodeActivateWindow || code == EventCodeRestoreWindow))
+            SetActiveWindow(ReportWindow);
         if (EventWindow() != ReportWindow) continue;
         if (code == EventCodeCloseWindow) return;
         if (code != EventCodeGadget) continue;
@@ -64,16 +68,19 @@ Text ReportWindowTitle(bool fromLogFile, TextView targetName) {
 
 void ShowAnalysisReport(TextView reportText, bool fromLogFile, TextView targetName, int64_t mainWindow) {
     BringApplicationToFront();
-    if (!OpenWindow(ReportWindow, 0, 0, 820, 620, ReportWindowTitle(fromLogFile, targetName),
-                    WindowWindowCentered, mainWindow))
+    // A window-modal dialog of the main window, centred on it: the desktop keeps it above the main
+    // window only, and minimises the two together.
+    if (!OpenWindow(ReportWindow, 0, 0, 820, 620, ReportWindowTitle(fromLogFile, targetName), WindowInvisible,
+                    mainWindow))
         return;
     SetWindowTitlebarTransparent(ReportWindow, 1);
-    SetWindowMovable(ReportWindow, 0);
-    StickyWindow(ReportWindow, 1);
     CreateReportGadgets();
     ShowSplitReport(reportText);
+    BeginSheet(ReportWindow, mainWindow);
+    SetWindowMovable(ReportWindow, 0);
     DisableWindow(mainWindow, 1);
-    RunReportLoop(reportText);
+    RunReportLoop(reportText, mainWindow);
     DisableWindow(mainWindow, 0);
+    EndSheet(ReportWindow);
     CloseWindow(ReportWindow);
 }

@@ -1,5 +1,5 @@
 // Popovers as frameless tool windows of the gadget's window: they float above it, take no focus
-// and stay until the program closes them.
+// and stay until the program closes them or their window moves.
 #include "toolkit/popover.h"
 
 #include <QFrame>
@@ -15,6 +15,27 @@ namespace {
 
 // The gap between the gadget and the bubble.
 constexpr int kEdgeGap = 4;
+
+// Closes the popover when its window moves, is minimised or hidden: a bubble left where the
+// window was would point at nothing.
+class Xo_PopoverAnchor : public QObject {
+public:
+    explicit Xo_PopoverAnchor(QFrame* frame) : QObject(frame), frame_(frame) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Move:
+        case QEvent::Hide:
+        case QEvent::WindowStateChange: frame_->hide(); break;
+        default: break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QFrame* frame_;
+};
 
 struct PopoverRecord {
     QPointer<QFrame> frame;
@@ -118,7 +139,10 @@ void ShowPopover(int64_t popover, int64_t gadget, int edge) {
     if (!record || !view) return;
     QFrame* frame = record->frame;
     // A tool window of the gadget's window stays above it and goes with it.
-    if (frame->parentWidget() != view->window()) frame->setParent(view->window(), frame->windowFlags());
+    if (frame->parentWidget() != view->window()) {
+        frame->setParent(view->window(), frame->windowFlags());
+        view->window()->installEventFilter(new Xo_PopoverAnchor(frame));
+    }
     const QRect area(view->mapToGlobal(QPoint(0, 0)), view->size());
     frame->move(PlaceOnScreen(area, frame->size(), edge, view->screen()));
     frame->show();

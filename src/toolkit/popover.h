@@ -1,5 +1,6 @@
 // Popovers: a bubble of text attached to one edge of a gadget. The program shows and closes it;
-// clicks elsewhere leave it open. Popovers are numbered objects like windows: AnyNumber gives a
+// clicks elsewhere leave it open, and it closes by itself when its window moves, is minimised or
+// is hidden. Popovers are numbered objects like windows: AnyNumber gives a
 // handle that serves as the number from then on.
 #pragma once
 

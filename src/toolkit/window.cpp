@@ -31,8 +31,10 @@ void CentreWindowOn(QWidget* window, const QRect& area) {
     window->move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
 }
 
-Qt::WindowFlags PlatformFlags(int flags) {
-    Qt::WindowFlags result = Qt::Window;
+// A window of another window is its dialog: the desktop keeps it above that window only, and
+// minimises and restores the two together.
+Qt::WindowFlags PlatformFlags(int flags, bool attached) {
+    Qt::WindowFlags result = attached ? Qt::Dialog : Qt::Window;
     if (flags & WindowBorderless) return result | Qt::FramelessWindowHint;
     // Without explicit buttons the window has a bare title bar.
     result |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
@@ -250,6 +252,7 @@ void RecentreFramedWindow(int64_t number) {
 bool ActivateWindowRecord(int64_t number) {
     WindowRecord* record = FindWindowRecord(number);
     if (!record || !record->window->isVisible()) return false;
+    if (record->window->isMinimized()) record->window->showNormal();
     record->window->raise();
     record->window->activateWindow();
     keyWindow = number;
@@ -272,7 +275,7 @@ int64_t OpenWindow(int64_t number, int x, int y, int innerWidth, int innerHeight
     if (!record) return 0;
     record->parentNumber = parent ? parentWindow : -1;
     record->previousKeyWindow = KeyWindow();
-    auto* window = new Xo_QWindow(handle, attached ? parent : nullptr, PlatformFlags(flags));
+    auto* window = new Xo_QWindow(handle, attached ? parent : nullptr, PlatformFlags(flags, attached));
     record->window = window;
     window->setWindowTitle(ToQString(title));
     const QSize inner(innerWidth < 1 ? 1 : innerWidth, innerHeight < 1 ? 1 : innerHeight);

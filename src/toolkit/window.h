@@ -28,7 +28,7 @@ inline constexpr int WindowCentredPosition = -65535;
 
 // Opens a window: the platform window as a number for an explicit number, the new handle for
 // AnyNumber, 0 on failure. A window with a parent (a window number) and without WindowInvisible
-// stays above it and moves with it.
+// is a dialog of it: it stays above it, moves with it and is minimised with it.
 int64_t OpenWindow(int64_t number, int x, int y, int innerWidth, int innerHeight, TextView title,
                    int flags = 0, int64_t parentWindow = -1);
 // Closes a window with its gadgets, timers, menus and queued events; -1 closes every window.
@@ -39,7 +39,7 @@ int64_t WindowWidth(int64_t number);
 int64_t WindowHeight(int64_t number);
 void SetWindowTitle(int64_t number, TextView title);
 Text GetWindowTitle(int64_t number);
-// Brings a visible window to the front and makes it key.
+// Brings a visible window to the front (restored when it was minimised) and makes it key.
 void SetActiveWindow(int64_t number);
 // The key window's number, or -1.
 int64_t GetActiveWindow();
@@ -52,7 +52,8 @@ int64_t UseGadgetList(int64_t window);
 
 // --- Sheets and window details -----------------------------------------------------------------
 
-// Shows a window opened invisible as a window-modal sheet of `parentWindow`, centred on it.
+// Shows a window opened invisible as a window-modal sheet of `parentWindow`, centred on it: a
+// dialog of that window (see OpenWindow), without minimise or maximise buttons.
 void BeginSheet(int64_t window, int64_t parentWindow);
 // Hides the sheet again; the program closes it afterwards.
 void EndSheet(int64_t window);

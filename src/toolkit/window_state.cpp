@@ -102,7 +102,9 @@ void BeginSheet(int64_t window, int64_t parentWindow) {
     Xo_QWindow* sheet = record->window;
     Xo_QWindow* owner = parent->window;
     sheet->hide();
-    sheet->setParent(owner, sheet->windowFlags() | Qt::Window);
+    // A dialog of its owner: kept above it, minimised only with it.
+    const Qt::WindowFlags type = Qt::WindowType_Mask | Qt::WindowMinMaxButtonsHint;
+    sheet->setParent(owner, (sheet->windowFlags() & ~type) | Qt::Dialog);
     record->parentNumber = parentWindow;
     sheet->setWindowModality(Qt::WindowModal);
     CentreWindowRecord(*record, owner->geometry());
