@@ -95,7 +95,11 @@ void CustomProfileDialog(AppState& state) {
     {
         DialogPopovers popovers;
         for (bool done = false; !done;) {
-            if (WaitWindowEvent() != EventCodeGadget || EventWindow() != CustomProfileWindow) continue;
+            const int32_t code = WaitWindowEvent();
+            if (EventWindow() != CustomProfileWindow) continue;
+            // Its close request (Escape) is a Cancel.
+            if (code == EventCodeCloseWindow) break;
+            if (code != EventCodeGadget) continue;
             done = HandleDialogGadget(state, popovers);
             saved = done && EventGadget() == GadgetCustomSave;
         }

@@ -86,6 +86,8 @@ void CreateControls(const AppState& state) {
     CheckBoxGadget(GadgetCsvOutput, 430, 594, WidthOf(TextId::OutputCsv), 20, LookupText(TextId::OutputCsv));
     Label(20, 636, 180, 20, TextId::RefreshRateLabel);
     TrackBarGadget(GadgetRefreshSlider, 150, 636, 350, 24, 500, 5000);
+    // The interval snaps to half seconds: a key or a wheel notch moves one mark, a page two.
+    SetTrackBarSteps(GadgetRefreshSlider, RefreshIntervalStepMs, 2 * RefreshIntervalStepMs);
     SetGadgetState(GadgetRefreshSlider, state.settings.refreshIntervalMs);
     TextGadget(GadgetRefreshLabel, 520, 636, 60, 20, RefreshIntervalText(state.settings.refreshIntervalMs));
     TextGadget(GadgetStatusLine, 20, 675, 580, 20, LookupText(TextId::StatusReady));

@@ -78,11 +78,15 @@ std::optional<ProcessDescription> SelectedProcess() {
     return picked;
 }
 
-// The sheet's own loop: only its gadgets' events count; everything else is taken and dropped.
+// The sheet's own loop: only its gadgets' events and its close request (Escape) count; everything
+// else is taken and dropped.
 std::optional<ProcessDescription> RunPickerLoop() {
     for (;;) {
         DisableGadget(PickerSelect, GetGadgetState(PickerList) < 0 ? 1 : 0);
-        if (WaitWindowEvent() != EventCodeGadget || EventWindow() != PickerWindow) continue;
+        const int32_t code = WaitWindowEvent();
+        if (EventWindow() != PickerWindow) continue;
+        if (code == EventCodeCloseWindow) return std::nullopt;
+        if (code != EventCodeGadget) continue;
         switch (EventGadget()) {
             case PickerSearch:
                 if (EventType() == EventTypeChange) Refill();

@@ -179,7 +179,9 @@ TickRecord TogglePause(SessionContext& context) { return SetPaused(context, !con
 TickRecord SystemWillSleep(SessionContext& context) { return SetPaused(context, true); }
 TickRecord SystemDidWake(SessionContext& context) { return SetPaused(context, false); }
 
-int64_t SnapRefreshInterval(int64_t sliderValue) { return (sliderValue + 250) / 500 * 500; }
+int64_t SnapRefreshInterval(int64_t sliderValue) {
+    return (sliderValue + RefreshIntervalStepMs / 2) / RefreshIntervalStepMs * RefreshIntervalStepMs;
+}
 
 TickRecord SetRefreshInterval(SessionContext& context, int64_t sliderValue) {
     TickRecord r;

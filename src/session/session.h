@@ -28,6 +28,8 @@ struct SessionSettings {
 
 inline constexpr int64_t MinRefreshIntervalMs = 500;
 inline constexpr int64_t MaxRefreshIntervalMs = 5000;
+// The slider's interval snaps to multiples of this.
+inline constexpr int64_t RefreshIntervalStepMs = 500;
 // A tick whose footprint is at most this far from the footprint at the start of the current
 // stable run counts as stable.
 inline constexpr double StableToleranceMB = 10.0;

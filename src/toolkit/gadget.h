@@ -121,5 +121,8 @@ void SetGadgetRoundedBezel(int64_t gadget);
 enum GadgetTextAlignment : int { GadgetAlignLeft = 0, GadgetAlignRight = 1, GadgetAlignCenter = 2 };
 // Horizontal alignment of the text of a string, text or spin gadget's field.
 void SetGadgetTextAlignment(int64_t gadget, int alignment);
+// A track bar's moves by the keyboard and the wheel: an arrow key or a wheel notch moves it by
+// `step`, Page Up and Page Down by `pageStep`.
+void SetTrackBarSteps(int64_t gadget, int step, int pageStep);
 // Shows (1) or never shows (0) a list's horizontal scroll bar.
 void SetListHorizontalScrollBar(int64_t gadget, int shown);

@@ -2,6 +2,9 @@
 #include <QLineEdit>
 #include <QSlider>
 #include <QSpinBox>
+#include <QWheelEvent>
+
+#include <cstdlib>
 
 #include "toolkit/event_queue.h"
 #include "toolkit/gadget.h"
@@ -13,6 +16,21 @@ namespace {
 class Xo_QSlider : public QSlider {
 public:
     Xo_QSlider(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {}
+
+protected:
+    // One notch of the wheel is one step, as one arrow key is (Qt's default is three, capped at a
+    // page).
+    void wheelEvent(QWheelEvent* event) override {
+        wheelAngle_ += event->angleDelta().y() != 0 ? event->angleDelta().y() : event->angleDelta().x();
+        const int notches = wheelAngle_ / QWheelEvent::DefaultDeltasPerStep;
+        wheelAngle_ -= notches * QWheelEvent::DefaultDeltasPerStep;
+        for (int i = 0; i < std::abs(notches); ++i)
+            triggerAction(notches > 0 ? SliderSingleStepAdd : SliderSingleStepSub);
+        event->accept();
+    }
+
+private:
+    int wheelAngle_ = 0;
 };
 
 // Without the numeric flag the field is free text and only the arrows change the value.
@@ -92,4 +110,12 @@ int64_t SpinGadget(int64_t number, int x, int y, int width, int height, int mini
     QObject::connect(spin->Field(), &QLineEdit::textEdited, spin, [f] { f->SendEvent(EventTypeChange); });
     return RegisterGadget(number, GadgetKindSpin, x, y, width, height, spin, spin, flags,
                           std::move(functions));
+}
+
+void SetTrackBarSteps(int64_t gadget, int step, int pageStep) {
+    if (GadgetType(gadget) != GadgetKindTrackBar) return;
+    if (auto* slider = qobject_cast<QSlider*>(GadgetID(gadget))) {
+        slider->setSingleStep(std::max(1, step));
+        slider->setPageStep(std::max(1, pageStep));
+    }
 }

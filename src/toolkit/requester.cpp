@@ -167,7 +167,12 @@ int RunAlertBox(const RequesterCall& call) {
     std::vector<QPushButton*> buttons;
     for (const Text& title : call.buttons)
         buttons.push_back(box.addButton(ToQString(title), QMessageBox::AcceptRole));
-    if (!buttons.empty()) box.setDefaultButton(buttons.front());
+    if (!buttons.empty()) {
+        box.setDefaultButton(buttons.front());
+        // Escape and the close button take the first button too; without an escape button the
+        // box would ignore both.
+        box.setEscapeButton(buttons.front());
+    }
     box.exec();
     for (size_t i = 0; i < buttons.size(); ++i) {
         if (box.clickedButton() == buttons[i]) return static_cast<int>(i + 1);

@@ -23,8 +23,9 @@ int MessageRequester(TextView title, TextView message, int flags = 0);
 // starting folder and the proposed name. The pattern is accepted; every file can be chosen.
 Text OpenFileRequester(TextView title, TextView defaultFile, TextView pattern, int patternPosition,
                        int flags = 0);
-// An alert with the program's own buttons, the first of them the default (Return): the 1-based
-// number of the button chosen, 0 when the alert was closed without one.
+// An alert with the program's own buttons, the first of them the default (Return) and the answer
+// of Escape and of the close button: the 1-based number of the button chosen, 0 for an alert
+// without buttons.
 int AlertRequester(TextView title, TextView message, const std::vector<Text>& buttons);
 // Puts the text on the general clipboard as plain text; returns 1.
 int SetClipboardText(TextView text);

@@ -106,14 +106,23 @@ void Xo_QWindow::PinPosition(bool pinned) {
     Xo_pinnedPos = pos();
 }
 
-void Xo_QWindow::closeEvent(QCloseEvent* event) {
-    // The program decides: the request becomes an event and the window stays.
-    event->ignore();
+void Xo_QWindow::RequestClose() {
     WindowRecord* record = FindWindowRecord(Xo_number);
     if (record && !record->disabledView) QueueToolkitEvent(EventCodeCloseWindow, Xo_number, Xo_number, 0);
 }
 
+void Xo_QWindow::closeEvent(QCloseEvent* event) {
+    // The program decides: the request becomes an event and the window stays.
+    event->ignore();
+    RequestClose();
+}
+
 void Xo_QWindow::keyPressEvent(QKeyEvent* event) {
+    // Escape that no control took asks to close a dialog, as its Cancel or Close would.
+    if (event->key() == Qt::Key_Escape && windowType() == Qt::Dialog) {
+        RequestClose();
+        return;
+    }
     // Return or Enter that no control took presses the window's default button.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         for (QPushButton* button : Xo_content->findChildren<QPushButton*>()) {

@@ -28,7 +28,8 @@ inline constexpr int WindowCentredPosition = -65535;
 
 // Opens a window: the platform window as a number for an explicit number, the new handle for
 // AnyNumber, 0 on failure. A window with a parent (a window number) and without WindowInvisible
-// is a dialog of it: it stays above it, moves with it and is minimised with it.
+// is a dialog of it: it stays above it, moves with it and is minimised with it. Escape in a
+// dialog that no control takes asks to close it, as its close button does.
 int64_t OpenWindow(int64_t number, int x, int y, int innerWidth, int innerHeight, TextView title,
                    int flags = 0, int64_t parentWindow = -1);
 // Closes a window with its gadgets, timers, menus and queued events; -1 closes every window.

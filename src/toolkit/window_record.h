@@ -31,6 +31,8 @@ public:
     void FollowParent(QWidget* parent);
     // Keeps the window where it is now (or lets it move again).
     void PinPosition(bool pinned);
+    // The close button's request: a close event for the program, unless the window is disabled.
+    void RequestClose();
 
     int64_t Xo_number = -1;
 

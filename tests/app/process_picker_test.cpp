@@ -37,6 +37,13 @@ protected:
         ASSERT_TRUE(OpenWindow(0, 100, 100, 600, 500, u"main"));
     }
     static void GiveUp() { PostEvent(EventCodeGadget, PickerWindow, PickerCancel); }
+    // A script's first step: once the sheet is up, a click unchecks "User Apps Only".
+    static bool ListAllOnceOpen() {
+        if (!IsGadget(PickerCancel) || !WindowID(PickerWindow)->isVisible()) return false;
+        QTest::mouseClick(GadgetID(PickerUserAppsOnly), Qt::LeftButton, {}, QPoint(5, 10));
+        return true;
+    }
+    static QWidget* Rows() { return GadgetID(PickerList)->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport")); }
 };
 
 }  // namespace
@@ -97,11 +104,7 @@ TEST_F(ProcessPickerTest, SearchByPidAndChoose) {
 // Cancel ends without a choice; events of other windows are dropped meanwhile.
 TEST_F(ProcessPickerTest, SelectNeedsARowAndCancelChoosesNothing) {
     LoopScript script(
-        {[&] {
-             if (!IsGadget(PickerCancel) || !WindowID(PickerWindow)->isVisible()) return false;
-             QTest::mouseClick(GadgetID(PickerUserAppsOnly), Qt::LeftButton, {}, QPoint(5, 10));
-             return true;
-         },
+        {ListAllOnceOpen,
          [&] {
              EXPECT_FALSE(SelectEnabled());
              PostEvent(EventCodeGadget, PickerWindow, PickerSelect);
@@ -113,8 +116,7 @@ TEST_F(ProcessPickerTest, SelectNeedsARowAndCancelChoosesNothing) {
              EXPECT_TRUE(IsWindow(PickerWindow)) << "Select without a row keeps the sheet open";
              EXPECT_GT(CountGadgetItems(PickerList), 0);
              // A real click on the first row selects it; the list reports the change.
-             QTest::mouseClick(GadgetID(PickerList)->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport")),
-                               Qt::LeftButton, {}, QPoint(40, 8));
+             QTest::mouseClick(Rows(), Qt::LeftButton, {}, QPoint(40, 8));
              return true;
          },
          [&] {
@@ -127,6 +129,35 @@ TEST_F(ProcessPickerTest, SelectNeedsARowAndCancelChoosesNothing) {
     EXPECT_FALSE(PickProcess(0).has_value());
     EXPECT_FALSE(IsWindow(PickerWindow));
     EXPECT_EQ(QueuedEventCount(), 0);
+}
+
+// In every process's list: a double click on a row chooses it; Return presses the default button,
+// Cancel, and Escape cancels too, whatever row is selected.
+TEST_F(ProcessPickerTest, DoubleClickChoosesReturnAndEscapeCancel) {
+    const struct { const char* gesture; bool chooses; } table[] = {{"double click", true}, {"Return", false}, {"Escape", false}};
+    for (const auto& row : table) {
+        Text firstPid;
+        LoopScript script(
+            {ListAllOnceOpen,
+             [&] {
+                 firstPid = GetGadgetItemText(PickerList, 0, 0);
+                 QWidget* rows = Rows();
+                 QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(40, 8));
+                 if (row.chooses) {
+                     // The second press of a double click arrives as the double click itself.
+                     QTest::mouseDClick(rows, Qt::LeftButton, {}, QPoint(40, 8));
+                     QTest::mouseRelease(rows, Qt::LeftButton, {}, QPoint(40, 8));
+                     return true;
+                 }
+                 QTest::keyClick(GadgetID(PickerList), row.gesture[0] == 'R' ? Qt::Key_Return : Qt::Key_Escape);
+                 return true;
+             }},
+            GiveUp);
+        const std::optional<ProcessDescription> picked = PickProcess(0);
+        EXPECT_EQ(picked.has_value(), row.chooses) << row.gesture;
+        if (picked) EXPECT_EQ(Str(picked->pid), firstPid) << row.gesture;
+        EXPECT_FALSE(IsWindow(PickerWindow)) << row.gesture;
+    }
 }
 
 // Rows with a path get an icon; a kernel thread (no executable) gets none.

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <vector>
@@ -26,8 +27,9 @@ TEST_F(AlertTest, TheResponderSeesTheButtonsAndAnswersByTheirNumber) {
     EXPECT_EQ(seen.buttons, (std::vector<Text>{u"Ok", u"See My Other Apps"}));
 }
 
-TEST_F(AlertTest, TheRealAlertShowsTheButtonsInOrderAndTheFirstIsTheDefault) {
-    const struct { int click; int answer; } table[] = {{0, 1}, {1, 2}};
+TEST_F(AlertTest, TheRealAlertShowsTheButtonsInOrderAndTheFirstIsTheDefaultAndEscapesAnswer) {
+    // click: the button clicked, or -1 for Escape, which answers as the first button.
+    const struct { int click; int answer; } table[] = {{0, 1}, {1, 2}, {-1, 1}};
     for (const auto& row : table) {
         std::vector<QString> titles;
         bool firstIsDefault = false;
@@ -36,9 +38,12 @@ TEST_F(AlertTest, TheRealAlertShowsTheButtonsInOrderAndTheFirstIsTheDefault) {
             ASSERT_NE(box, nullptr);
             for (QAbstractButton* b : box->buttons()) titles.push_back(b->text());
             firstIsDefault = box->defaultButton() && box->defaultButton()->text() == QStringLiteral("Ok");
+            if (row.click < 0) QTest::keyClick(box, Qt::Key_Escape);
             for (QAbstractButton* b : box->buttons()) {
-                if (b->text() == (row.click == 0 ? QStringLiteral("Ok") : QStringLiteral("Other"))) b->click();
+                if (row.click >= 0 && b->text() == (row.click == 0 ? QStringLiteral("Ok") : QStringLiteral("Other")))
+                    b->click();
             }
+            if (box->isVisible()) box->hide();  // not answered: a failure, not a hang
         });
         EXPECT_EQ(AlertRequester(u"Title", u"Text", {u"Ok", u"Other"}), row.answer);
         EXPECT_EQ(titles.size(), 2u);
