@@ -15,10 +15,8 @@
 #include <QToolTip>
 
 #include <functional>
-
 #include <string>
 
-#include "strings/stringtable.h"
 #include "toolkit/canvas_gadget.h"
 #include "toolkit/drawing.h"
 #include "toolkit/gadget.h"
@@ -58,36 +56,6 @@ TEST(EmojiRuns, EmojiWithWhatAttachesToThemAndNothingElse) {
     for (const auto& c : cases) EXPECT_EQ(Describe(SplitEmojiRuns(c.text)), c.runs) << ToQString(c.text).toStdString();
 }
 
-// What the string table shows as emoji, in every language: each is found, and nothing else is.
-TEST(EmojiRuns, TheStringTablesEmojiAreEmojiAndItsOtherSymbolsAreText) {
-    const std::u16string emoji[] = {u"\U0001F534", u"\U0001F7E2", u"\U0001F525", u"\u23F8", u"\u23F9", u"\u2705",
-                                    u"\u26AA", u"\u2615", u"\u26A0\uFE0F", u"\u25B6", u"\u274C", u"\U0001F6A8",
-                                    u"\u2139\uFE0F"};
-    for (const char16_t* language : {u"en", u"de", u"fr", u"es", u"it"}) {
-        LoadStringTable(language);
-        for (const StringEntry& entry : ReadStringBlock(StringBlockForLanguage(language))) {
-            const Text text(entry.text);
-            const std::string id = ToQString(entry.id).toStdString();
-            for (const EmojiRun& run : SplitEmojiRuns(text)) {
-                if (!run.emoji) continue;
-                const Text found = text.substr(run.start, run.length);
-                const bool known = std::find(std::begin(emoji), std::end(emoji), found) != std::end(emoji);
-                EXPECT_TRUE(known) << "text " << id << " has an unexpected emoji run: " << ToQString(found).toStdString();
-            }
-            for (const std::u16string& e : emoji) {
-                size_t at = text.find(e);
-                if (at == Text::npos) continue;
-                bool covered = false;
-                for (const EmojiRun& run : SplitEmojiRuns(text))
-                    covered |= run.emoji && run.start <= at && at + e.size() <= run.start + run.length;
-                EXPECT_TRUE(covered) << "text " << id << ": " << ToQString(e).toStdString();
-            }
-        }
-        EXPECT_FALSE(HasEmoji(LookupText(TextId::Select))) << "\u2713 Select";
-    }
-    LoadStringTable(u"en");
-}
-
 TEST(EmojiHtml, EscapesEverythingAndShowsTheSameCharacters) {
     for (const QString& plain : {QStringLiteral("<b>hot</b> & \u2615"), QStringLiteral("a\nb  c \U0001F534"),
                                 QStringLiteral("&lt; <!-- x -->")}) {
@@ -99,40 +67,29 @@ TEST(EmojiHtml, EscapesEverythingAndShowsTheSameCharacters) {
 
 // --- Rendering ----------------------------------------------------------------------------------
 
-// The pixels of a rendering that belong to the text: those that differ from a background.
+// What a rendering draws over a background: the box of the pixels that differ from `plain` (a
+// rendering of the same control without the text) or, without it, from the colour of the area's
+// bottom-right pixel; and how many of them are far from grey (a colour glyph has many, a text
+// glyph none).
 struct Ink {
-    QImage image;  // the rendering
-    QImage mask;   // 255 where the text is
-    QRect box;     // the mask's bounding box
+    QRect box;
+    int colourful = 0;
 };
 
-bool Differs(QRgb a, QRgb b) {
-    return std::abs(qRed(a) - qRed(b)) > 6 || std::abs(qGreen(a) - qGreen(b)) > 6 || std::abs(qBlue(a) - qBlue(b)) > 6;
-}
-
-template <typename Background>
-Ink FindInk(const QImage& rendering, const QRect& area, Background background) {
-    Ink ink{rendering.convertToFormat(QImage::Format_RGB32), QImage(rendering.size(), QImage::Format_Grayscale8), {}};
-    ink.mask.fill(0);
+Ink FindInk(const QImage& rendering, const QImage& plain = {}, QRect area = {}) {
+    const QImage image = rendering.convertToFormat(QImage::Format_RGB32);
+    const QImage background = plain.convertToFormat(QImage::Format_RGB32);
+    if (area.isNull()) area = image.rect();
+    Ink ink;
     for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if (Differs(ink.image.pixel(x, y), background(x, y))) {
-                ink.mask.setPixel(x, y, qRgb(255, 255, 255));
-                ink.box |= QRect(x, y, 1, 1);
-            }
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = image.pixel(x, y), b = plain.isNull() ? image.pixel(area.bottomRight()) : background.pixel(x, y);
+            if (std::abs(qRed(p) - qRed(b)) <= 6 && std::abs(qGreen(p) - qGreen(b)) <= 6 && std::abs(qBlue(p) - qBlue(b)) <= 6)
+                continue;
+            ink.box |= QRect(x, y, 1, 1);
+            ink.colourful += std::max({qRed(p), qGreen(p), qBlue(p)}) - std::min({qRed(p), qGreen(p), qBlue(p)}) > 60;
+        }
     return ink;
-}
-
-// Against a second rendering of the same control without the text.
-Ink InkAgainst(const QImage& with, const QImage& without) {
-    const QImage plain = without.convertToFormat(QImage::Format_RGB32);
-    return FindInk(with, with.rect(), [&](int x, int y) { return plain.pixel(x, y); });
-}
-
-// Against the plain colour of the area's bottom-right pixel.
-Ink InkOn(const QImage& rendering, const QRect& area) {
-    const QRgb background = rendering.pixel(area.bottomRight());
-    return FindInk(rendering, area, [&](int, int) { return background; });
 }
 
 QImage Grab(QWidget* widget) { return widget->grab().toImage(); }
@@ -146,19 +103,7 @@ Ink Reference(const QString& emoji, const QFont& font, QRgb background) {
         painter.setFont(EmojiFont(font));
         painter.drawText(QPointF(20, 50), emoji);
     }
-    return InkOn(image, image.rect());
-}
-
-// Pixels of the ink whose colour is far from grey: a colour glyph has many, a text glyph none.
-int Colourful(const Ink& ink) {
-    int count = 0;
-    for (int y = ink.box.top(); y <= ink.box.bottom(); ++y)
-        for (int x = ink.box.left(); x <= ink.box.right(); ++x) {
-            const QRgb p = ink.image.pixel(x, y);
-            const int r = qRed(p), g = qGreen(p), b = qBlue(p);
-            count += qRed(ink.mask.pixel(x, y)) && std::max({r, g, b}) - std::min({r, g, b}) > 60;
-        }
-    return count;
+    return FindInk(image);
 }
 
 // Empty when the control's emoji is the colour glyph at the reference's size; else what differs.
@@ -167,8 +112,8 @@ std::string CompareWithReference(const Ink& shown, const Ink& reference) {
     if (std::abs(shown.box.width() - reference.box.width()) > 1 || std::abs(shown.box.height() - reference.box.height()) > 1)
         return "size " + std::to_string(shown.box.width()) + "x" + std::to_string(shown.box.height()) + " instead of " +
                std::to_string(reference.box.width()) + "x" + std::to_string(reference.box.height());
-    const int colourful = Colourful(shown), expected = Colourful(reference);
-    if (colourful < expected * 3 / 4) return std::to_string(colourful) + " coloured pixels of " + std::to_string(expected);
+    if (shown.colourful < reference.colourful * 3 / 4)
+        return std::to_string(shown.colourful) + " coloured pixels of " + std::to_string(reference.colourful);
     return {};
 }
 
@@ -206,7 +151,7 @@ TEST_F(EmojiRenderingTest, ControlsShowEachEmojiFromTheEmojiFont) {
         for (int64_t gadget : {1, 2, 6, 8}) SetGadgetText(gadget, emoji);
         SetGadgetItemText(5, 0, emoji, 0);
         for (size_t i = 0; i < std::size(controls); ++i) {
-            const Ink ink = InkAgainst(Grab(controls[i].shows), empty[i]);
+            const Ink ink = FindInk(Grab(controls[i].shows), empty[i]);
             // On the control's own background where the emoji is.
             const QRgb background = empty[i].pixel(ink.box.isEmpty() ? QPoint(0, 0) : ink.box.center());
             EXPECT_EQ(CompareWithReference(ink, Reference(shown, controls[i].shows->font(), background)), "")
@@ -251,7 +196,7 @@ TEST_F(EmojiRenderingTest, TooltipsRequestersAndTheCanvasShowEachEmojiFromTheEmo
         StopDrawing();
         const CanvasBuffer& buffer = *CanvasBufferOfGadget(6);
         QImage canvas(buffer.pixels.data(), buffer.width, buffer.height, QImage::Format_RGBA8888);
-        EXPECT_EQ(CompareWithReference(InkOn(canvas.copy(), canvas.rect()),
+        EXPECT_EQ(CompareWithReference(FindInk(canvas.copy()),
                                        Reference(shown, QGuiApplication::font(), qRgb(255, 255, 255))), "")
             << "canvas: " << shown.toStdString();
 
@@ -263,14 +208,14 @@ TEST_F(EmojiRenderingTest, TooltipsRequestersAndTheCanvasShowEachEmojiFromTheEmo
         ASSERT_NE(tip, nullptr);
         const QImage image = Grab(tip);
         const QRect inside = tip->contentsRect().adjusted(1, 1, -1, -1);
-        EXPECT_EQ(CompareWithReference(InkOn(image, inside), Reference(shown, tip->font(), image.pixel(inside.topLeft()))), "")
+        EXPECT_EQ(CompareWithReference(FindInk(image, {}, inside), Reference(shown, tip->font(), image.pixel(inside.topLeft()))), "")
             << "tooltip: " << shown.toStdString();
         QToolTip::hideText();
 
         QFont font;
         const QImage message = RequesterMessage(emoji, &font);
         ASSERT_FALSE(message.isNull());
-        EXPECT_EQ(CompareWithReference(InkOn(message, message.rect()), Reference(shown, font, message.pixel(message.rect().bottomRight()))), "")
+        EXPECT_EQ(CompareWithReference(FindInk(message), Reference(shown, font, message.pixel(message.rect().bottomRight()))), "")
             << "requester: " << shown.toStdString();
     }
 }
@@ -283,7 +228,7 @@ TEST_F(EmojiRenderingTest, DigitsBesideAnEmojiKeepTheTextFont) {
     const int digits = QFontMetrics(GadgetID(1)->font()).horizontalAdvance(QStringLiteral("12:00"));
     const QImage withEmoji = Grab(GadgetID(1)).copy(0, 0, digits, 24), without = Grab(GadgetID(2)).copy(0, 0, digits, 24);
     EXPECT_EQ(withEmoji, without);
-    EXPECT_NE(InkOn(without, without.rect()).box.width(), 0) << "the digits are drawn";
+    EXPECT_NE(FindInk(without).box.width(), 0) << "the digits are drawn";
 
     CanvasGadget(4, 10, 100, 150, 30);
     ASSERT_TRUE(StartDrawing(CanvasOutput(4)));
@@ -298,7 +243,7 @@ TEST_F(EmojiRenderingTest, DigitsBesideAnEmojiKeepTheTextFont) {
     // font's keycap digits are nearly twice as wide.
     const QImage button = Grab(GadgetID(3));
     SetGadgetText(3, u"");
-    const Ink ink = InkAgainst(button, Grab(GadgetID(3)));
+    const Ink ink = FindInk(button, Grab(GadgetID(3)));
     const QFont font = GadgetID(3)->font();
     const int widest = QFontMetrics(font).horizontalAdvance(QStringLiteral("12:00 ")) +
                        Reference(QStringLiteral("\u25B6"), font, qRgb(255, 255, 255)).box.width() + 2;
