@@ -1,7 +1,7 @@
 // The whole round as a user makes it: a child that allocates in steps is picked in the picker by
-// its PID, watched with the CSV log on at 500 ms, stopped; the report window, the log's bytes and
-// the copied report are checked, and `quolk --analyze` of the log gives the same verdict and
-// phases.
+// its PID, watched with the CSV log on at 500 ms, paused and resumed by the user and by sleep and
+// wake, its badge switched, stopped; the report window, the log's bytes and the copied report are
+// checked, and `quolk --analyze` of the log gives the same verdict and phases.
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 
 #include "analysis/phase_analysis.h"
 #include "app/app_fixture.h"
@@ -125,7 +126,7 @@ protected:
                 if (IsWindow(PickerWindow)) return false;
                 EXPECT_NE(U8(GetGadgetText(GadgetTargetName)).find("(PID: " + std::to_string(pid) + ")"), std::string::npos);
                 EXPECT_EQ(U8(GetGadgetText(GadgetStatusLine)), "Status: ✓ Selected PID " + std::to_string(pid));
-                SetGadgetState(GadgetRefreshSlider, 500);
+                SetGadgetState(GadgetRefreshSlider, 620);  // snaps to 500
                 PostEvent(EventCodeGadget, MainWindow, GadgetRefreshSlider);
                 SetGadgetState(GadgetCsvOutput, CheckBoxChecked);
                 PostEvent(EventCodeGadget, MainWindow, GadgetCsvOutput);
@@ -154,14 +155,48 @@ TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
     std::string summary, copied, screenshot;
     int64_t phaseRows = 0;
     std::vector<std::function<bool()>> steps = PickSteps(child.Pid());
+    const auto gadget = [](int64_t number) { PostEvent(EventCodeGadget, MainWindow, number); };
+    const auto title = [] { return U8(GetWindowTitle(MainWindow)); };
+    const auto status = [] { return U8(GetGadgetText(GadgetStatusLine)); };
     steps.push_back([&] {
         if (state.history.count < 9) return false;
-        EXPECT_EQ(U8(GetWindowTitle(MainWindow)),
-                  std::string(QuolkNameAndVersion) + " — " + U8(GetGadgetText(GadgetFootprint)));
-        EXPECT_EQ(U8(GetGadgetText(GadgetStatusLine)), "Status: 🟢 Monitoring active");
+        EXPECT_EQ(title(), std::string(QuolkNameAndVersion) + " — " + U8(GetGadgetText(GadgetFootprint)));
+        EXPECT_EQ(status(), "Status: 🟢 Monitoring active");
+        EXPECT_EQ(std::tuple(state.settings.refreshIntervalMs, U8(GetGadgetText(GadgetRefreshLabel))),
+                  std::tuple(int64_t{500}, std::string("500 ms")));
+        EXPECT_FALSE(GadgetID(GadgetStart)->isEnabled());
         // The picture of the main window in the README is this moment of this round, while the
         // child still grows.
         if (const char* path = getenv("QUOLK_SCREENSHOT")) WindowID(MainWindow)->grab().save(QString::fromUtf8(path));
+        return gadget(GadgetPause), true;
+    });
+    steps.push_back([&] {
+        EXPECT_EQ(std::tuple(state.session.paused, U8(GetGadgetText(GadgetPause)), status()),
+                  std::tuple(true, std::string("▶ Resume"), std::string("Status: ⏸ Paused")));
+        return PostEvent(EventSystemDidWake, MainWindow, 0), true;  // a wake resumes a paused session
+    });
+    steps.push_back([&] {
+        EXPECT_EQ(std::tuple(state.session.paused, status()), std::tuple(false, std::string("Status: 🟢 Monitoring active")));
+        return PostEvent(EventSystemWillSleep, MainWindow, 0), true;
+    });
+    steps.push_back([&] {
+        EXPECT_EQ(std::tuple(state.session.paused, U8(GetGadgetText(GadgetPause))), std::tuple(true, std::string("▶ Resume")));
+        gadget(GadgetPause);
+        return gadget(GadgetDockStats), true;
+    });
+    steps.push_back([&] {
+        EXPECT_FALSE(state.session.paused);
+        EXPECT_EQ(title(), QuolkNameAndVersion);  // no badge
+        EXPECT_FALSE(GadgetID(GadgetDockStatList)->isEnabled());
+        return gadget(GadgetDockStats), true;
+    });
+    steps.push_back([&] {
+        EXPECT_TRUE(GadgetID(GadgetDockStatList)->isEnabled());
+        SetGadgetState(GadgetDockStatList, 1);
+        return QueueToolkitEvent(EventCodeGadget, MainWindow, GadgetDockStatList, EventTypeChange), true;
+    });
+    steps.push_back([&] {
+        EXPECT_EQ(title(), std::string(QuolkNameAndVersion) + " — " + U8(GetGadgetText(GadgetPeak)));
         return true;
     });
     steps.push_back([&] {
@@ -195,6 +230,8 @@ TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
               [&] { const std::vector<size_t> s = Shape(summary); return std::vector<size_t>(s.begin() + 5, s.end()); }())
         << summary;
     EXPECT_EQ(U8(GetGadgetText(GadgetStatusLine)), "Status: 🔴 Monitoring stopped");
+    EXPECT_EQ(U8(GetWindowTitle(MainWindow)), QuolkNameAndVersion);
+    EXPECT_TRUE(GadgetID(GadgetStart)->isEnabled() && GadgetID(GadgetAnalyze)->isEnabled());
     ASSERT_FALSE(copied.empty());
     EXPECT_EQ(Text(TextFromUtf8(copied)), RunPhaseAnalysis(state.history));  // the exact report text
     ASSERT_GE(asked.size(), 1u);
