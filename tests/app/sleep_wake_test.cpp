@@ -81,11 +81,12 @@ protected:
 };
 
 // Another program's forged signal comes first and is not heard; logind's signals follow in order.
-TEST_F(SleepWakeTest, OnlyLogindsSleepAndWakeArriveAsEventsOfTheMainWindow) {
+// The quit sequence removes the observer and its connection.
+TEST_F(SleepWakeTest, OnlyLogindsSleepAndWakeArriveAsEventsOfTheMainWindowUntilQuit) {
     BusAddressScope scope(bus.address);
     QDBusConnection logind = PlayLogind();
-    SleepWakeObserver* observer = StartSleepWakeObserver();
-    ASSERT_NE(observer, nullptr);
+    state.sleepWakeObserver = StartSleepWakeObserver();
+    ASSERT_NE(state.sleepWakeObserver, nullptr);
     const std::string forge = "dbus-send --address=" + bus.address +
                               " --type=signal /org/freedesktop/login1 org.freedesktop.login1.Manager.PrepareForSleep"
                               " boolean:true";
@@ -95,7 +96,13 @@ TEST_F(SleepWakeTest, OnlyLogindsSleepAndWakeArriveAsEventsOfTheMainWindow) {
         EXPECT_EQ(NextEvent(), goingToSleep ? EventSystemWillSleep : EventSystemDidWake);
         EXPECT_EQ(EventWindow(), MainWindow);
     }
-    RemoveSleepWakeObserver(observer);
+    EXPECT_EQ(RunLoop({}), 0);
+    EXPECT_EQ(state.sleepWakeObserver, nullptr);
+    // Once removed, the private connection is gone from the bus: only the test's own remains.
+    const QStringList names = logind.interface()->registeredServiceNames().value();
+    int uniqueNames = 0;
+    for (const QString& name : names) uniqueNames += name.startsWith(QLatin1Char(':')) ? 1 : 0;
+    EXPECT_EQ(uniqueNames, 1);
 }
 
 TEST_F(SleepWakeTest, WithoutLogindOrWithoutABusThereIsNoObserver) {
@@ -106,20 +113,6 @@ TEST_F(SleepWakeTest, WithoutLogindOrWithoutABusThereIsNoObserver) {
     ScratchDir dir;
     BusAddressScope scope("unix:path=" + dir.File("no-bus-here"));
     EXPECT_EQ(StartSleepWakeObserver(), nullptr);
-}
-
-TEST_F(SleepWakeTest, TheQuitSequenceRemovesTheObserver) {
-    BusAddressScope scope(bus.address);
-    QDBusConnection logind = PlayLogind();
-    state.sleepWakeObserver = StartSleepWakeObserver();
-    ASSERT_NE(state.sleepWakeObserver, nullptr);
-    EXPECT_EQ(RunLoop({}), 0);
-    EXPECT_EQ(state.sleepWakeObserver, nullptr);
-    // Once removed, the private connection is gone from the bus: only the test's own remains.
-    const QStringList names = logind.interface()->registeredServiceNames().value();
-    int uniqueNames = 0;
-    for (const QString& name : names) uniqueNames += name.startsWith(QLatin1Char(':')) ? 1 : 0;
-    EXPECT_EQ(uniqueNames, 1);
 }
 
 }  // namespace
