@@ -1,5 +1,6 @@
-// A fresh directory under the system's temporary folder, removed with its contents at the end of
-// its scope: the place where tests write real files.
+// What a test sets around itself for one scope: a fresh directory under the system's temporary
+// folder (the place where tests write real files), removed with its contents at the end, and
+// environment variables, put back as they were.
 #pragma once
 
 #include <stdlib.h>
@@ -7,7 +8,28 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
+
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The variable set to `value` (unset for nullptr) until the end of the scope.
+struct EnvScope {
+    EnvScope(const char* name, const char* value) : name(name) {
+        if (const char* old = getenv(name)) saved = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    EnvScope(const char* name, const std::string& value) : EnvScope(name, value.c_str()) {}
+    ~EnvScope() { saved ? setenv(name, saved->c_str(), 1) : unsetenv(name); }
+    EnvScope(const EnvScope&) = delete;
+    EnvScope& operator=(const EnvScope&) = delete;
+
+    const char* name;
+    std::optional<std::string> saved;
+};
 
 struct ScratchDir {
     std::string path = (std::filesystem::temp_directory_path() / "quolk-test-XXXXXX").string();
@@ -28,8 +50,5 @@ struct ScratchDir {
         std::ofstream(File(name), std::ios::binary) << bytes;
         return File(name);
     }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(File(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    std::string Read(const std::string& name) const { return ReadBytes(File(name)); }
 };

@@ -33,15 +33,10 @@ protected:
     void SetUp() override {
         ToolkitTest::SetUp();
         LoadStringTable(u"en");
-        const char* home = std::getenv("HOME");
-        if (home) savedHome = home;
-        setenv("HOME", dir.path.c_str(), 1);
         ASSERT_TRUE(OpenWindow(0, 0, 0, 600, 400, u"main"));
     }
     void TearDown() override {
         SetRequesterResponder(nullptr);
-        if (savedHome) setenv("HOME", savedHome->c_str(), 1);
-        else unsetenv("HOME");
         ToolkitTest::TearDown();
     }
     // Answers the file requester with path and records every requester.
@@ -55,7 +50,7 @@ protected:
     }
 
     ScratchDir dir;
-    std::optional<std::string> savedHome;
+    EnvScope home{"HOME", dir.path};
     std::vector<RequesterCall> calls;
 };
 

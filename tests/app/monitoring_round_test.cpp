@@ -12,8 +12,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <tuple>
 
@@ -45,11 +43,6 @@ void AllocateInSteps() {
 }
 
 std::string U8(const Text& text) { return TextToUtf8(text); }
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::string Output(const std::string& command) {
     std::string out;
@@ -137,15 +130,7 @@ protected:
     }
 
     ScratchDir home;
-    std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
-    void SetUp() override {
-        AppTest::SetUp();
-        setenv("HOME", home.path.c_str(), 1);
-    }
-    void TearDown() override {
-        setenv("HOME", oldHome.c_str(), 1);
-        AppTest::TearDown();
-    }
+    EnvScope homeVariable{"HOME", home.path};
 };
 
 }  // namespace

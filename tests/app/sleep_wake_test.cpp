@@ -37,12 +37,6 @@ struct PrivateBus {
     }
 };
 
-// Points the observer at the private bus for one scope.
-struct BusAddressScope {
-    explicit BusAddressScope(const std::string& address) { setenv(SystemBusAddressVariable, address.c_str(), 1); }
-    ~BusAddressScope() { unsetenv(SystemBusAddressVariable); }
-};
-
 void SendPrepareForSleep(QDBusConnection& connection, bool goingToSleep) {
     QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/freedesktop/login1"),
                                                      QStringLiteral("org.freedesktop.login1.Manager"),
@@ -83,7 +77,7 @@ protected:
 // Another program's forged signal comes first and is not heard; logind's signals follow in order.
 // The quit sequence removes the observer and its connection.
 TEST_F(SleepWakeTest, OnlyLogindsSleepAndWakeArriveAsEventsOfTheMainWindowUntilQuit) {
-    BusAddressScope scope(bus.address);
+    EnvScope scope(SystemBusAddressVariable, bus.address);
     QDBusConnection logind = PlayLogind();
     state.sleepWakeObserver = StartSleepWakeObserver();
     ASSERT_NE(state.sleepWakeObserver, nullptr);
@@ -107,11 +101,11 @@ TEST_F(SleepWakeTest, OnlyLogindsSleepAndWakeArriveAsEventsOfTheMainWindowUntilQ
 
 TEST_F(SleepWakeTest, WithoutLogindOrWithoutABusThereIsNoObserver) {
     {
-        BusAddressScope scope(bus.address);  // a bus, but nobody owns logind's name
+        EnvScope scope(SystemBusAddressVariable, bus.address);  // a bus, but nobody owns logind's name
         EXPECT_EQ(StartSleepWakeObserver(), nullptr);
     }
     ScratchDir dir;
-    BusAddressScope scope("unix:path=" + dir.File("no-bus-here"));
+    EnvScope scope(SystemBusAddressVariable, "unix:path=" + dir.File("no-bus-here"));
     EXPECT_EQ(StartSleepWakeObserver(), nullptr);
 }
 

@@ -1,8 +1,6 @@
 #include "app/startup.h"
 
 #include <clocale>
-#include <cstdlib>
-#include <string>
 
 #include <gtest/gtest.h>
 
@@ -21,29 +19,13 @@
 
 namespace {
 
-struct EnvironmentScope {
-    EnvironmentScope(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        setenv(name, value.c_str(), 1);
-    }
-    ~EnvironmentScope() {
-        if (had_)
-            setenv(name_, old_.c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
-
 TEST(StartApplication, TakesTheUsersLanguageKeepsTheDecimalPointAndClearsTheHistory) {
     const struct { const char* language; const char* browse; } table[] = {
         {"de_DE.UTF-8", "Durchsuchen..."}, {"en_US.UTF-8", "Browse..."}, {"pt_BR", "Browse..."}};
     ScratchDir dir;
-    EnvironmentScope noBus(SystemBusAddressVariable, "unix:path=" + dir.File("no-bus"));
+    EnvScope noBus(SystemBusAddressVariable, "unix:path=" + dir.File("no-bus"));
     for (const auto& row : table) {
-        EnvironmentScope language("LANGUAGE", row.language);
+        EnvScope language("LANGUAGE", row.language);
         std::setlocale(LC_NUMERIC, "de_DE.UTF-8");  // as a German desktop leaves it, where installed
         AppState state;
         AppendHistoryPoint(state.history, 1, 10.0f, 20.0f);
@@ -59,6 +41,7 @@ TEST(StartApplication, TakesTheUsersLanguageKeepsTheDecimalPointAndClearsTheHist
         FinishStartAfterFirstPaint(state);
         WindowID(MainWindow)->update();
         EXPECT_TRUE(QTest::qWaitFor([] { return !WindowID(MainWindow)->windowIcon().isNull(); })) << row.language;
+        EXPECT_TRUE(QWidget().windowIcon().availableSizes().contains(QSize(256, 256))) << "and so does every new window";
         EXPECT_EQ(state.sleepWakeObserver, nullptr);
         CloseWindow(-1);
     }

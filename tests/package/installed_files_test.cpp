@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,11 +21,6 @@ using package_test::RunTool;
 
 const std::string Usr = QUOLK_STAGED_DIR "/usr/";
 const int IconSizes[] = {16, 32, 48, 64, 128, 256};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::string Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos ? "" : "missing \"" + part + "\"";
@@ -55,7 +48,7 @@ TEST(InstalledFiles, EveryFileIsWhereTheFreedesktopLayoutExpectsIt) {
 TEST(InstalledFiles, IconRendersHaveTheSizesTheyClaim) {
     for (int size : IconSizes) {
         const std::string folder = std::to_string(size) + "x" + std::to_string(size);
-        const std::string png = ReadFile(Usr + "share/icons/hicolor/" + folder + "/apps/quolk.png");
+        const std::string png = ReadBytes(Usr + "share/icons/hicolor/" + folder + "/apps/quolk.png");
         ASSERT_GE(png.size(), 26u) << folder;
         // The signature, then the IHDR chunk: width and height as big-endian 32-bit numbers.
         EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n") << folder;
@@ -77,7 +70,7 @@ TEST(InstalledFiles, LauncherEntryPassesTheValidatorInFiveLanguages) {
     EXPECT_EQ(status, 0) << output;
     EXPECT_EQ(output.find("error:"), std::string::npos) << output;
     EXPECT_EQ(output.find("warning:"), std::string::npos) << output;
-    const std::string text = ReadFile(entry);
+    const std::string text = ReadBytes(entry);
     std::vector<std::string> lines = {"Type=Application\n", "Name=Quolk\n", "Exec=quolk\n", "Icon=quolk\n",
                                       "Terminal=false\n", "\nGenericName=", "\nComment=", "\nKeywords="};
     for (const char* language : {"de", "fr", "es", "it"})

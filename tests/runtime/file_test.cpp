@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -137,15 +136,13 @@ TEST(PathTest, HomeDirectoryComesFromHomeElseThePasswordEntryAndEndsInSlash) {
     const passwd* entry = getpwuid(getuid());
     std::string passwordHome = entry && entry->pw_dir ? entry->pw_dir : "";
     if (!passwordHome.empty() && passwordHome.back() != '/') passwordHome += '/';
-    const char* home = getenv("HOME");
-    const std::optional<std::string> saved = home ? std::optional<std::string>(home) : std::nullopt;
+    const EnvScope kept("HOME", getenv("HOME"));
     const struct { const char* home; std::string expected; } cases[] = {
         {"/home/zo\xC3\xAB", "/home/zo\xC3\xAB/"}, {"/x/", "/x/"}, {"", passwordHome}, {nullptr, passwordHome}};
     for (const auto& c : cases) {
         c.home ? setenv("HOME", c.home, 1) : unsetenv("HOME");
         EXPECT_EQ(TextToUtf8(GetHomeDirectory()), c.expected) << (c.home ? c.home : "(unset)");
     }
-    saved ? setenv("HOME", saved->c_str(), 1) : unsetenv("HOME");
 }
 
 }  // namespace

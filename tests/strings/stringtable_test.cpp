@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "scratch_dir.h"
+
 namespace {
 
 const char* const kAllCodes[] = {"en", "fr", "de", "es", "it"};
@@ -150,9 +152,8 @@ TEST(LanguageChoiceTest, TagsReduceToCodes) {
 
 TEST(LanguageChoiceTest, DetectLanguageFollowsTheFirstLocaleVariableThatIsSet) {
     const char* const names[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
-    std::optional<std::string> saved[4];
-    for (int i = 0; i < 4; ++i)
-        if (const char* value = std::getenv(names[i])) saved[i] = value;
+    const EnvScope kept[] = {{names[0], std::getenv(names[0])}, {names[1], std::getenv(names[1])},
+                             {names[2], std::getenv(names[2])}, {names[3], std::getenv(names[3])}};
     const char* const cases[][5] = {  // the four variables, then the code
         {"fr:en", "de_DE.UTF-8", nullptr, nullptr, "fr"}, {"", "de_DE.UTF-8", nullptr, nullptr, "de"},
         {nullptr, nullptr, "es_ES.UTF-8", "it_IT.UTF-8", "es"}, {nullptr, nullptr, nullptr, "it_IT.UTF-8", "it"},
@@ -163,7 +164,6 @@ TEST(LanguageChoiceTest, DetectLanguageFollowsTheFirstLocaleVariableThatIsSet) {
         for (int i = 0; i < 4; ++i) c[i] ? setenv(names[i], c[i], 1) : unsetenv(names[i]);
         EXPECT_EQ(TextToUtf8(DetectLanguage()), c[4]) << (c[0] ? c[0] : "-") << " " << (c[1] ? c[1] : "-");
     }
-    for (int i = 0; i < 4; ++i) saved[i] ? setenv(names[i], saved[i]->c_str(), 1) : unsetenv(names[i]);
 }
 
 TEST(EstimateTextWidthTest, SizesControlsByTheirLengthInUnits) {
