@@ -18,9 +18,7 @@ TEST_F(PopoverTest, OpensAtTheAskedEdgeOfTheGadgetAndStaysUntilClosed) {
     const QRect button = GlobalArea(GadgetID(1));
     const struct { int edge; bool (*where)(const QRect& popover, const QRect& button); } table[] = {
         {PopoverEdgeBottom, [](const QRect& p, const QRect& b) { return p.top() > b.bottom(); }},
-        {PopoverEdgeTop, [](const QRect& p, const QRect& b) { return p.bottom() < b.top(); }},
         {PopoverEdgeRight, [](const QRect& p, const QRect& b) { return p.left() > b.right(); }},
-        {PopoverEdgeLeft, [](const QRect& p, const QRect& b) { return p.right() < b.left(); }},
     };
     for (const auto& row : table) {
         const int64_t popover = CreatePopover(AnyNumber, u"Help", 120, 60);
