@@ -121,21 +121,6 @@ TEST(SamplerScripted, AHeldTargetIsOnlyTheExpectedProcessAndEndsWithIt) {
     CloseHeldTarget(target);
 }
 
-// A provider that cannot hold: the target is its PID and the start time confirmed at opening,
-// checked again at every reading.
-TEST(SamplerScripted, WithoutHoldingReadsByPidAndStartTime) {
-    script = {};
-    HeldTarget target, other;
-    EXPECT_FALSE(OpenHeldTarget(42, 778, other, scripted));
-    EXPECT_TRUE(OpenHeldTarget(42, 0, target, scripted));
-    EXPECT_EQ(std::tuple(target.pid, target.startTime, target.held), std::tuple(42, uint64_t(777), false));
-    MemorySample sample;
-    EXPECT_TRUE(ReadHeldTargetSample(target, sample));
-    target.startTime = 778;  // as if the PID now named a process started later
-    EXPECT_FALSE(ReadHeldTargetSample(target, sample));
-    EXPECT_FALSE(ReadHeldTargetSample(other, sample)) << "never opened";
-}
-
 TEST(SamplerLive, FootprintAndThreadsFollowTheChild) {
     constexpr size_t kTouched = 65 * kMB;  // a margin: the kernel's resident counters may lag a little
     ChildProcess child([] {
