@@ -119,6 +119,8 @@ TEST(SamplerScripted, AHeldTargetIsOnlyTheExpectedProcessAndEndsWithIt) {
     script.ended = true;
     EXPECT_FALSE(ReadHeldTargetSample(target, sample)) << "ended";
     CloseHeldTarget(target);
+    script = {};  // a provider that cannot hold confirms the start time too (the session tests read through one)
+    EXPECT_FALSE(OpenHeldTarget(42, 778, target, scripted));
 }
 
 TEST(SamplerLive, FootprintAndThreadsFollowTheChild) {
