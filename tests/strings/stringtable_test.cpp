@@ -118,12 +118,6 @@ TEST(StringTableTest, LoadsTheChosenBlockOnlyAndLooksUpExactKeys) {
         EXPECT_EQ(LookupText(key, u"-"), u"-") << TextToUtf8(key);
 }
 
-TEST(StringTableTest, GermanReportsCarryTheModerateGrowthLine) {
-    LoadStringTable(u"de");
-    const Text line = LookupText(TextId::EvidenceModerateGrowthPrefix);
-    EXPECT_TRUE(line.starts_with(u"• ") && line.ends_with(u"+")) << TextToUtf8(line);
-}
-
 TEST(ReadStringBlockTest, StopsAtTheEndMarkerWhereAnIdentifierIsExpectedOrAtTheLastUnit) {
     // A text reading "_END_" is kept; an empty text moves past its terminator only; nothing after
     // the real end marker is read.
