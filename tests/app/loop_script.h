@@ -17,11 +17,11 @@ class LoopScript {
 public:
     using Step = std::function<bool()>;
 
-    LoopScript(std::vector<Step> steps, std::function<void()> giveUp)
+    LoopScript(std::vector<Step> steps, std::function<void()> giveUp, int graceMs = 20000)
         : steps_(std::move(steps)), giveUp_(std::move(giveUp)) {
         SetEventWaitHook([this] { RunNext(); });
         watchdog_.setSingleShot(true);
-        watchdog_.setInterval(20000);
+        watchdog_.setInterval(graceMs);
         QObject::connect(&watchdog_, &QTimer::timeout, [this] {
             ADD_FAILURE() << "the dialog did not get through step " << next_ + 1 << " of " << steps_.size();
             SetEventWaitHook(nullptr);

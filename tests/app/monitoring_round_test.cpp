@@ -6,7 +6,6 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -17,6 +16,7 @@
 
 #include "analysis/phase_analysis.h"
 #include "app/app_fixture.h"
+#include "app/loop_script.h"
 #include "app/monitoring.h"
 #include "app/process_picker.h"
 #include "app/report_window.h"
@@ -71,29 +71,14 @@ std::vector<size_t> Shape(const std::string& report) {
 
 class MonitoringRoundTest : public AppTest {
 protected:
-    // Runs the main loop; each step is tried whenever the loop waits and is done when it returns
-    // true. A round that stalls is ended after a minute and fails.
-    void Drive(std::vector<std::function<bool()>> steps) {
-        size_t next = 0;
-        bool running = false;
-        SetEventWaitHook([&] {
-            if (running || next >= steps.size()) return;
-            running = true;
-            if (steps[next]()) ++next;
-            running = false;
-        });
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, [&] {
-            ADD_FAILURE() << "stalled at step " << next + 1;
-            next = steps.size();
+    // Runs the main loop through the steps; a round that stalls is ended after a minute and fails.
+    void Drive(std::vector<LoopScript::Step> steps) {
+        LoopScript script(std::move(steps), [this] {
             if (IsWindow(ReportWindow)) PostEvent(EventCodeCloseWindow, ReportWindow, ReportWindow);
             answers.push_back(RequesterYes);
             PostEvent(EventCodeMenu, -1, MenuItemQuit);
-        });
-        watchdog.start(60000);
+        }, 60000);
         RunMainLoop(state);
-        SetEventWaitHook(nullptr);
     }
 
     // Browse, all processes, the PID typed into the search field, its row selected.
