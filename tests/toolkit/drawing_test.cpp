@@ -1,7 +1,5 @@
 #include "toolkit/drawing.h"
 
-#include <QFontMetricsF>
-#include <QGuiApplication>
 #include <QTest>
 #include <QWidget>
 
@@ -71,26 +69,6 @@ TEST_F(DrawingTest, DrawsOnlyOnACanvasInOneContextAndStoppingShowsThePictureOneT
     EXPECT_EQ(shown.pixelColor(436, 20), QColor(25, 28, 36));
     FreeGadget(kCanvas);
     EXPECT_EQ(StartDrawing(DrawingTarget{kCanvas}), 0) << "a freed canvas";
-}
-
-TEST_F(DrawingTest, TextUsesTheModeOfItsContextAndTheDefaultFont) {
-    const QFontMetricsF metrics(QGuiApplication::font());
-    const double width = metrics.horizontalAdvance("Footprint RAM");
-    const auto blackInTheBox = [&] {
-        int black = 0;
-        for (int y = 20; y < 20 + metrics.height(); ++y)
-            for (int x = 10; x < 10 + width; ++x) black += At(x, y) == 0;
-        return black;
-    };
-    for (bool transparent : {true, false}) {
-        // A new context starts in the default mode: the text box is painted black first.
-        ASSERT_NE(StartDrawing(CanvasOutput(kCanvas)), 0);
-        if (transparent) DrawingMode(DrawingModeTransparent);
-        EXPECT_DOUBLE_EQ(DrawText(10, 20, u"Footprint RAM", RGB(220, 220, 230)), 10 + width);
-        StopDrawing();
-        if (transparent) EXPECT_EQ(blackInTheBox(), 0);
-        else EXPECT_GT(blackInTheBox(), width * metrics.height() / 2) << "most of the box is background";
-    }
 }
 
 }  // namespace
