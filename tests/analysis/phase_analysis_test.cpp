@@ -72,11 +72,6 @@ TEST_F(AnalysisReport, KnownCurvesGiveTheirCompleteReports) {
     }
 }
 
-TEST_F(AnalysisReport, FewerThanThreeActiveSlotsGiveTheInsufficientDataTextAlone) {
-    for (const Points& points : {Points{}, Points{{0, 10}, {1, 11}}, Points{{0, 0}, {1, 10}, {2, 0}, {3, 12}, {4, -3}}})
-        EXPECT_EQ(RunPhaseAnalysis(HistoryOf(points)), InsufficientData);
-}
-
 // The analysis as data: the verdict's machine name, whether it counts as a leak, and the figures
 // the report writes, for curves of every verdict.
 TEST_F(AnalysisReport, TheDataBehindTheReportNamesItsVerdictAndFigures) {
