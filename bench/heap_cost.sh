@@ -9,7 +9,7 @@ build=${1:-build}
 rounds=${2:-5}
 load=$(realpath "$build/heap-cost/quolk_malloc_load")
 run=$(realpath "$build/heap-cost/quolk_heap_run")
-library=$(realpath "$build/libquolk-heap.so")
+library=$(realpath "$build"/lib*/quolk/libquolk-heap.so)
 for file in "$load" "$run" "$library"; do
   [ -x "$file" ] || [ -f "$file" ] || { echo "heap_cost: $file is missing: make build first" >&2; exit 1; }
 done

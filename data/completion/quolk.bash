@@ -2,7 +2,7 @@
 # Self-contained (nothing from the bash-completion package), so that sourcing it is enough.
 
 _quolk_record_options="--interval --duration --csv --profile --growth-limit --streak
-    --include-children --json --fail-on-leak --quiet --"
+    --include-children --json --fail-on-leak --quiet --stacks --sample-bytes --stacks-out --"
 
 # Fills COMPREPLY with the lines a command prints, one candidate a line (names may hold blanks).
 _quolk_reply() {
@@ -41,7 +41,7 @@ _quolk() {
     done
 
     case $prev in
-        --analyze | --csv)
+        --analyze | --csv | --stacks-out)
             _quolk_files "$cur"
             return
             ;;
@@ -58,7 +58,7 @@ _quolk() {
             _quolk_reply compgen -W "default menu-bar file-converter" -- "$cur"
             return
             ;;
-        --interval | --duration | --growth-limit | --streak)
+        --interval | --duration | --growth-limit | --streak | --sample-bytes)
             return  # a number of the user's choosing
             ;;
     esac

@@ -94,10 +94,14 @@ Text HexText(uint64_t value) {
     return TextFromUtf8(digits);
 }
 
-Text FoldedName(const StackFrame& frame) {
+// A frame by its function; the allocating one, innermost, also by its file and line, so that two
+// allocations in one function stay apart and the folded file names the line that allocated.
+Text FoldedName(const StackFrame& frame, bool innermost) {
     Text name = !frame.function.empty() ? frame.function
                 : !frame.module.empty()  ? frame.module + u"+" + HexText(frame.offset)
                                          : HexText(frame.offset);
+    if (innermost && !frame.file.empty())
+        name += u" (" + frame.file.substr(frame.file.rfind(u'/') + 1) + u":" + Str(frame.line) + u")";
     // A semicolon separates frames and a line feed lines: neither may stand inside a name.
     for (char16_t& unit : name)
         if (unit == u';' || unit == u'\n') unit = u'_';
@@ -112,7 +116,7 @@ std::vector<Text> FoldedLines(StackSymbols& symbols, const StackHistory& history
         std::vector<StackFrame> frames = StackFrames(symbols, history, stack);
         Text path;
         for (auto frame = frames.rbegin(); frame != frames.rend(); ++frame)
-            path += (path.empty() ? u"" : u";") + FoldedName(*frame);
+            path += (path.empty() ? u"" : u";") + FoldedName(*frame, frame + 1 == frames.rend());
         merged[path.empty() ? Text(u"[unknown]") : path] += bytes;
     }
     std::vector<Text> lines;

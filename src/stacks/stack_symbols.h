@@ -37,8 +37,8 @@ struct StackSymbols {
 // templates, the library's entry points).
 std::vector<StackFrame> StackFrames(StackSymbols& symbols, const StackHistory& history, int32_t stack);
 
-// One line per stack with live bytes in the column, "outer;...;inner BYTES", stacks that read the
-// same merged; lines in text order.
+// One line per stack with live bytes in the column, "outer;...;inner (file:line) BYTES", stacks
+// that read the same merged; lines in text order.
 Text FoldedStacks(StackSymbols& symbols, const StackHistory& history, int64_t slot);
 // Writes FoldedStacks to a new file; false when it could not be written whole.
 bool WriteFoldedStacks(StackSymbols& symbols, const StackHistory& history, int64_t slot, TextView path);

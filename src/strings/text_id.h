@@ -214,6 +214,24 @@ enum class TextId : int {
     SeeHelp = 432,  // the usage error
     NoDisplay = 433,
 
+    // Allocation stacks: the report's section, its unavailable lines and the options' messages.
+    StacksHeading = 510,
+    StacksExplained = 511,  // the mean sampling distance
+    StacksShare = 512,      // the share
+    StacksNoneGrew = 513,
+    StacksStaticallyLinked = 514,
+    StacksSetId = 515,
+    StacksNoMallocSeen = 516,
+    StacksNeverAttached = 517,
+    StacksUnavailable = 518,  // the reason
+    HeapLibraryMissing = 519,  // the paths looked at
+    StacksNeedCommand = 520,
+    OptionNeedsStacks = 521,  // the option
+    SampleBytesRange = 522,
+    StacksFileCannotWritePrefix = 523,
+    HeapLibraryPathUnfit = 524,  // the path
+    StacksLiveBytes = 525,       // the live MB at the start and at the end
+
     // The command line without the window.
     WindowMissing = 570,  // the loader's reason
 };

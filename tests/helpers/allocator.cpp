@@ -20,9 +20,9 @@
 namespace {
 
 // Allocates and writes every page, so the memory counts in the footprint.
-void Hold(long megabytes) {
+__attribute__((noinline)) void Hold(long megabytes) {
     size_t bytes = size_t(megabytes) << 20;
-    char* block = static_cast<char*>(std::malloc(bytes));
+    char* block = static_cast<char*>(std::malloc(bytes));  // site: hold
     if (!block) std::exit(3);
     std::memset(block, 0x5A, bytes);
     // Kept where the compiler cannot see it unused, so neither the block nor its writes go away.

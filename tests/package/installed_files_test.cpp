@@ -29,6 +29,7 @@ std::string Contains(const std::string& text, const std::string& part) {
 TEST(InstalledFiles, EveryFileIsWhereTheFreedesktopLayoutExpectsIt) {
     std::vector<std::string> expected = {
         "bin/quolk",
+        "lib/quolk/libquolk-heap.so",
         "lib/quolk/quolk",
         "share/applications/quolk.desktop",
         "share/bash-completion/completions/quolk",
@@ -43,6 +44,11 @@ TEST(InstalledFiles, EveryFileIsWhereTheFreedesktopLayoutExpectsIt) {
     EXPECT_EQ(FilesBelow(Usr), expected);
     // The installed binary runs from its new place.
     EXPECT_EQ(RunTool("'" + Usr + "bin/quolk' --version"), std::make_pair(0, std::string(QuolkNameAndVersion) + "\n"));
+    // And finds the sampler where it was installed: the command loads it.
+    const auto [status, json] = RunTool("'" + Usr + "bin/quolk' --record --stacks --duration 0.3 --interval 100 --json -- sleep 2 2>&1");
+    EXPECT_EQ(status, 0) << json;
+    EXPECT_TRUE(json.find("\"status\": \"ready\"") != std::string::npos ||
+                json.find("\"status\": \"no_malloc_seen\"") != std::string::npos) << json;
 }
 
 TEST(InstalledFiles, IconRendersHaveTheSizesTheyClaim) {

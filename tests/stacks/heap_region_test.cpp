@@ -143,10 +143,16 @@ TEST(StackHistory, RanksGrowthNamesFramesAndFoldsThem) {
     EXPECT_TRUE(frames[0].file.ends_with(u"heap_region_test.cpp"));
     EXPECT_GT(frames[0].line, 0);
     EXPECT_TRUE(frames[0].module.starts_with(u"stacks_tests"));
-    // Both frames are calls from the same function: they fold under one name.
+    // Both frames are calls from the same function: the outer one folds under its name, the
+    // allocating one also names its line, so the two single-frame stacks stay apart.
     Text name = frames[0].function;
+    auto leaf = [&](int32_t stack) {
+        const StackFrame inner = StackFrames(symbols, history, stack)[0];
+        return name + u" (heap_region_test.cpp:" + Str(inner.line) + u")";
+    };
+    const int32_t lateStack = int32_t(history.stacks.size()) - 1;
     EXPECT_EQ(FoldedStacks(symbols, history, HistorySlotCount - 1),
-              name + u" 1300\n" + name + u";" + name + u" 6000\n");
+              leaf(cache) + u" 1000\n" + leaf(lateStack) + u" 300\n" + name + u";" + leaf(leak) + u" 6000\n");
 }
 
 TEST(HeapEnvironment, PutsTheLibraryFirstAndReplacesOldSettings) {

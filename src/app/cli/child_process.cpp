@@ -3,11 +3,14 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/cli/cli_text.h"
@@ -40,10 +43,15 @@ bool WaitForChild(ChildProcess& child, int signalFd, int64_t untilMs, bool& inte
 
 }  // namespace
 
-bool StartChild(const std::vector<std::string>& command, ChildProcess& child, std::string& error) {
-    std::vector<char*> argv;
+bool StartChild(const std::vector<std::string>& command, ChildProcess& child, std::string& error,
+                const ChildSetup& setup) {
+    std::vector<char*> argv, envp;
     for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
     argv.push_back(nullptr);
+    if (setup.environment) {
+        for (const std::string& entry : *setup.environment) envp.push_back(const_cast<char*>(entry.c_str()));
+        envp.push_back(nullptr);
+    }
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // The recorder blocks the signals it waits for; the command gets them back as usual.
@@ -58,8 +66,11 @@ bool StartChild(const std::vector<std::string>& command, ChildProcess& child, st
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_adddup2(&files, STDERR_FILENO, STDOUT_FILENO);
+    // A descriptor duplicated onto itself loses its close-on-exec flag in the child only.
+    if (setup.inheritedFd >= 0) posix_spawn_file_actions_adddup2(&files, setup.inheritedFd, setup.inheritedFd);
     pid_t pid = -1;
-    int result = posix_spawnp(&pid, argv[0], &files, &attributes, argv.data(), environ);
+    int result = posix_spawnp(&pid, argv[0], &files, &attributes, argv.data(),
+                              setup.environment ? envp.data() : environ);
     posix_spawn_file_actions_destroy(&files);
     posix_spawnattr_destroy(&attributes);
     if (result != 0) {
@@ -68,6 +79,22 @@ bool StartChild(const std::vector<std::string>& command, ChildProcess& child, st
     }
     child = ChildProcess{pid};
     return true;
+}
+
+std::string ResolveCommandPath(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos) return name;
+    const char* path = std::getenv("PATH");
+    std::string folders = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    for (size_t at = 0; at <= folders.size();) {
+        size_t end = std::min(folders.find(':', at), folders.size());
+        std::string folder = folders.substr(at, end - at);
+        std::string file = (folder.empty() ? std::string(".") : folder) + "/" + name;
+        struct stat status{};
+        if (stat(file.c_str(), &status) == 0 && S_ISREG(status.st_mode) && access(file.c_str(), X_OK) == 0)
+            return file;
+        at = end + 1;
+    }
+    return std::string();
 }
 
 bool ReapChild(ChildProcess& child) {

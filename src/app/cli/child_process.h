@@ -15,9 +15,21 @@ struct ChildProcess {
     bool endedByUs{};    // the recorder sent the signal that ended it
 };
 
+// What the command gets in place of the recorder's own: its environment (NAME=value entries;
+// none: the recorder's), and a descriptor it inherits under the same number (-1: none).
+struct ChildSetup {
+    const std::vector<std::string>* environment{};
+    int inheritedFd{-1};
+};
+
 // Starts the command, searched in PATH as a shell would, with its standard output on the
 // recorder's standard error. False with the system's reason in error when it cannot be started.
-bool StartChild(const std::vector<std::string>& command, ChildProcess& child, std::string& error);
+bool StartChild(const std::vector<std::string>& command, ChildProcess& child, std::string& error,
+                const ChildSetup& setup = {});
+
+// The file that StartChild would execute for this program name: the name itself when it holds a
+// slash, else the first executable file of that name in PATH; "" when there is none.
+std::string ResolveCommandPath(const std::string& name);
 
 // Reaps the child if it has ended; true once it is reaped.
 bool ReapChild(ChildProcess& child);

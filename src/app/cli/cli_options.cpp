@@ -70,6 +70,11 @@ bool Parser::Value(const std::string& name, const std::string& value) {
         if (!ParseWhole(value, 10, 999, mb)) return invalid(TextId::GrowthLimitRange);
         o.growthLimitMB = static_cast<float>(mb);
         growthGiven = true;
+    } else if (name == "--sample-bytes") {
+        if (!ParseWhole(value, MinSampleBytes, MaxSampleBytes, o.sampleBytes)) return invalid(TextId::SampleBytesRange);
+    } else if (name == "--stacks-out") {
+        if (value.empty()) return Fail(CliText(TextId::OptionNeedsFile, {name}));
+        o.stacksPath = value;
     } else if (name == "--streak") {
         if (!ParseWhole(value, 1, 10, o.streakThreshold)) return invalid(TextId::StreakRange);
         streakGiven = true;
@@ -82,16 +87,18 @@ bool Parser::Flag(const std::string& name) {
     else if (name == "--json") o.json = true;
     else if (name == "--fail-on-leak") o.failOnLeak = true;
     else if (name == "--quiet") o.quiet = true;
+    else if (name == "--stacks") o.stacks = true;
     return true;
 }
 
 bool IsValueOption(const std::string& name) {
     static const char* const names[] = {"--analyze", "--interval", "--duration", "--csv",
-                                        "--profile", "--growth-limit", "--streak"};
+                                        "--profile", "--growth-limit", "--streak", "--sample-bytes",
+                                        "--stacks-out"};
     return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
 }
 bool IsFlagOption(const std::string& name) {
-    static const char* const names[] = {"--include-children", "--json", "--fail-on-leak", "--quiet"};
+    static const char* const names[] = {"--include-children", "--json", "--fail-on-leak", "--quiet", "--stacks"};
     return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
 }
 
@@ -115,6 +122,10 @@ bool Finish(Parser& p, bool recordGiven) {
     if (!recordGiven) return p.Fail(CliText(TextId::NothingToDo));
     if (o.pid == 0 && o.command.empty()) return p.Fail(CliText(TextId::RecordNeedsTarget));
     if (o.pid != 0 && !o.command.empty()) return p.Fail(CliText(TextId::RecordTakesOneTarget));
+    // The sampler is preloaded into a command as it starts; a running process cannot take it.
+    if (o.stacks && o.command.empty()) return p.Fail(CliText(TextId::StacksNeedCommand));
+    for (const char* name : {"--sample-bytes", "--stacks-out"})
+        if (p.seen.count(name) && !o.stacks) return p.Fail(CliText(TextId::OptionNeedsStacks, {name}));
     if (p.profile) {
         if (!p.growthGiven) o.growthLimitMB = p.profile->growthLimitMB;
         if (!p.streakGiven) o.streakThreshold = p.profile->streakThreshold;

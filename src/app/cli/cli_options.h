@@ -22,6 +22,9 @@ inline constexpr int64_t MaxIntervalMs = 60000;
 inline constexpr int64_t DefaultIntervalMs = 1000;
 // The analysis reads the last this many samples; a --duration alone spreads them over the run.
 inline constexpr int64_t SamplesPerDuration = 300;
+// --sample-bytes: the mean distance in allocated bytes between sampled allocations.
+inline constexpr int64_t MinSampleBytes = 1024;
+inline constexpr int64_t MaxSampleBytes = int64_t(1) << 30;
 
 struct CliOptions {
     CliMode mode{CliMode::Window};
@@ -37,6 +40,9 @@ struct CliOptions {
     bool json{};
     bool failOnLeak{};
     bool quiet{};
+    bool stacks{};              // --stacks: sample the command's allocation stacks
+    int64_t sampleBytes{};      // --sample-bytes; 0: the sampler's default
+    std::string stacksPath;     // --stacks-out FILE: every stack's live bytes, folded
 };
 
 // Reads argv[1..]. False with a one-line message (in the loaded string table's language, without

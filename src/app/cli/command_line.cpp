@@ -39,6 +39,13 @@ const char* const UsageText =
     "  --include-children    every figure is the sum over the target and all its descendants\n"
     "                        (counters can then fall when a descendant ends)\n"
     "  --quiet               no live line on standard error\n"
+    "  --stacks              with -- COMMAND: sample its allocation stacks (the library\n"
+    "                        libquolk-heap.so preloaded) and end the report with the stacks\n"
+    "                        whose live memory grew most\n"
+    "  --sample-bytes N      with --stacks: one sample every N allocated bytes on average,\n"
+    "                        1024 to 1073741824 (default 524288)\n"
+    "  --stacks-out FILE     with --stacks: every stack's live bytes at the end, in the folded\n"
+    "                        format that flame-graph tools read\n"
     "\n"
     "Options of --analyze and --record:\n"
     "  --json                print a JSON summary instead of the report text\n"
@@ -50,7 +57,8 @@ const char* const UsageText =
     "in every case. A started COMMAND still running then gets SIGTERM, and SIGKILL 5 s later.\n"
     "\n"
     "Exit status: 0 report printed; 1 a leak with --fail-on-leak; 2 the log, the target or the\n"
-    "command could not be read or started, or the CSV file could not be written; 64 wrong usage.\n";
+    "command could not be read or started, or the CSV or stacks file could not be written;\n"
+    "64 wrong usage.\n";
 
 namespace {
 

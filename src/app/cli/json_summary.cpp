@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis/report_text.h"
+#include "app/cli/recorder_stacks.h"
 #include "quolk_version.h"
 #include "strings/stringtable.h"
 
@@ -81,6 +82,36 @@ ordered_json Phases(const PhaseAnalysis& a) {
     return rows;
 }
 
+// The sampler's state and figures, and the stacks that grew most, their frames innermost first.
+ordered_json HeapSampling(const StacksReport& s) {
+    return ordered_json{{"status", StacksStateName(s.state)},
+                        {"reason", s.reason.empty() ? ordered_json(nullptr) : ordered_json(s.reason)},
+                        {"sampleBytes", s.sampleBytes},
+                        {"samples", s.status.samples},
+                        {"droppedSamples", s.status.droppedSamples},
+                        {"footprintGrowthBytes", std::llround(s.footprintGrowthBytes)}};
+}
+
+ordered_json Stacks(const StacksReport& s) {
+    ordered_json stacks = ordered_json::array();
+    for (const GrownStack& grown : s.top) {
+        const StackGrowth& g = grown.growth;
+        ordered_json frames = ordered_json::array();
+        for (const StackFrame& f : grown.frames)
+            frames.push_back({{"function", f.function.empty() ? ordered_json(nullptr) : ordered_json(TextToUtf8(f.function))},
+                              {"file", f.file.empty() ? ordered_json(nullptr) : ordered_json(TextToUtf8(f.file))},
+                              {"line", f.file.empty() ? ordered_json(nullptr) : ordered_json(f.line)},
+                              {"module", TextToUtf8(f.module)},
+                              {"offset", f.offset}});
+        stacks.push_back({{"growthBytes", std::llround(g.growthBytes())},
+                          {"liveBytes", {{"start", std::llround(g.startBytes)}, {"end", std::llround(g.endBytes)}}},
+                          {"liveCount", {{"start", std::llround(g.startCount)}, {"end", std::llround(g.endCount)}}},
+                          {"share", grown.share < 0.0 ? ordered_json(nullptr) : ordered_json(Rounded(float(grown.share), 1000.0))},
+                          {"frames", frames}});
+    }
+    return stacks;
+}
+
 }  // namespace
 
 std::string IsoUtc(int64_t unixSeconds) {
@@ -107,6 +138,10 @@ std::string JsonSummary(const PhaseAnalysis& analysis, TextView report, const Su
     j["verdict"] = AnalysisVerdictName(analysis);
     j["summary"] = Summary(analysis);
     j["phases"] = Phases(analysis);
+    if (facts.stacks) {
+        j["heapSampling"] = HeapSampling(*facts.stacks);
+        j["stacks"] = Stacks(*facts.stacks);
+    }
     j["report"] = TextToUtf8(report);
     // Replacement instead of an exception for texts that are not valid UTF-8 (a process name).
     return j.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";

@@ -9,6 +9,8 @@
 #include "analysis/phase_analysis.h"
 #include "runtime/text.h"
 
+struct StacksReport;
+
 // What the summary tells besides the analysis itself. Times are seconds since 1970 in UTC, -1
 // when unknown.
 struct SummaryFacts {
@@ -24,6 +26,7 @@ struct SummaryFacts {
     int64_t sampleCount{};
     int64_t start{-1};
     int64_t end{-1};
+    const StacksReport* stacks{};  // a recording with --stacks; null: no `stacks` in the object
 };
 
 // The object as UTF-8 text, indented, with a line feed at the end.

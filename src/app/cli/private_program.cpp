@@ -20,13 +20,18 @@ bool Set(const char* name) {
 
 }  // namespace
 
-std::string PrivateProgramPath(const char* name) {
+std::string RunningFolder() {
     std::string self(4096, '\0');
     const ssize_t length = readlink("/proc/self/exe", self.data(), self.size());
     if (length <= 0 || size_t(length) >= self.size()) return std::string();
     self.resize(size_t(length));
-    const std::filesystem::path folder = std::filesystem::path(self).parent_path() / QUOLK_PRIVATE_DIR;
-    return (folder / name).lexically_normal().string();
+    return std::filesystem::path(self).parent_path().string();
+}
+
+std::string PrivateProgramPath(const char* name) {
+    const std::string running = RunningFolder();
+    if (running.empty()) return std::string();
+    return (std::filesystem::path(running) / QUOLK_PRIVATE_DIR / name).lexically_normal().string();
 }
 
 void ExecPrivateProgram(const char* name, char** argv, std::string& error) {

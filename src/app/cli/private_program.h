@@ -11,6 +11,9 @@
 #include <cstdio>
 #include <string>
 
+// The folder of the running executable; "" when /proc cannot tell it.
+std::string RunningFolder();
+
 // The path of the private program `name`: the folder of the running executable, then
 // ../lib/quolk/name; "" when /proc cannot tell the running executable.
 std::string PrivateProgramPath(const char* name);

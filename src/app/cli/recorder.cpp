@@ -14,6 +14,7 @@
 #include "app/cli/cli_text.h"
 #include "app/cli/command_line.h"
 #include "app/cli/json_summary.h"
+#include "app/cli/recorder_stacks.h"
 #include "monitor/family_provider.h"
 #include "platform/process_info.h"
 #include "platform/process_tree.h"
@@ -58,6 +59,7 @@ struct Recording {
     int64_t samples{};
     SummaryFacts facts;
     int64_t intervalMs{};
+    RecordingStacks stacks;  // --stacks
 
     Recording(const CliOptions& o, std::FILE* e) : options(o), err(e) {}
     ~Recording() { CloseHeldTarget(context.session.held); }
@@ -74,6 +76,7 @@ void Recording::Apply(const TickRecord& r) {
                      TextToUtf8(r.logFailure.path) + ": " + TextToUtf8(r.logFailure.reason));
     }
     if (r.ticked) ++samples;
+    if (r.ticked && options.stacks) SnapshotStacks(stacks);
     // The panel's texts are made for the live line only: a recording that shows none makes none.
     if (!liveLine || !r.ticked) return;
     const SessionView view = SessionViewOf(context, r);
@@ -175,6 +178,14 @@ int Finish(Recording& rec, std::FILE* out, int64_t startUnix) {
     if (!childEnd.empty()) Say(rec.err, childEnd);
     PhaseAnalysis analysis = AnalyzeHistory(rec.context.history);
     Text report = PhaseAnalysisReport(analysis);
+    StacksReport stacks;
+    bool stacksFileFailed = false;
+    if (rec.options.stacks) {
+        stacks = SummarizeStacks(rec.stacks, analysis, rec.context.history);
+        report = ReportWithStacks(report, stacks);
+        rec.facts.stacks = &stacks;
+        stacksFileFailed = !WriteStacksFile(rec.stacks, rec.options.stacksPath, rec.err);
+    }
     rec.facts.start = startUnix;
     rec.facts.sampleCount = rec.samples;
     if (rec.options.json) {
@@ -184,7 +195,7 @@ int Finish(Recording& rec, std::FILE* out, int64_t startUnix) {
         std::fwrite(bytes.data(), 1, bytes.size(), out);
     }
     if (std::fflush(out) != 0 || std::ferror(out)) return ExitOutputError;
-    if (rec.logFailed) return ExitLoadError;
+    if (rec.logFailed || stacksFileFailed) return ExitLoadError;
     return rec.options.failOnLeak && AnalysisFoundLeak(analysis) ? ExitLeakFound : 0;
 }
 
@@ -205,7 +216,8 @@ int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
     int32_t pid = options.pid;
     if (!options.command.empty()) {
         std::string why;
-        if (!StartChild(options.command, rec.child, why))
+        const ChildSetup setup = options.stacks ? PrepareStacks(rec.stacks, options) : ChildSetup{};
+        if (!StartChild(options.command, rec.child, why, setup))
             return Abandon(rec, CliText(TextId::CannotStartCommandPrefix) + options.command.front() + ": " + why);
         pid = rec.child.pid;
     }

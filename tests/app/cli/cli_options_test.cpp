@@ -70,7 +70,14 @@ TEST(CliOptions, GoodLinesGiveTheirRecord) {
         EXPECT_EQ(o.failOnLeak, c.failOnLeak);
         EXPECT_EQ(o.includeChildren, c.children);
         EXPECT_EQ(o.quiet, c.quiet);
+        EXPECT_FALSE(o.stacks);
     }
+    CliOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse("--record --stacks --sample-bytes 4096 --stacks-out=s.folded -- ./leaky", o, error)) << error;
+    EXPECT_TRUE(o.stacks);
+    EXPECT_EQ(o.sampleBytes, 4096);
+    EXPECT_EQ(o.stacksPath, "s.folded");
 }
 
 TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
@@ -111,6 +118,14 @@ TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
         {"--record 5 --streak 11", "invalid value '11' for --streak (1 to 10)"},
         {"--record 5 --csv=", "option '--csv' needs a FILE"},
         {"--record 5 --quiet --quiet", "option '--quiet' given twice"},
+        {"--record 5 --stacks", "--stacks needs '-- COMMAND': a running process cannot be given the sampling library"},
+        {"--record --stacks-out s.folded -- ./leaky", "option '--stacks-out' needs --stacks"},
+        {"--record --sample-bytes 4096 -- ./leaky", "option '--sample-bytes' needs --stacks"},
+        {"--record --stacks --sample-bytes 1023 -- ./leaky",
+         "invalid value '1023' for --sample-bytes (1024 to 1073741824 bytes)"},
+        {"--record --stacks --sample-bytes 1073741825 -- ./leaky",
+         "invalid value '1073741825' for --sample-bytes (1024 to 1073741824 bytes)"},
+        {"--analyze a.csv --stacks", "option '--stacks' needs --record"},
     };
     for (const auto& [line, message] : cases) {
         CliOptions o;
