@@ -3,6 +3,7 @@
 #include "runtime/file.h"
 
 #include <fcntl.h>
+#include <stdio_ext.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -209,6 +210,29 @@ void FlushFileBuffers(int64_t file) {
 int FileError(int64_t file) {
     FileObject* f = Files().Get(file);
     return f ? f->error : 0;
+}
+
+int64_t FileWriteOffset(int64_t file) {
+    FileObject* f = Files().Get(file);
+    if (!f) return -1;
+    const off_t offset = ftello(f->stream);
+    return offset < 0 ? -1 : int64_t(offset) + int64_t(f->reading ? 0 : f->used);
+}
+
+int64_t FileStoredSize(int64_t file) {
+    FileObject* f = Files().Get(file);
+    struct stat status {};
+    if (!f || fstat(fileno(f->stream), &status) != 0) return -1;
+    return int64_t(status.st_size);
+}
+
+bool CutFile(int64_t file, int64_t size) {
+    FileObject* f = Files().Get(file);
+    if (!f || f->reading || size < 0) return false;
+    f->used = 0;
+    __fpurge(f->stream);
+    if (ftruncate(fileno(f->stream), off_t(size)) != 0) return false;
+    return fseeko(f->stream, off_t(size), SEEK_SET) == 0;
 }
 
 void CloseFile(int64_t file) { Files().Free(file); }

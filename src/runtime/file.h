@@ -28,6 +28,15 @@ void FlushFileBuffers(int64_t file);
 // ...); 0 while every one succeeded or for a number that names no file. Buffered bytes reach the
 // system only when the buffer fills or is flushed, so a failure shows from then on.
 int FileError(int64_t file);
+// Where the next byte written goes: the bytes that reached the system plus those still buffered;
+// -1 for a number that names no file.
+int64_t FileWriteOffset(int64_t file);
+// The file's size as the system holds it, buffered bytes not counted; -1 when it cannot be told.
+int64_t FileStoredSize(int64_t file);
+// Drops the bytes still buffered for writing and cuts the file to `size` bytes, writing on from
+// there: what a failed write left past that point is gone. False (errno set) when the system
+// refuses, as it does for a device or a pipe.
+bool CutFile(int64_t file, int64_t size);
 // Flushes and closes one file, or every file for AnyNumber.
 void CloseFile(int64_t file);
 

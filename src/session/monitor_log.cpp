@@ -36,7 +36,29 @@ Text FileNamePart(TextView name, size_t budget) {
 
 Text SystemReason(int error) { return TextFromUtf8(std::strerror(error != 0 ? error : EIO)); }
 
+// The file cut back to the end of the last line that reached it whole. A file that cannot be cut
+// (a device) keeps what it has.
+void CutToWholeLine(MonitorLog& log) {
+    const int64_t stored = FileStoredSize(log.file);
+    int64_t whole = log.flushedBytes;
+    for (int64_t end : log.lineEnds)
+        if (end <= stored) whole = end;
+    CutFile(log.file, whole);
+}
+
+// Marks the lines written so far as stored once a flush succeeded; otherwise keeps one more end.
+void NoteLine(MonitorLog& log, bool flushed) {
+    const int64_t end = FileWriteOffset(log.file);
+    if (flushed) {
+        log.flushedBytes = end;
+        log.lineEnds.clear();
+    } else {
+        log.lineEnds.push_back(end);
+    }
+}
+
 LogFailure Failure(MonitorLog& log, int error, bool creating) {
+    if (log.file != 0) CutToWholeLine(log);
     if (log.file != 0) CloseFile(log.file);
     log.file = 0;
     log.failed = true;
@@ -81,24 +103,29 @@ LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path) {
     errno = 0;
     log.file = CreateFile(AnyNumber, log.path);
     if (log.file == 0) return Failure(log, errno, true);
+    log.flushedBytes = 0;
+    log.lineEnds.clear();
     WriteStringFormat(log.file);
     WriteStringN(log.file, MonitorLogTitleLine);
     WriteStringN(log.file, MonitorLogHeaderLine);
     FlushFileBuffers(log.file);
     if (int error = FileError(log.file)) return Failure(log, error, false);
+    NoteLine(log, true);
     return {};
 }
 
 LogFailure WriteMonitorLogRow(MonitorLog& log, TextView row, bool alertTick) {
     if (log.file == 0 || log.failed) return {};
     WriteStringN(log.file, row);
-    if (alertTick || log.unflushedRows >= MonitorLogFlushRows - 1) {
+    const bool flush = alertTick || log.unflushedRows >= MonitorLogFlushRows - 1;
+    if (flush) {
         FlushFileBuffers(log.file);
         log.unflushedRows = 0;
     } else {
         ++log.unflushedRows;
     }
     if (int error = FileError(log.file)) return Failure(log, error, false);
+    NoteLine(log, flush);
     return {};
 }
 
@@ -106,6 +133,7 @@ LogFailure CloseMonitorLog(MonitorLog& log) {
     if (log.file == 0) return {};
     FlushFileBuffers(log.file);
     const int error = FileError(log.file);
+    if (error != 0 && !log.failed) CutToWholeLine(log);
     CloseFile(log.file);
     log.file = 0;
     if (error != 0 && !log.failed) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "runtime/date.h"
 #include "runtime/text.h"
@@ -19,6 +20,11 @@ struct MonitorLog {
     // goes on counting from where the last one stopped.
     int64_t unflushedRows{};
     bool failed{};  // creating or writing failed: no more rows go to this log
+    // Where the file ends after the last flush that succeeded, and where each line written since
+    // then ends: a write that fails is cut back to the end of the last whole line that reached
+    // the file, so that the log never ends in a torn row.
+    int64_t flushedBytes{};
+    std::vector<int64_t> lineEnds;
 };
 
 // What went wrong with a log, once, for the window to tell the user; empty text when nothing did.
@@ -52,7 +58,8 @@ LogFailure CreateMonitorLogIn(MonitorLog& log, TextView folder, TextView targetN
 // The same at a path the user chose (the recorder's --csv FILE), replacing a file of that name.
 LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path);
 // Writes one row when a log is open and has not failed; flushes on an alert tick or on the 15th
-// row since the last flush. A write or flush that fails closes the log and is returned.
+// row since the last flush. A write or flush that fails cuts the file back to its last whole row,
+// closes the log and is returned.
 LogFailure WriteMonitorLogRow(MonitorLog& log, TextView row, bool alertTick);
 
 // Writes out what is buffered and closes the log if one is open. A failure of that last write
