@@ -219,6 +219,18 @@ static const char16_t kGermanBlock[] =
     u"524\0" u"der Pfad der Stichprobenbibliothek enthält ein Leerzeichen oder einen Doppelpunkt, die LD_PRELOAD nicht fassen kann: %1\0"
     u"525\0" u"lebend %1 → %2 MB\0"
     u"570\0" u"das Fenster kann nicht geladen werden; es gehört zum Paket quolk, und die Befehlszeile funktioniert ohne es (quolk --help): %1\0"
+    u"450\0" u"Lecktest: Leck, %1 MB/s (95-%-Intervall %2 bis %3), p = %4\0"
+    u"451\0" u"Lecktest: kein Leck (%1 MB/s, p = %2)\0"
+    u"452\0" u"Lecktest: nicht eindeutig, zu wenige Messungen; eine Aufzeichnung von %1 s würde es klären\0"
+    u"453\0" u"Lecktest: nicht eindeutig, die Zyklen des Speicherbedarfs sind zu lang für %1 s; eine Aufzeichnung von %2 s würde es klären\0"
+    u"454\0" u"der Speicherbedarf von %1 MB liegt über --max-footprint %2 MB\0"
+    u"455\0" u"das Wachstum von %1 MB über der Basis liegt über --max-growth %2 MB\0"
+    u"456\0" u"1 bis 1048576 MB\0"
+    u"500\0" u"das Ziel endete nach %1 s\0"
+    u"501\0" u"eine Messung dauerte %1 ms, länger als das Intervall von %2 ms: Messungen fallen aus; versuchen Sie --interval %3\0"
+    u"502\0" u"das Ergebnis kann nicht auf die Standardausgabe geschrieben werden: %1\0"
+    u"503\0" u": es ist ein Kernel-Thread, der keinen eigenen Speicher zum Aufzeichnen hat\0"
+    u"504\0" u"die Aufzeichnung kann nicht auf ihre nächste Messung warten: %1\0"
     u"_END_";
 
 TextView GermanStringBlock() { return TextView(kGermanBlock, std::size(kGermanBlock)); }

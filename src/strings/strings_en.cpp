@@ -220,6 +220,18 @@ static const char16_t kEnglishBlock[] =
     u"524\0" u"the sampling library's path has a space or a colon, which LD_PRELOAD cannot hold: %1\0"
     u"525\0" u"live %1 → %2 MB\0"
     u"570\0" u"the window cannot be loaded; it comes with the quolk package, and the command line works without it (quolk --help): %1\0"
+    u"450\0" u"leak test: leak, %1 MB/s (95 % interval %2 to %3), p = %4\0"
+    u"451\0" u"leak test: no leak (%1 MB/s, p = %2)\0"
+    u"452\0" u"leak test: inconclusive, too few samples; a recording of %1 s would settle it\0"
+    u"453\0" u"leak test: inconclusive, the footprint's cycles are too long for %1 s; a recording of %2 s would settle it\0"
+    u"454\0" u"the footprint of %1 MB is above --max-footprint %2 MB\0"
+    u"455\0" u"the growth of %1 MB over the baseline is above --max-growth %2 MB\0"
+    u"456\0" u"1 to 1048576 MB\0"
+    u"500\0" u"the target ended after %1 s\0"
+    u"501\0" u"a sample took %1 ms, longer than the %2 ms interval: samples are skipped; try --interval %3\0"
+    u"502\0" u"the result cannot be written to standard output: %1\0"
+    u"503\0" u": it is a kernel thread, which has no memory of its own to record\0"
+    u"504\0" u"the recording cannot wait for its next sample: %1\0"
     u"_END_";
 
 TextView EnglishStringBlock() { return TextView(kEnglishBlock, std::size(kEnglishBlock)); }

@@ -219,6 +219,18 @@ static const char16_t kSpanishBlock[] =
     u"524\0" u"la ruta de la biblioteca de muestreo tiene un espacio o dos puntos, que LD_PRELOAD no admite: %1\0"
     u"525\0" u"vivos %1 → %2 MB\0"
     u"570\0" u"no se puede cargar la ventana; viene con el paquete quolk, y la línea de órdenes funciona sin ella (quolk --help): %1\0"
+    u"450\0" u"prueba de fuga: fuga, %1 MB/s (intervalo del 95 % de %2 a %3), p = %4\0"
+    u"451\0" u"prueba de fuga: sin fuga (%1 MB/s, p = %2)\0"
+    u"452\0" u"prueba de fuga: no concluyente, muy pocas muestras; una grabación de %1 s lo decidiría\0"
+    u"453\0" u"prueba de fuga: no concluyente, los ciclos de la huella son demasiado largos para %1 s; una grabación de %2 s lo decidiría\0"
+    u"454\0" u"la huella de %1 MB supera --max-footprint %2 MB\0"
+    u"455\0" u"el crecimiento de %1 MB sobre la referencia supera --max-growth %2 MB\0"
+    u"456\0" u"de 1 a 1048576 MB\0"
+    u"500\0" u"el objetivo terminó después de %1 s\0"
+    u"501\0" u"una muestra tardó %1 ms, más que el intervalo de %2 ms: se saltan muestras; pruebe --interval %3\0"
+    u"502\0" u"no se puede escribir el resultado en la salida estándar: %1\0"
+    u"503\0" u": es un hilo del núcleo, que no tiene memoria propia que grabar\0"
+    u"504\0" u"la grabación no puede esperar a su próxima muestra: %1\0"
     u"_END_";
 
 TextView SpanishStringBlock() { return TextView(kSpanishBlock, std::size(kSpanishBlock)); }

@@ -219,6 +219,18 @@ static const char16_t kFrenchBlock[] =
     u"524\0" u"le chemin de la bibliothèque d'échantillonnage contient une espace ou un deux-points, que LD_PRELOAD ne peut pas contenir : %1\0"
     u"525\0" u"vivants %1 → %2 MB\0"
     u"570\0" u"la fenêtre ne peut pas être chargée ; elle vient avec le paquet quolk, et la ligne de commande fonctionne sans elle (quolk --help) : %1\0"
+    u"450\0" u"test de fuite : fuite, %1 MB/s (intervalle à 95 % de %2 à %3), p = %4\0"
+    u"451\0" u"test de fuite : pas de fuite (%1 MB/s, p = %2)\0"
+    u"452\0" u"test de fuite : non concluant, trop peu d'échantillons ; un enregistrement de %1 s trancherait\0"
+    u"453\0" u"test de fuite : non concluant, les cycles de l'empreinte sont trop longs pour %1 s ; un enregistrement de %2 s trancherait\0"
+    u"454\0" u"l'empreinte de %1 MB dépasse --max-footprint %2 MB\0"
+    u"455\0" u"la croissance de %1 MB au-dessus de la référence dépasse --max-growth %2 MB\0"
+    u"456\0" u"de 1 à 1048576 MB\0"
+    u"500\0" u"la cible s'est terminée après %1 s\0"
+    u"501\0" u"un échantillon a pris %1 ms, plus que l'intervalle de %2 ms : des échantillons sont sautés ; essayez --interval %3\0"
+    u"502\0" u"impossible d'écrire le résultat sur la sortie standard : %1\0"
+    u"503\0" u": c'est un thread du noyau, qui n'a pas de mémoire propre à enregistrer\0"
+    u"504\0" u"l'enregistrement ne peut pas attendre son prochain échantillon : %1\0"
     u"_END_";
 
 TextView FrenchStringBlock() { return TextView(kFrenchBlock, std::size(kFrenchBlock)); }

@@ -219,6 +219,18 @@ static const char16_t kItalianBlock[] =
     u"524\0" u"il percorso della libreria di campionamento contiene uno spazio o due punti, che LD_PRELOAD non può contenere: %1\0"
     u"525\0" u"vivi %1 → %2 MB\0"
     u"570\0" u"impossibile caricare la finestra; è fornita dal pacchetto quolk, e la riga di comando funziona senza (quolk --help): %1\0"
+    u"450\0" u"test di perdita: perdita, %1 MB/s (intervallo al 95 % da %2 a %3), p = %4\0"
+    u"451\0" u"test di perdita: nessuna perdita (%1 MB/s, p = %2)\0"
+    u"452\0" u"test di perdita: non conclusivo, troppo pochi campioni; una registrazione di %1 s lo deciderebbe\0"
+    u"453\0" u"test di perdita: non conclusivo, i cicli dell'impronta sono troppo lunghi per %1 s; una registrazione di %2 s lo deciderebbe\0"
+    u"454\0" u"l'impronta di %1 MB supera --max-footprint %2 MB\0"
+    u"455\0" u"la crescita di %1 MB sopra il riferimento supera --max-growth %2 MB\0"
+    u"456\0" u"da 1 a 1048576 MB\0"
+    u"500\0" u"il processo osservato è terminato dopo %1 s\0"
+    u"501\0" u"un campione ha richiesto %1 ms, più dell'intervallo di %2 ms: alcuni campioni vengono saltati; provate --interval %3\0"
+    u"502\0" u"impossibile scrivere il risultato sullo standard output: %1\0"
+    u"503\0" u": è un thread del kernel, che non ha memoria propria da registrare\0"
+    u"504\0" u"la registrazione non può attendere il prossimo campione: %1\0"
     u"_END_";
 
 TextView ItalianStringBlock() { return TextView(kItalianBlock, std::size(kItalianBlock)); }

@@ -234,4 +234,20 @@ enum class TextId : int {
 
     // The command line without the window.
     WindowMissing = 570,  // the loader's reason
+
+    // The command line's judgement: the leak test's line and the budgets.
+    LeakTestLeak = 450,           // the slope, its interval's two ends, the p-value
+    LeakTestNoLeak = 451,         // the slope, the p-value
+    LeakTestTooFewSamples = 452,  // the duration that would settle it
+    LeakTestCyclesTooLong = 453,  // the run's duration, the duration that would settle it
+    FootprintOverBudget = 454,    // the footprint, the limit
+    GrowthOverBudget = 455,       // the growth, the limit
+    BudgetRange = 456,
+
+    // The command line's faults.
+    TargetEndedAfter = 500,       // the seconds
+    SampleOverran = 501,          // the sample's cost, the interval, the interval suggested
+    CannotWriteOutput = 502,      // the system's reason
+    KernelThreadSuffix = 503,     // after CannotReadProcessPrefix and the PID
+    CannotWait = 504,             // the system's reason
 };
