@@ -53,16 +53,22 @@ Text ReadLogLine(int64_t file, bool& tooLong) {
     return ReadStringWithin(file, MaxLogLineBytes, tooLong);
 }
 
+// The next data row, or "" for a line that is none (too long, blank, a comment).
+Text ReadDataRow(int64_t file) {
+    bool tooLong = false;
+    Text line = ReadLogLine(file, tooLong);
+    Text trimmed = Trim(line);
+    return tooLong || trimmed.empty() || trimmed[0] == u'#' ? Text() : line;
+}
+
 // Reads the data rows into slots 0 upward, never reading past the last row that fits; the
 // number of rows read.
 int64_t ReadRows(int64_t file, SampleHistory& history) {
     LogTimeRollover rollover;
     int64_t n = 0;
     while (n < MaxLogRows && !Eof(file)) {
-        bool tooLong = false;
-        Text line = ReadLogLine(file, tooLong);
-        Text trimmed = Trim(line);
-        if (tooLong || trimmed.empty() || trimmed[0] == u'#') continue;
+        Text line = ReadDataRow(file);
+        if (line.empty()) continue;
         HistoryPoint& point = history.slots[n];
         point.timestamp = ParseLogTimestamp(StringField(line, 1, u","), rollover);
         point.virtualMB = ReadMBField(StringField(line, 2, u","));
@@ -93,7 +99,7 @@ DateValue ParseLogTimestamp(TextView field, LogTimeRollover& rollover) {
     return ParseTimeOfDay(cleaned, rollover);
 }
 
-LogLoadResult LoadMonitorLog(TextView path, SampleHistory& history) {
+LogLoadResult LoadMonitorLog(TextView path, SampleHistory& history, int64_t* rowCount) {
     // No byte-order-mark option: a mark arrives as the first character of line 1, which a log
     // written by the monitor tolerates because its first line is the comment.
     int64_t file = ReadFile(AnyNumber, path);
@@ -108,6 +114,10 @@ LogLoadResult LoadMonitorLog(TextView path, SampleHistory& history) {
         return LogLoadResult::RowCountError;
     }
     int64_t n = ReadRows(file, history);
+    if (rowCount) {
+        *rowCount = n;
+        while (!Eof(file)) *rowCount += !ReadDataRow(file).empty();
+    }
     CloseFile(file);
     return n <= 2 ? LogLoadResult::RowCountError : LogLoadResult::Loaded;
 }

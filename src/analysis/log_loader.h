@@ -14,7 +14,8 @@ inline const TextView LogHeaderLine = u"Timestamp,Virtual(MB),Footprint(MB),Delt
 
 // Loads the log at path into the history's slots from 0 upward; the history's count is left alone.
 // A wrong header leaves the history untouched; any later outcome has cleared its slots first.
-LogLoadResult LoadMonitorLog(TextView path, SampleHistory& history);
+// With rowCount, the rest of the file is read on to count every data row, the loaded ones too.
+LogLoadResult LoadMonitorLog(TextView path, SampleHistory& history, int64_t* rowCount = nullptr);
 
 // The requester's message for a failed load, with its line feed; "" for Loaded.
 Text LoadErrorMessage(LogLoadResult result);

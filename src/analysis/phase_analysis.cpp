@@ -24,9 +24,5 @@ const char* AnalysisVerdictName(const PhaseAnalysis& analysis) {
     return analysis.analysed ? VerdictMachineName(analysis.choice.verdict) : "insufficient_data";
 }
 
-bool AnalysisFoundLeak(const PhaseAnalysis& analysis) {
-    return analysis.analysed && IsLeakVerdict(analysis.choice.verdict);
-}
-
 Text RunPhaseAnalysis(const SampleHistory& history) { return PhaseAnalysisReport(AnalyzeHistory(history)); }
 

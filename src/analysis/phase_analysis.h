@@ -23,8 +23,6 @@ PhaseAnalysis AnalyzeHistory(const SampleHistory& history);
 Text PhaseAnalysisReport(const PhaseAnalysis& analysis);
 // "insufficient_data" when not analysed, else the verdict's machine name.
 const char* AnalysisVerdictName(const PhaseAnalysis& analysis);
-// Whether the analysis found a leak or a possible one; never for insufficient data.
-bool AnalysisFoundLeak(const PhaseAnalysis& analysis);
 
 // The report of a history, or text 30 alone when fewer than three slots hold a footprint. Leaves
 // the history unchanged.

@@ -118,7 +118,3 @@ const char* VerdictMachineName(Verdict verdict) {
     }
     return "no_evidence";
 }
-
-bool IsLeakVerdict(Verdict verdict) {
-    return verdict == Verdict::HighSuspicion || verdict == Verdict::StairStep || verdict == Verdict::PossibleLeak;
-}

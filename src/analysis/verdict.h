@@ -34,5 +34,3 @@ Text VerdictEvidenceText(const SegmentationResult& result);
 // The verdict's name for scripts, the same in every language: "high_suspicion", "stair_step",
 // "possible_leak", "healthy", "no_evidence".
 const char* VerdictMachineName(Verdict verdict);
-// Whether the verdict says the process leaks or may leak.
-bool IsLeakVerdict(Verdict verdict);

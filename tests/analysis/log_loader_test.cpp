@@ -85,14 +85,18 @@ TEST_F(LogLoader, TheFirstThreeHundredDataRowsAreReadWhateverTheLineEnds) {
         rows.push_back(data[i]);
         if (i % 50 == 0) rows.insert(rows.end(), {"# paused", "", "   ", "  # indented, 1,999"});
     }
-    // Rows after the 300th stay out of the history.
+    // Rows after the 300th stay out of the history, and are counted when asked.
     rows.push_back(Row("00:00:00", "1.00", "1.00"));
     rows.insert(rows.end(), data.begin(), data.begin() + 199);
+    rows.insert(rows.end(), {"# a comment", ""});
     for (const char* lineEnd : {"\n", "\r\n", "\r"}) {
         SampleHistory history;
-        ASSERT_EQ(Load(Log(rows, lineEnd), history), LogLoadResult::Loaded);
+        int64_t count = 0;
+        ASSERT_EQ(LoadMonitorLog(TextFromUtf8(dir.Write("log.csv", Log(rows, lineEnd))), history, &count),
+                  LogLoadResult::Loaded);
         EXPECT_EQ(Slot(history, 1), std::tuple(36001, 101.25f, 1001.5f));
         EXPECT_EQ(Slot(history, 299), std::tuple(36299, 399.25f, 1299.5f));
+        EXPECT_EQ(count, 500);
     }
 }
 

@@ -1,10 +1,12 @@
 #include "app/cli/command_line.h"
 
+#include <algorithm>
 #include <string>
 
 #include "analysis/log_loader.h"
 #include "analysis/phase_analysis.h"
 #include "app/cli/cli_options.h"
+#include "app/cli/cli_result.h"
 #include "app/cli/cli_text.h"
 #include "app/cli/json_summary.h"
 #include "app/cli/recorder.h"
@@ -49,7 +51,7 @@ const char* const UsageText =
     "\n"
     "Options of --analyze and --record:\n"
     "  --json                print a JSON summary instead of the report text\n"
-    "  --fail-on-leak        exit 1 when the verdict is a leak or a possible leak\n"
+    "  --fail-on-leak        exit 1 when the leak test finds a leak; its result on standard error\n"
     "\n"
     "The report is the text the window's Copy Report gives (CR LF line ends), in the language of\n"
     "LANGUAGE, LC_ALL, LC_MESSAGES or LANG. A recording ends at the end of --duration, when the\n"
@@ -57,8 +59,8 @@ const char* const UsageText =
     "in every case. A started COMMAND still running then gets SIGTERM, and SIGKILL 5 s later.\n"
     "\n"
     "Exit status: 0 report printed; 1 a leak with --fail-on-leak; 2 the log, the target or the\n"
-    "command could not be read or started, or the CSV or stacks file could not be written;\n"
-    "64 wrong usage.\n";
+    "command could not be read or started, or the CSV or stacks file or standard output could\n"
+    "not be written; 64 wrong usage.\n";
 
 namespace {
 
@@ -67,30 +69,21 @@ void WriteUtf8(std::FILE* stream, TextView text) {
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 
-int Finished(std::FILE* out, int status) {
-    return std::fflush(out) == 0 && !std::ferror(out) ? status : ExitOutputError;
-}
-
 // The Analyze... road without the window: the same loading into a history, and the report exactly
 // as Copy Report would put it on the clipboard.
 int AnalyzeLog(const CliOptions& options, std::FILE* out, std::FILE* err) {
     SampleHistory history;
-    LogLoadResult result = LoadMonitorLog(TextFromUtf8(options.logPath), history);
+    SummaryFacts facts;
+    LogLoadResult result = LoadMonitorLog(TextFromUtf8(options.logPath), history, &facts.spanOf);
     if (result != LogLoadResult::Loaded) {
         WriteUtf8(err, LoadErrorMessage(result));
         return ExitLoadError;
     }
-    PhaseAnalysis analysis = AnalyzeHistory(history);
-    Text report = PhaseAnalysisReport(analysis);
-    if (options.json) {
-        SummaryFacts facts;
-        facts.logPath = options.logPath;
-        facts.sampleCount = analysis.activeSlots;
-        std::fputs(JsonSummary(analysis, report, facts).c_str(), out);
-    } else {
-        WriteUtf8(out, report);
-    }
-    return Finished(out, options.failOnLeak && AnalysisFoundLeak(analysis) ? ExitLeakFound : 0);
+    facts.logPath = options.logPath;
+    facts.spanFirst = 1;
+    facts.spanLast = std::min(facts.spanOf, MaxLogRows);
+    const PhaseAnalysis analysis = AnalyzeHistory(history);
+    return PrintResult(options, history, analysis, PhaseAnalysisReport(analysis), facts, out, err);
 }
 
 }  // namespace
@@ -106,8 +99,8 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     }
     switch (options.mode) {
         case CliMode::Window: return -1;
-        case CliMode::Help: std::fputs(UsageText, out); return Finished(out, 0);
-        case CliMode::Version: std::fprintf(out, "%s\n", QuolkNameAndVersion); return Finished(out, 0);
+        case CliMode::Help: return WriteOutput(out, err, UsageText);
+        case CliMode::Version: return WriteOutput(out, err, std::string(QuolkNameAndVersion) + "\n");
         case CliMode::Analyze: return AnalyzeLog(options, out, err);
         case CliMode::Record: return RunRecording(options, out, err);
     }

@@ -4,11 +4,10 @@
 #include <cstdio>
 
 // Exit statuses beyond 0.
-inline constexpr int ExitLeakFound = 1;    // --fail-on-leak and the verdict is a leak or a possible one
+inline constexpr int ExitLeakFound = 1;    // --fail-on-leak and the leak test finds a leak
 inline constexpr int ExitLoadError = 2;    // the log or the target cannot be read, the command not started,
-                                           // the CSV file not created or written
+                                           // the CSV file not created or written, standard output not written
 inline constexpr int ExitUsageError = 64;  // wrong usage (EX_USAGE)
-inline constexpr int ExitOutputError = 74; // the report could not be written out (EX_IOERR)
 
 // The help text of --help, also the source of the manual page and the shell completion.
 extern const char* const UsageText;

@@ -1,6 +1,8 @@
 #include "app/cli/json_summary.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 
 #include <nlohmann/json.hpp>
@@ -16,10 +18,23 @@ namespace {
 
 const char* const ToolName = "quolk";
 
-// Figures as the report shows them, to two decimals, so that scripts compare what people read.
-double Rounded(float value, double scale = 100.0) {
-    double v = static_cast<double>(value);
-    return std::isfinite(v) ? std::round(v * scale) / scale : 0.0;
+// Figures rounded as the report rounds them (the exact binary value, ties to even), to two
+// decimals unless said, so that scripts compare what people read.
+double Rounded(double value, int decimals = 2) {
+    if (!std::isfinite(value)) return 0.0;
+    char buffer[400];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer - 1, value, std::chars_format::fixed, decimals).ptr;
+    *end = '\0';
+    const double rounded = std::strtod(buffer, nullptr);
+    return rounded == 0.0 ? 0.0 : rounded;  // no negative zero
+}
+
+// A p-value to three significant digits: it can be far below what two decimals would show.
+double Significant(double value) {
+    if (!std::isfinite(value) || value == 0.0) return 0.0;
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.3g", value);
+    return std::strtod(buffer, nullptr);
 }
 
 ordered_json TimeOrNull(int64_t unixSeconds) {
@@ -106,10 +121,35 @@ ordered_json Stacks(const StacksReport& s) {
         stacks.push_back({{"growthBytes", std::llround(g.growthBytes())},
                           {"liveBytes", {{"start", std::llround(g.startBytes)}, {"end", std::llround(g.endBytes)}}},
                           {"liveCount", {{"start", std::llround(g.startCount)}, {"end", std::llround(g.endCount)}}},
-                          {"share", grown.share < 0.0 ? ordered_json(nullptr) : ordered_json(Rounded(float(grown.share), 1000.0))},
+                          {"share", grown.share < 0.0 ? ordered_json(nullptr) : ordered_json(Rounded(grown.share, 3))},
                           {"frames", frames}});
     }
     return stacks;
+}
+
+// The leak test's answer; the trend's figures only where it judged one.
+ordered_json LeakTest(const LeakTestResult& r) {
+    const bool judged = r.outcome != LeakOutcome::Inconclusive;
+    auto figure = [&](double value, int decimals) { return judged ? ordered_json(Rounded(value, decimals)) : nullptr; };
+    return ordered_json{
+        {"result", LeakOutcomeName(r.outcome)},
+        {"unsettled", judged ? ordered_json(nullptr) : ordered_json(LeakUnsettledName(r.unsettled))},
+        {"settleSeconds", judged ? ordered_json(nullptr) : ordered_json(std::ceil(r.settleSeconds))},
+        {"slopeMBps", figure(r.slopeMBps, 4)},
+        {"slopeLowMBps", figure(r.slopeLowMBps, 4)},
+        {"slopeHighMBps", figure(r.slopeHighMBps, 4)},
+        {"pValue", judged ? ordered_json(Significant(r.pValue)) : ordered_json(nullptr)},
+        {"growthMB", figure(r.growthMB, 2)},
+        {"minGrowthMB", Rounded(r.minGrowthMB)},
+        {"cycleSeconds", Rounded(r.cycleSec, 1)},
+        {"windows", r.windows},
+        {"samples", r.samples},
+        {"durationSeconds", Rounded(r.durationSec, 1)}};
+}
+
+ordered_json Span(const SummaryFacts& f) {
+    if (f.spanLast < f.spanFirst || f.spanFirst < 1) return nullptr;
+    return ordered_json{{"first", f.spanFirst}, {"last", f.spanLast}, {"of", f.spanOf}};
 }
 
 }  // namespace
@@ -124,7 +164,8 @@ std::string IsoUtc(int64_t unixSeconds) {
     return buffer;
 }
 
-std::string JsonSummary(const PhaseAnalysis& analysis, TextView report, const SummaryFacts& facts) {
+std::string JsonSummary(const PhaseAnalysis& analysis, const LeakTestResult& leak, TextView report,
+                        const SummaryFacts& facts) {
     ordered_json j;
     j["tool"] = ToolName;
     j["version"] = QuolkVersion;
@@ -133,6 +174,7 @@ std::string JsonSummary(const PhaseAnalysis& analysis, TextView report, const Su
     j["target"] = Target(facts);
     j["intervalMs"] = facts.recorded ? ordered_json(facts.intervalMs) : ordered_json(nullptr);
     j["sampleCount"] = facts.sampleCount;
+    j["analysisSpan"] = Span(facts);
     j["startTime"] = TimeOrNull(facts.start);
     j["endTime"] = TimeOrNull(facts.end);
     j["verdict"] = AnalysisVerdictName(analysis);
@@ -142,6 +184,7 @@ std::string JsonSummary(const PhaseAnalysis& analysis, TextView report, const Su
         j["heapSampling"] = HeapSampling(*facts.stacks);
         j["stacks"] = Stacks(*facts.stacks);
     }
+    j["leakTest"] = LeakTest(leak);
     j["report"] = TextToUtf8(report);
     // Replacement instead of an exception for texts that are not valid UTF-8 (a process name).
     return j.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";

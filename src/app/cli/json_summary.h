@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/leak_test.h"
 #include "analysis/phase_analysis.h"
 #include "runtime/text.h"
 
@@ -24,13 +25,17 @@ struct SummaryFacts {
     bool includeChildren{};
     int64_t intervalMs{};  // 0 for a loaded log
     int64_t sampleCount{};
+    // The samples the analysis and the leak test read, 1-based, of all the recording's samples or
+    // all the log's rows: a recording's last 300, a log's first 300.
+    int64_t spanFirst{}, spanLast{}, spanOf{};
     int64_t start{-1};
     int64_t end{-1};
     const StacksReport* stacks{};  // a recording with --stacks; null: no `stacks` in the object
 };
 
 // The object as UTF-8 text, indented, with a line feed at the end.
-std::string JsonSummary(const PhaseAnalysis& analysis, TextView report, const SummaryFacts& facts);
+std::string JsonSummary(const PhaseAnalysis& analysis, const LeakTestResult& leak, TextView report,
+                        const SummaryFacts& facts);
 
 // "2026-12-06T10:52:16Z"; "" for a negative time.
 std::string IsoUtc(int64_t unixSeconds);

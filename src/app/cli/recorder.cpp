@@ -5,12 +5,14 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <ctime>
 #include <string>
 
 #include "analysis/phase_analysis.h"
 #include "app/cli/child_process.h"
+#include "app/cli/cli_result.h"
 #include "app/cli/cli_text.h"
 #include "app/cli/command_line.h"
 #include "app/cli/json_summary.h"
@@ -188,15 +190,13 @@ int Finish(Recording& rec, std::FILE* out, int64_t startUnix) {
     }
     rec.facts.start = startUnix;
     rec.facts.sampleCount = rec.samples;
-    if (rec.options.json) {
-        std::fputs(JsonSummary(analysis, report, rec.facts).c_str(), out);
-    } else {
-        std::string bytes = TextToUtf8(report);
-        std::fwrite(bytes.data(), 1, bytes.size(), out);
-    }
-    if (std::fflush(out) != 0 || std::ferror(out)) return ExitOutputError;
-    if (rec.logFailed || stacksFileFailed) return ExitLoadError;
-    return rec.options.failOnLeak && AnalysisFoundLeak(analysis) ? ExitLeakFound : 0;
+    // The history holds the last samples: the span the analysis reads.
+    rec.facts.spanOf = rec.samples;
+    rec.facts.spanLast = rec.samples;
+    rec.facts.spanFirst = std::max<int64_t>(1, rec.samples - HistorySlotCount + 1);
+    const int status = PrintResult(rec.options, rec.context.history, analysis, report, rec.facts, out, rec.err);
+    if (status == ExitLoadError || rec.logFailed || stacksFileFailed) return ExitLoadError;
+    return status;
 }
 
 // Ends a recording that could not begin: the command (if any) ended and reaped, the message said.

@@ -91,40 +91,55 @@ TEST(Cli, EveryOutcomeHasItsStatusAndItsExactOutput) {
     LoadStringTable(u"en");
 }
 
-// A log whose footprint climbs 0.5 MB a row, or stays at 80 MB: a leak and a flat process.
-std::string LogOf(bool climbing) {
+// A log whose footprint climbs 0.5 MB a row, stays at 80 MB, or rises and falls by 200 MB in
+// 8 s cycles and stops 5 s into one: a leak, a flat process, and a sawtooth whose report says
+// "possible leak" though it returns to its floor every cycle.
+enum class Shape { Climbing, Flat, Sawtooth };
+std::string LogOf(Shape shape) {
     std::string log = Head;
-    for (int s = 0; s < 120; ++s) {
+    const int rows = shape == Shape::Sawtooth ? 45 : 120;
+    for (int s = 0; s < rows; ++s) {
+        const int phase = s % 8;
+        const double sawtooth = 20 + (phase >= 2 && phase <= 4 ? 200 : phase == 1 || phase == 5 ? 100 : 0);
+        const double mb = shape == Shape::Climbing ? 100 + 0.5 * s : shape == Shape::Flat ? 80.0 : sawtooth;
         char row[64];
-        std::snprintf(row, sizeof row, "10:%02d:%02d,1,%.2f\n", s / 30, (s * 2) % 60, climbing ? 100 + 0.5 * s : 80.0);
+        std::snprintf(row, sizeof row, "10:%02d:%02d,1,%.2f\n", s / 30, (s * 2) % 60, mb);
         log += row;
     }
     return log;
 }
 
-TEST(Cli, AnalyzeGivesTheVerdictAsJsonAndAsTheExitStatus) {
+// The report's verdict stays what it was; --fail-on-leak follows the leak test, whose result
+// comes in the JSON and, with the option, as one line on standard error.
+TEST(Cli, AnalyzeGivesTheVerdictAndTheLeakTestAsJsonAndAsTheExitStatus) {
     ScratchDir dir;
-    const std::string leak = dir.Write("leak.csv", LogOf(true)), flat = dir.Write("flat.csv", LogOf(false));
+    const std::string leak = dir.Write("leak.csv", LogOf(Shape::Climbing)), flat = dir.Write("flat.csv", LogOf(Shape::Flat));
+    const std::string sawtooth = dir.Write("sawtooth.csv", LogOf(Shape::Sawtooth));
     const std::string leakReport = ReportInProcess(leak, u"en");
     LoadStringTable(u"en");
     struct Case {
         std::string args;
         int status;
         const char* verdict;  // nullptr: the report text, not JSON
+        const char* leakTest;
+        std::string err;
     };
+    const std::string leakLine = "quolk: leak test: leak, +0.250 MB/s (95 % interval 0.250 to 0.250), p = 4.9e-47\n";
     const Case cases[] = {
-        {"--analyze " + leak, 0, nullptr},
-        {"--analyze " + leak + " --fail-on-leak", ExitLeakFound, nullptr},
-        {"--fail-on-leak --analyze " + flat, 0, nullptr},
-        {"--analyze " + leak + " --json", 0, "high_suspicion"},
-        {"--json --fail-on-leak --analyze " + leak, ExitLeakFound, "high_suspicion"},
-        {"--analyze " + flat + " --json --fail-on-leak", 0, "no_evidence"},
+        {"--analyze " + leak, 0, nullptr, "leak", ""},
+        {"--analyze " + leak + " --fail-on-leak", ExitLeakFound, nullptr, "leak", leakLine},
+        {"--fail-on-leak --analyze " + flat, 0, nullptr, "no_leak", "quolk: leak test: no leak (0.000 MB/s, p = 1)\n"},
+        {"--analyze " + leak + " --json", 0, "high_suspicion", "leak", ""},
+        {"--json --fail-on-leak --analyze " + leak, ExitLeakFound, "high_suspicion", "leak", leakLine},
+        {"--analyze " + flat + " --json", 0, "no_evidence", "no_leak", ""},
+        {"--analyze " + sawtooth + " --json --fail-on-leak", 0, "possible_leak", "no_leak",
+         "quolk: leak test: no leak (0.000 MB/s, p = 0.22)\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         auto [status, out, err] = RunQuolk(dir, c.args, "en");
         EXPECT_EQ(status, c.status);
-        EXPECT_EQ(err, "");
+        EXPECT_EQ(err, c.err);
         if (!c.verdict) {
             if (c.args.find(leak) != std::string::npos) {
                 EXPECT_EQ(out, leakReport);
@@ -136,12 +151,16 @@ TEST(Cli, AnalyzeGivesTheVerdictAsJsonAndAsTheExitStatus) {
         EXPECT_EQ(j["tool"], "quolk");
         EXPECT_EQ(j["source"], "log");
         EXPECT_EQ(j["verdict"], c.verdict);
-        EXPECT_EQ(j["sampleCount"], 120);
+        EXPECT_EQ(j["leakTest"]["result"], c.leakTest);
+        const int rows = c.args.find(sawtooth) != std::string::npos ? 45 : 120;
+        EXPECT_EQ(j["sampleCount"], rows);
+        EXPECT_EQ(j["analysisSpan"], nlohmann::json({{"first", 1}, {"last", rows}, {"of", rows}}));
         EXPECT_TRUE(j["target"].is_null());
         EXPECT_TRUE(j["summary"]["warmUpExcluded"].is_boolean());
         EXPECT_GE(j["phases"].size(), 2u);
-        EXPECT_EQ(j["phases"].back()["footprint"]["endMB"], c.verdict == std::string("no_evidence") ? 80.0 : 159.5);
         if (c.args.find(leak) != std::string::npos) {
+            EXPECT_EQ(j["phases"].back()["footprint"]["endMB"], 159.5);
+            EXPECT_EQ(j["leakTest"]["slopeMBps"], 0.25);
             EXPECT_EQ(j["report"], leakReport);
         }
     }

@@ -77,6 +77,44 @@ TEST(Record, TheRecordingAndItsLogGiveTheSameVerdictAndPhases) {
     }
 }
 
+// Programs of ours through the gate, recorded side by side: a leak fails it, a flat program and
+// a sawtooth that frees what it takes never do, whatever the report's verdict says of them.
+TEST(Record, TheLeakTestJudgesRealPrograms) {
+    AdoptOrphans();
+    struct Case {
+        std::vector<std::string> command;
+        std::vector<std::string> results;  // the leak test's results allowed
+        int status;
+    };
+    const Case cases[] = {
+        {{"grow", "2", "100"}, {"leak"}, ExitLeakFound},
+        {{"hold", "20"}, {"no_leak"}, 0},
+        {{"sawtooth", "30", "100", "100"}, {"no_leak", "inconclusive"}, 0},
+        {{"sawtooth", "20", "50", "150"}, {"no_leak", "inconclusive"}, 0},
+    };
+    std::vector<ScratchDir> dirs(std::size(cases));
+    std::vector<pid_t> recorders;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        std::vector<std::string> args{"--record", "--duration", "5", "--interval", "100", "--json", "--fail-on-leak",
+                                      "--", Allocator};
+        args.insert(args.end(), cases[i].command.begin(), cases[i].command.end());
+        recorders.push_back(StartQuolk(dirs[i], args));
+    }
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.command[0] + " " + c.command[1]);
+        const Outcome o = Wait(dirs[i], recorders[i]);
+        EXPECT_EQ(o.status, c.status) << o.err;
+        const nlohmann::json j = Json(o.out);
+        ASSERT_FALSE(j.is_discarded()) << o.out;
+        const std::string result = j["leakTest"]["result"];
+        EXPECT_NE(std::find(c.results.begin(), c.results.end(), result), c.results.end()) << result;
+        const std::vector<std::string> err = Lines(o.err);  // the allocator's PID, then the leak test
+        ASSERT_EQ(err.size(), 2u) << o.err;
+        EXPECT_EQ(err[1].rfind(result == "leak" ? "quolk: leak test: leak, +" : "quolk: leak test: ", 0), 0u) << err[1];
+    }
+}
+
 // A signal ends the recording with the report and a complete log; a command that ignores SIGTERM
 // is killed after the grace period, and reaped.
 TEST(Record, ASignalEndsWithTheReportAndACompleteLog) {

@@ -1,0 +1,61 @@
+#include "app/cli/cli_result.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "analysis/phase_analysis.h"
+#include "app/cli/cli_text.h"
+#include "app/cli/command_line.h"
+#include "runtime/text.h"
+
+namespace {
+
+std::string Figure(const char* format, double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
+// A slope with "+" when it shows above zero, and no sign for one that shows as zero.
+std::string Slope(double mbPerSecond) {
+    std::string text = Figure("%.3f", mbPerSecond);
+    if (text == "-0.000") return "0.000";
+    return mbPerSecond > 0.0 && text != "0.000" ? "+" + text : text;
+}
+
+}  // namespace
+
+int WriteOutput(std::FILE* out, std::FILE* err, const std::string& text) {
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (std::fflush(out) == 0 && written && !std::ferror(out)) return 0;
+    Say(err, CliText(TextId::CannotWriteOutput, {std::strerror(errno != 0 ? errno : EIO)}));
+    return ExitLoadError;
+}
+
+std::string LeakTestLine(const LeakTestResult& r) {
+    const std::string seconds = Figure("%.0f", std::ceil(r.settleSeconds));
+    switch (r.outcome) {
+        case LeakOutcome::Leak:
+            return CliText(TextId::LeakTestLeak, {Slope(r.slopeMBps), Figure("%.3f", r.slopeLowMBps),
+                                                  Figure("%.3f", r.slopeHighMBps), Figure("%.2g", r.pValue)});
+        case LeakOutcome::NoLeak:
+            return CliText(TextId::LeakTestNoLeak, {Slope(r.slopeMBps), Figure("%.2g", r.pValue)});
+        case LeakOutcome::Inconclusive: break;
+    }
+    if (r.unsettled == LeakUnsettled::CyclesTooLong)
+        return CliText(TextId::LeakTestCyclesTooLong, {Figure("%.1f", r.durationSec), seconds});
+    return CliText(TextId::LeakTestTooFewSamples, {seconds});
+}
+
+int PrintResult(const CliOptions& options, const SampleHistory& history, const PhaseAnalysis& analysis,
+                TextView report, SummaryFacts facts, std::FILE* out, std::FILE* err) {
+    const LeakTestResult leak = RunLeakTest(LeakSeries(history));
+    if (!facts.recorded) facts.sampleCount = analysis.activeSlots;
+    const std::string text = options.json ? JsonSummary(analysis, leak, report, facts) : TextToUtf8(report);
+    if (const int status = WriteOutput(out, err, text)) return status;
+    if (!options.failOnLeak) return 0;
+    Say(err, LeakTestLine(leak));
+    return leak.outcome == LeakOutcome::Leak ? ExitLeakFound : 0;
+}
