@@ -1,7 +1,8 @@
 #include "app/cli/child_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,8 +16,6 @@
 
 #include "app/cli/cli_text.h"
 #include "runtime/date.h"
-
-extern char** environ;
 
 namespace {
 
@@ -41,6 +40,30 @@ bool WaitForChild(ChildProcess& child, int signalFd, int64_t untilMs, bool& inte
     return true;
 }
 
+// In the started child, before exec: it dies with the recorder (SIGKILL when the recorder ends,
+// however it ends, even by SIGKILL), gets back the signals the recorder blocks or ignores, and
+// writes to standard error what standard output would get. Only async-signal-safe calls here.
+// envp (or null: the recorder's environment) replaces the environment; inheritedFd (or -1) loses
+// its close-on-exec flag, so the command gets it under the same number.
+[[noreturn]] void ExecChild(char* const* argv, char* const* envp, int inheritedFd, pid_t recorder,
+                            int reportFd) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The recorder may have died before the line above: then nothing would ever end the command.
+    if (getppid() != recorder) _exit(127);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGCHLD, SIGPIPE}) ::signal(signal, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    const int flags = inheritedFd >= 0 ? fcntl(inheritedFd, F_GETFD) : 0;
+    if (flags >= 0 && (inheritedFd < 0 || fcntl(inheritedFd, F_SETFD, flags & ~FD_CLOEXEC) == 0) &&
+        dup2(STDERR_FILENO, STDOUT_FILENO) >= 0)
+        execvpe(argv[0], argv, envp ? envp : environ);
+    const int error = errno;
+    ssize_t written = write(reportFd, &error, sizeof error);
+    (void)written;
+    _exit(127);
+}
+
 }  // namespace
 
 bool StartChild(const std::vector<std::string>& command, ChildProcess& child, std::string& error,
@@ -52,29 +75,29 @@ bool StartChild(const std::vector<std::string>& command, ChildProcess& child, st
         for (const std::string& entry : *setup.environment) envp.push_back(const_cast<char*>(entry.c_str()));
         envp.push_back(nullptr);
     }
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // The recorder blocks the signals it waits for; the command gets them back as usual.
-    sigset_t none, defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGCHLD, SIGPIPE}) sigaddset(&defaults, signal);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    // Standard output holds only the recorder's result; the command's output goes to standard error.
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_adddup2(&files, STDERR_FILENO, STDOUT_FILENO);
-    // A descriptor duplicated onto itself loses its close-on-exec flag in the child only.
-    if (setup.inheritedFd >= 0) posix_spawn_file_actions_adddup2(&files, setup.inheritedFd, setup.inheritedFd);
-    pid_t pid = -1;
-    int result = posix_spawnp(&pid, argv[0], &files, &attributes, argv.data(),
-                              setup.environment ? envp.data() : environ);
-    posix_spawn_file_actions_destroy(&files);
-    posix_spawnattr_destroy(&attributes);
-    if (result != 0) {
-        error = std::strerror(result);
+    // The child tells why exec failed through a pipe that a successful exec closes.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    const pid_t recorder = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(report[0]);
+        ExecChild(argv.data(), setup.environment ? envp.data() : nullptr, setup.inheritedFd, recorder,
+                  report[1]);
+    }
+    const int forkError = errno;
+    close(report[1]);
+    int execError = 0;
+    ssize_t got;
+    do got = read(report[0], &execError, sizeof execError);
+    while (got < 0 && errno == EINTR);
+    close(report[0]);
+    if (pid < 0 || got == ssize_t(sizeof execError)) {
+        if (pid > 0) waitpid(pid, nullptr, 0);
+        error = std::strerror(pid < 0 ? forkError : execError);
         return false;
     }
     child = ChildProcess{pid};

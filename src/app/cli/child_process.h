@@ -23,7 +23,8 @@ struct ChildSetup {
 };
 
 // Starts the command, searched in PATH as a shell would, with its standard output on the
-// recorder's standard error. False with the system's reason in error when it cannot be started.
+// recorder's standard error. The command gets SIGKILL when the recorder dies, even by SIGKILL.
+// False with the system's reason in error when it cannot be started.
 bool StartChild(const std::vector<std::string>& command, ChildProcess& child, std::string& error,
                 const ChildSetup& setup = {});
 

@@ -1,5 +1,7 @@
 #include "app/cli/command_line.h"
 
+#include <signal.h>
+
 #include <algorithm>
 #include <string>
 
@@ -69,6 +71,23 @@ void WriteUtf8(std::FILE* stream, TextView text) {
     std::fwrite(bytes.data(), 1, bytes.size(), stream);
 }
 
+// A usage error shows what was typed, control characters escaped ("\n", "\x1b"), so that its
+// message stays one line and cannot move a terminal's cursor.
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else if (c < 0x20 || c == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        } else out += char(c);
+    }
+    return out;
+}
+
 // The Analyze... road without the window: the same loading into a history, and the report exactly
 // as Copy Report would put it on the clipboard.
 int AnalyzeLog(const CliOptions& options, std::FILE* out, std::FILE* err) {
@@ -94,9 +113,13 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     CliOptions options;
     std::string error;
     if (!ParseCommandLine(argc, argv, options, error)) {
-        Say(err, CliText(TextId::SeeHelp, {error}));
+        Say(err, CliText(TextId::SeeHelp, {Escaped(error)}));
         return ExitUsageError;
     }
+    if (options.mode == CliMode::Window) return -1;
+    // A closed pipe on standard output is told as a write error (status 2) after the CSV log is
+    // complete, rather than killing the recording in the middle.
+    signal(SIGPIPE, SIG_IGN);
     switch (options.mode) {
         case CliMode::Window: return -1;
         case CliMode::Help: return WriteOutput(out, err, UsageText);

@@ -118,10 +118,15 @@ bool ChooseTarget(Recording& rec, int32_t pid, std::string& why) {
     int dirFd = OpenProcessDir(pid);
     ProcessDescription target;
     bool readable = dirFd >= 0 && DescribeProcessAt(dirFd, pid, target);
+    // Only a kernel thread reads with no address space at all: it would record zeros.
+    TaskInfo task;
+    const bool kernelThread = readable && ReadTaskInfoAt(dirFd, task) && task.virtualBytes == 0;
     CloseProcessDir(dirFd);
-    if (!readable) {
+    if (!readable || kernelThread) {
         why = CliText(TextId::CannotReadProcessPrefix) + std::to_string(pid) +
-              CliText(dirFd >= 0 ? TextId::ProcessEndedSuffix : TextId::NoSuchProcessSuffix);
+              CliText(kernelThread ? TextId::KernelThreadSuffix
+                      : dirFd >= 0 ? TextId::ProcessEndedSuffix
+                                   : TextId::NoSuchProcessSuffix);
         return false;
     }
     SetMonitorTarget(rec.context, target);

@@ -80,6 +80,9 @@ TEST(Cli, EveryOutcomeHasItsStatusAndItsExactOutput) {
         {"--analyze a.csv b.csv", ExitUsageError, "", "quolk: unexpected argument 'b.csv' (see 'quolk --help')\n"},
         {"--analyse", ExitUsageError, "", "quolk: unknown option '--analyse' (see 'quolk --help')\n"},
         {"--analyse", ExitUsageError, "", "quolk: unbekannte Option '--analyse' (siehe 'quolk --help')\n", false, "de"},
+        // What was typed shows with its control characters escaped: one line, no terminal codes.
+        {"--record --interval \"$(printf '1\\n\\0330\\t')\"", ExitUsageError, "",
+         "quolk: invalid value '1\\n\\x1b0\\t' for --interval (100 to 60000 ms) (see 'quolk --help')\n"},
     };
     for (const Case& c : cases) {
         auto [status, out, err] = RunQuolk(dir, c.args, c.language);

@@ -151,6 +151,7 @@ TEST(Record, TargetsThatCannotBeRecordedEndWithStatusTwo) {
     Pause(200);
     pid_t free = 4000000;
     while (Exists(free)) ++free;
+    std::string kthread;
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"--record", std::to_string(free)}, "quolk: cannot read process " + std::to_string(free) + ": no such process\n"},
         {{"--record", std::to_string(zombie)},
@@ -169,12 +170,62 @@ TEST(Record, TargetsThatCannotBeRecordedEndWithStatusTwo) {
         EXPECT_EQ(err, message);
     }
     waitpid(zombie, nullptr, 0);
+    // A kernel thread (kthreadd, where this namespace shows it) has no memory of its own: refused
+    // rather than recorded as zeros.
+    if (std::ifstream comm("/proc/2/comm"); std::getline(comm, kthread) && kthread == "kthreadd") {
+        const Outcome o = RunQuolk(dir, {"--record", "2"});
+        EXPECT_EQ(o.status, ExitLoadError);
+        EXPECT_EQ(o.err, "quolk: cannot read process 2: it is a kernel thread, which has no memory of its own to record\n");
+    }
     // A log that cannot be written: the report still comes, the status tells of the failure.
     const Outcome full =
         RunQuolk(dir, {"--record", "--duration", "0.3", "--interval", "100", "--csv", "/dev/full", "--", "sleep", "1"});
     EXPECT_EQ(full.status, ExitLoadError);
     EXPECT_EQ(full.err, "quolk: the CSV file cannot be written: /dev/full: No space left on device\n");
     EXPECT_NE(full.out.find("MEMORY PHASE ANALYSIS REPORT"), std::string::npos);
+}
+
+// Standard output that cannot take the result (a full device, a pipe nobody reads): the reason on
+// standard error and status 2, never death by SIGPIPE, and the CSV log complete all the same.
+TEST(Record, AResultThatCannotBeWrittenIsToldAndTheLogIsComplete) {
+    int closedPipe[2];
+    ASSERT_EQ(pipe(closedPipe), 0);
+    close(closedPipe[0]);
+    const int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    const std::pair<int, std::string> cases[] = {{full, "No space left on device"}, {closedPipe[1], "Broken pipe"}};
+    for (const auto& [fd, reason] : cases) {
+        SCOPED_TRACE(reason);
+        ScratchDir dir;
+        const pid_t quolk = StartQuolk(
+            dir, {"--record", "--duration", "0.5", "--interval", "100", "--csv", dir.File("log.csv"), "--", "sleep", "5"},
+            -1, fd);
+        const Outcome o = Wait(dir, quolk);
+        EXPECT_EQ(o.status, ExitLoadError);
+        EXPECT_EQ(o.err, "quolk: the result cannot be written to standard output: " + reason + "\n");
+        const std::string log = dir.Read("log.csv");
+        ExpectWindowLog(log, size_t(std::count(log.begin(), log.end(), '\n')) - 2);
+    }
+    close(closedPipe[1]);
+    close(full);
+}
+
+// A recorder killed outright takes its command with it: nothing is left running unwatched.
+TEST(Record, TheCommandEndsWithTheRecorderEvenKilled) {
+    AdoptOrphans();
+    ScratchDir dir;
+    const pid_t quolk = StartQuolk(dir, {"--record", "--quiet", "--", Allocator, "stubborn"});
+    pid_t command = 0;
+    for (int i = 0; i < 100 && command == 0; ++i, Pause(50))
+        if (const std::string err = dir.Read("err"); err.find('\n') != std::string::npos) command = std::stoi(err);
+    ASSERT_GT(command, 0);
+    kill(quolk, SIGKILL);
+    Wait(dir, quolk);
+    // The command, orphaned to this test, dies at once: reaped here within a second.
+    int status = 0;
+    pid_t reaped = 0;
+    for (int i = 0; i < 20 && reaped == 0; ++i, Pause(50)) reaped = waitpid(command, &status, WNOHANG);
+    ASSERT_EQ(reaped, command);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
 }
 
 TEST(Record, TheCommandsOwnFailureIsToldOnStandardError) {

@@ -34,8 +34,9 @@ struct Outcome {
 };
 
 // Starts quolk with the arguments, its standard output and error in files of dir (or its standard
-// error on the descriptor errorFd), English texts.
-inline pid_t StartQuolk(const ScratchDir& dir, const std::vector<std::string>& args, int errorFd = -1) {
+// error on the descriptor errorFd, its standard output on outputFd), English texts.
+inline pid_t StartQuolk(const ScratchDir& dir, const std::vector<std::string>& args, int errorFd = -1,
+                        int outputFd = -1) {
     std::vector<std::string> words{"env", "-u", "LANGUAGE", "-u", "LANG", "-u", "LC_MESSAGES", "LC_ALL=C.UTF-8", Quolk};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -43,7 +44,8 @@ inline pid_t StartQuolk(const ScratchDir& dir, const std::vector<std::string>& a
     argv.push_back(nullptr);
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, dir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (outputFd >= 0) posix_spawn_file_actions_adddup2(&files, outputFd, 1);
+    else posix_spawn_file_actions_addopen(&files, 1, dir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (errorFd >= 0) posix_spawn_file_actions_adddup2(&files, errorFd, 2);
     else posix_spawn_file_actions_addopen(&files, 2, dir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
