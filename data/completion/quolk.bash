@@ -2,7 +2,8 @@
 # Self-contained (nothing from the bash-completion package), so that sourcing it is enough.
 
 _quolk_record_options="--interval --duration --csv --profile --growth-limit --streak
-    --include-children --json --fail-on-leak --quiet --stacks --sample-bytes --stacks-out --"
+    --max-footprint --max-growth --include-children --json --fail-on-leak --quiet --stacks --sample-bytes
+    --stacks-out --"
 
 # Fills COMPREPLY with the lines a command prints, one candidate a line (names may hold blanks).
 _quolk_reply() {
@@ -58,7 +59,7 @@ _quolk() {
             _quolk_reply compgen -W "default menu-bar file-converter" -- "$cur"
             return
             ;;
-        --interval | --duration | --growth-limit | --streak | --sample-bytes)
+        --interval | --duration | --growth-limit | --streak | --sample-bytes | --max-footprint | --max-growth)
             return  # a number of the user's choosing
             ;;
     esac

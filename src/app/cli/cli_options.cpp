@@ -75,6 +75,9 @@ bool Parser::Value(const std::string& name, const std::string& value) {
     } else if (name == "--stacks-out") {
         if (value.empty()) return Fail(CliText(TextId::OptionNeedsFile, {name}));
         o.stacksPath = value;
+    } else if (name == "--max-footprint" || name == "--max-growth") {
+        int64_t& mb = name == "--max-footprint" ? o.maxFootprintMB : o.maxGrowthMB;
+        if (!ParseWhole(value, 1, MaxBudgetMB, mb)) return invalid(TextId::BudgetRange);
     } else if (name == "--streak") {
         if (!ParseWhole(value, 1, 10, o.streakThreshold)) return invalid(TextId::StreakRange);
         streakGiven = true;
@@ -94,7 +97,7 @@ bool Parser::Flag(const std::string& name) {
 bool IsValueOption(const std::string& name) {
     static const char* const names[] = {"--analyze", "--interval", "--duration", "--csv",
                                         "--profile", "--growth-limit", "--streak", "--sample-bytes",
-                                        "--stacks-out"};
+                                        "--stacks-out", "--max-footprint", "--max-growth"};
     return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
 }
 bool IsFlagOption(const std::string& name) {
@@ -188,6 +191,11 @@ bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, st
 int64_t EffectiveIntervalMs(const CliOptions& options) {
     if (options.intervalMs > 0) return options.intervalMs;
     if (options.durationSec <= 0.0) return DefaultIntervalMs;
+    // Beyond 5 h the spread passes --interval's 60 s: still 300 samples over the whole run.
     double spread = std::floor(options.durationSec * 1000.0 / SamplesPerDuration);
-    return static_cast<int64_t>(std::clamp(spread, double(MinIntervalMs), double(MaxIntervalMs)));
+    return static_cast<int64_t>(std::max(spread, double(MinIntervalMs)));
+}
+
+int64_t SampleLimit(const CliOptions& options) {
+    return options.intervalMs == 0 && options.durationSec > 0.0 ? SamplesPerDuration : 0;
 }

@@ -20,11 +20,14 @@ inline constexpr CliProfile CliProfiles[] = {
 inline constexpr int64_t MinIntervalMs = 100;
 inline constexpr int64_t MaxIntervalMs = 60000;
 inline constexpr int64_t DefaultIntervalMs = 1000;
-// The analysis reads the last this many samples; a --duration alone spreads them over the run.
+// The analysis reads the last this many samples; a --duration alone spreads them over the run
+// and takes no more, so that the report and --analyze of its CSV read the same samples.
 inline constexpr int64_t SamplesPerDuration = 300;
 // --sample-bytes: the mean distance in allocated bytes between sampled allocations.
 inline constexpr int64_t MinSampleBytes = 1024;
 inline constexpr int64_t MaxSampleBytes = int64_t(1) << 30;
+// The range of --max-footprint and --max-growth, in MB.
+inline constexpr int64_t MaxBudgetMB = 1048576;
 
 struct CliOptions {
     CliMode mode{CliMode::Window};
@@ -35,6 +38,8 @@ struct CliOptions {
     double durationSec{};              // 0: until the target ends or a signal
     std::string csvPath;
     float growthLimitMB{200.0f};
+    int64_t maxFootprintMB{};          // --max-footprint; 0: none
+    int64_t maxGrowthMB{};             // --max-growth over the settled baseline; 0: none
     int64_t streakThreshold{3};
     bool includeChildren{};
     bool json{};
@@ -52,3 +57,5 @@ bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, st
 // The sampling interval of a recording: --interval when given; else duration / 300 but at least
 // 100 ms when --duration is given, so the analysed samples span the whole run; else 1000 ms.
 int64_t EffectiveIntervalMs(const CliOptions& options);
+// The most samples a recording takes: 300 for a --duration without --interval, else no limit (0).
+int64_t SampleLimit(const CliOptions& options);

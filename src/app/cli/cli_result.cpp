@@ -11,12 +11,6 @@
 
 namespace {
 
-std::string Figure(const char* format, double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, format, value);
-    return buffer;
-}
-
 // A slope with "+" when it shows above zero, and no sign for one that shows as zero.
 std::string Slope(double mbPerSecond) {
     std::string text = Figure("%.3f", mbPerSecond);

@@ -34,12 +34,14 @@ const char* const UsageText =
     "Options of --record:\n"
     "  --interval MS         sampling interval, 100 to 60000 (default 1000; see --duration)\n"
     "  --duration SECONDS    stop after this long (default: until the target ends or Ctrl+C);\n"
-    "                        without --interval the interval is SECONDS/300 (at least 100 ms),\n"
-    "                        so that the analysis, which reads the last 300 samples, covers the run\n"
+    "                        without --interval the interval is SECONDS/300 (at least 100 ms)\n"
+    "                        and at most 300 samples are taken, all of which the analysis reads\n"
     "  --csv FILE            write the monitor log to FILE, in the format the window writes\n"
     "  --profile NAME        default | menu-bar | file-converter: the window's profiles' limits\n"
     "  --growth-limit MB     growth over the baseline that raises the alert, 10 to 999\n"
     "  --streak N            consecutive increases that raise the alert, 1 to 10\n"
+    "  --max-footprint MB    end with status 1 as soon as the footprint is above MB\n"
+    "  --max-growth MB       end with status 1 as soon as the growth over the baseline is above MB\n"
     "  --include-children    every figure is the sum over the target and all its descendants\n"
     "                        (counters can then fall when a descendant ends)\n"
     "  --quiet               no live line on standard error\n"
@@ -57,12 +59,13 @@ const char* const UsageText =
     "\n"
     "The report is the text the window's Copy Report gives (CR LF line ends), in the language of\n"
     "LANGUAGE, LC_ALL, LC_MESSAGES or LANG. A recording ends at the end of --duration, when the\n"
-    "target ends (or its PID is reused), or on SIGINT, SIGTERM or SIGHUP; the report is printed\n"
-    "in every case. A started COMMAND still running then gets SIGTERM, and SIGKILL 5 s later.\n"
+    "target ends (or its PID is reused), when a budget is exceeded, or on SIGINT, SIGTERM or\n"
+    "SIGHUP; the report is printed in every case. A started COMMAND still running then gets\n"
+    "SIGTERM, and SIGKILL 5 s later.\n"
     "\n"
-    "Exit status: 0 report printed; 1 a leak with --fail-on-leak; 2 the log, the target or the\n"
-    "command could not be read or started, or the CSV or stacks file or standard output could\n"
-    "not be written; 64 wrong usage.\n";
+    "Exit status: 0 report printed; 1 a leak with --fail-on-leak, or a budget exceeded; 2 the\n"
+    "log, the target or the command could not be read or started, or the CSV or stacks file or\n"
+    "standard output could not be written; 64 wrong usage.\n";
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 // Exit statuses beyond 0.
 inline constexpr int ExitLeakFound = 1;    // --fail-on-leak and the leak test finds a leak
+inline constexpr int ExitBudgetExceeded = 1;  // --max-footprint or --max-growth exceeded
 inline constexpr int ExitLoadError = 2;    // the log or the target cannot be read, the command not started,
                                            // the CSV file not created or written, standard output not written
 inline constexpr int ExitUsageError = 64;  // wrong usage (EX_USAGE)

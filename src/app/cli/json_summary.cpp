@@ -147,6 +147,17 @@ ordered_json LeakTest(const LeakTestResult& r) {
         {"durationSeconds", Rounded(r.durationSec, 1)}};
 }
 
+// A budget's limit, or null for none.
+ordered_json Limit(int64_t mb) { return mb > 0 ? ordered_json(mb) : ordered_json(nullptr); }
+
+ordered_json Budget(const BudgetFacts& b) {
+    const bool exceeded = !b.exceeded.empty();
+    return ordered_json{{"maxFootprintMB", Limit(b.maxFootprintMB)},
+                        {"maxGrowthMB", Limit(b.maxGrowthMB)},
+                        {"exceeded", exceeded ? ordered_json(b.exceeded) : ordered_json(nullptr)},
+                        {"exceededMB", exceeded ? ordered_json(Rounded(b.exceededMB)) : ordered_json(nullptr)}};
+}
+
 ordered_json Span(const SummaryFacts& f) {
     if (f.spanLast < f.spanFirst || f.spanFirst < 1) return nullptr;
     return ordered_json{{"first", f.spanFirst}, {"last", f.spanLast}, {"of", f.spanOf}};
@@ -177,6 +188,12 @@ std::string JsonSummary(const PhaseAnalysis& analysis, const LeakTestResult& lea
     j["analysisSpan"] = Span(facts);
     j["startTime"] = TimeOrNull(facts.start);
     j["endTime"] = TimeOrNull(facts.end);
+    // How a recording went; a log has none of it.
+    const auto recorded = [&](ordered_json value) { return facts.recorded ? value : ordered_json(nullptr); };
+    j["endReason"] = recorded(facts.endReason);
+    j["ticksLate"] = recorded(facts.ticksLate);
+    j["ticksSkipped"] = recorded(facts.ticksSkipped);
+    j["budget"] = recorded(Budget(facts.budget));
     j["verdict"] = AnalysisVerdictName(analysis);
     j["summary"] = Summary(analysis);
     j["phases"] = Phases(analysis);

@@ -12,6 +12,13 @@
 
 struct StacksReport;
 
+// A recording's budgets (0: none) and the one it exceeded ("footprint", "growth"; "" for none).
+struct BudgetFacts {
+    int64_t maxFootprintMB{}, maxGrowthMB{};
+    std::string exceeded;
+    double exceededMB{};  // the figure that passed it
+};
+
 // What the summary tells besides the analysis itself. Times are seconds since 1970 in UTC, -1
 // when unknown.
 struct SummaryFacts {
@@ -31,6 +38,10 @@ struct SummaryFacts {
     int64_t start{-1};
     int64_t end{-1};
     const StacksReport* stacks{};  // a recording with --stacks; null: no `stacks` in the object
+    // How a recording ended: "duration", "target_ended", "signal", "budget", "error".
+    std::string endReason;
+    int64_t ticksLate{}, ticksSkipped{};  // samples longer than the interval; due ticks never taken
+    BudgetFacts budget;
 };
 
 // The object as UTF-8 text, indented, with a line feed at the end.

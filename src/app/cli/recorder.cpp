@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -17,6 +19,7 @@
 #include "app/cli/command_line.h"
 #include "app/cli/json_summary.h"
 #include "app/cli/recorder_stacks.h"
+#include "app/cli/tick_pacing.h"
 #include "monitor/family_provider.h"
 #include "platform/process_info.h"
 #include "platform/process_tree.h"
@@ -27,8 +30,19 @@
 
 namespace {
 
-enum class EndReason { Running, Duration, TargetEnded, Signal };
+enum class EndReason { Running, Duration, TargetEnded, Signal, Budget, Error };
 
+const char* EndReasonName(EndReason reason) {
+    switch (reason) {
+        case EndReason::Running: break;
+        case EndReason::Duration: return "duration";
+        case EndReason::TargetEnded: return "target_ended";
+        case EndReason::Signal: return "signal";
+        case EndReason::Budget: return "budget";
+        case EndReason::Error: return "error";
+    }
+    return "";
+}
 
 // The signals that end a recording, and SIGCHLD for the command's end, read from a signalfd so
 // that the recorder sleeps in one poll between ticks.
@@ -62,20 +76,28 @@ struct Recording {
     SummaryFacts facts;
     int64_t intervalMs{};
     RecordingStacks stacks;  // --stacks
+    TickPacing pacing;
 
     Recording(const CliOptions& o, std::FILE* e) : options(o), err(e) {}
     ~Recording() { CloseHeldTarget(context.session.held); }
+    void Tell(const std::string& message);
     void Apply(const TickRecord& record);
+    bool OverBudget(const TickRecord& record);
     EndReason Wait(int64_t untilMs);
 };
+
+// One line on standard error, below the live line when one is shown.
+void Recording::Tell(const std::string& message) {
+    if (lineShown) std::fputc('\n', err), lineShown = false;
+    Say(err, message);
+}
 
 // The live line and the log's failures of one tick record.
 void Recording::Apply(const TickRecord& r) {
     if (r.logFailure.Failed() && !logFailed) {
         logFailed = true;
-        if (lineShown) std::fputc('\n', err), lineShown = false;
-        Say(err, CliText(r.logFailure.creating ? TextId::CsvCannotCreatePrefix : TextId::CsvCannotWritePrefix) +
-                     TextToUtf8(r.logFailure.path) + ": " + TextToUtf8(r.logFailure.reason));
+        Tell(CliText(r.logFailure.creating ? TextId::CsvCannotCreatePrefix : TextId::CsvCannotWritePrefix) +
+             TextToUtf8(r.logFailure.path) + ": " + TextToUtf8(r.logFailure.reason));
     }
     if (r.ticked) ++samples;
     if (r.ticked && options.stacks) SnapshotStacks(stacks);
@@ -91,6 +113,24 @@ void Recording::Apply(const TickRecord& r) {
     lineShown = true;
 }
 
+// Whether the sample passed --max-footprint or --max-growth: then told, with the figure and the
+// limit, and kept for the JSON.
+bool Recording::OverBudget(const TickRecord& r) {
+    if (!r.ticked) return false;
+    const float footprint = r.figures.footprintMB, growth = r.figures.deltaMB;
+    BudgetFacts& b = facts.budget;
+    if (options.maxFootprintMB > 0 && footprint > float(options.maxFootprintMB)) {
+        b.exceeded = "footprint";
+        b.exceededMB = footprint;
+        Tell(CliText(TextId::FootprintOverBudget, {Figure("%.2f", footprint), std::to_string(options.maxFootprintMB)}));
+    } else if (options.maxGrowthMB > 0 && growth > float(options.maxGrowthMB)) {
+        b.exceeded = "growth";
+        b.exceededMB = growth;
+        Tell(CliText(TextId::GrowthOverBudget, {Figure("%.2f", growth), std::to_string(options.maxGrowthMB)}));
+    }
+    return !b.exceeded.empty();
+}
+
 // Sleeps in poll until untilMs, a signal or the target's end: the held target's pidfd tells the
 // end of a process the recorder did not start, so that a long interval does not hold the end of a
 // recording back; a command's end comes as SIGCHLD.
@@ -100,7 +140,11 @@ EndReason Recording::Wait(int64_t untilMs) {
         int64_t left = untilMs - MonotonicMs();
         if (left <= 0) return EndReason::Running;
         pollfd fds[2] = {{signals.fd, POLLIN, 0}, {pidFd, POLLIN, 0}};
-        int ready = poll(fds, pidFd >= 0 ? 2 : 1, int(left));
+        int ready = poll(fds, pidFd >= 0 ? 2 : 1, int(std::min<int64_t>(left, INT_MAX)));
+        if (ready < 0 && errno != EINTR) {
+            Tell(CliText(TextId::CannotWait, {std::strerror(errno)}));
+            return EndReason::Error;
+        }
         if (ready <= 0) continue;
         if (fds[1].revents != 0 && pidFd >= 0) return EndReason::TargetEnded;
         signalfd_siginfo info{};
@@ -153,30 +197,39 @@ void Configure(Recording& rec) {
     rec.facts.command = o.command;
     rec.facts.includeChildren = o.includeChildren;
     rec.facts.intervalMs = rec.intervalMs;
+    rec.facts.budget.maxFootprintMB = o.maxFootprintMB;
+    rec.facts.budget.maxGrowthMB = o.maxGrowthMB;
+    rec.pacing.intervalMs = rec.intervalMs;
 }
 
-// Ticks until the duration is over, the target ends or a signal comes.
+// Ticks until the duration is over or its samples taken, the target ends, a budget is exceeded
+// or a signal comes.
 EndReason RunTicks(Recording& rec, int64_t startMs) {
     const double durationMs = rec.options.durationSec * 1000.0;
     const int64_t endMs = durationMs > 0 ? startMs + int64_t(durationMs) : INT64_MAX;
-    int64_t next = startMs + rec.intervalMs;
+    const int64_t sampleLimit = SampleLimit(rec.options);
+    TickPacing& pacing = rec.pacing;
+    pacing.nextMs = startMs + rec.intervalMs;
     for (;;) {
-        const bool tickDue = next <= endMs;
-        EndReason reason = rec.Wait(tickDue ? next : endMs);
+        if (sampleLimit > 0 && rec.samples >= sampleLimit) return EndReason::Duration;
+        const bool tickDue = pacing.nextMs <= endMs;
+        EndReason reason = rec.Wait(tickDue ? pacing.nextMs : endMs);
         if (reason != EndReason::Running) return reason;
         if (!tickDue) return EndReason::Duration;
+        const int64_t tickStart = MonotonicMs();
         TickRecord r = TickSession(rec.context);
         rec.Apply(r);
         if (r.stopped) return EndReason::TargetEnded;
-        if (next >= endMs) return EndReason::Duration;
-        // A late wake-up (a suspended machine) skips the ticks it missed rather than racing them.
-        next += rec.intervalMs;
-        int64_t now = MonotonicMs();
-        if (next <= now) next = now + rec.intervalMs;
+        if (rec.OverBudget(r)) return EndReason::Budget;
+        if (pacing.nextMs >= endMs) return EndReason::Duration;
+        const int64_t tickEnd = MonotonicMs();
+        if (NoteTick(pacing, tickStart, tickEnd))
+            rec.Tell(CliText(TextId::SampleOverran, {std::to_string(tickEnd - tickStart), std::to_string(rec.intervalMs),
+                                                     std::to_string(SuggestedIntervalMs(tickEnd - tickStart))}));
     }
 }
 
-int Finish(Recording& rec, std::FILE* out, int64_t startUnix) {
+int Finish(Recording& rec, std::FILE* out, int64_t startUnix, EndReason end) {
     if (rec.context.session.active) rec.Apply(StopSession(rec.context));
     rec.facts.end = std::time(nullptr);
     if (rec.lineShown) std::fputc('\n', rec.err);
@@ -195,13 +248,16 @@ int Finish(Recording& rec, std::FILE* out, int64_t startUnix) {
     }
     rec.facts.start = startUnix;
     rec.facts.sampleCount = rec.samples;
+    rec.facts.endReason = EndReasonName(end);
+    rec.facts.ticksLate = rec.pacing.late;
+    rec.facts.ticksSkipped = rec.pacing.skipped;
     // The history holds the last samples: the span the analysis reads.
     rec.facts.spanOf = rec.samples;
     rec.facts.spanLast = rec.samples;
     rec.facts.spanFirst = std::max<int64_t>(1, rec.samples - HistorySlotCount + 1);
     const int status = PrintResult(rec.options, rec.context.history, analysis, report, rec.facts, out, rec.err);
-    if (status == ExitLoadError || rec.logFailed || stacksFileFailed) return ExitLoadError;
-    return status;
+    if (status == ExitLoadError || rec.logFailed || stacksFileFailed || end == EndReason::Error) return ExitLoadError;
+    return end == EndReason::Budget ? ExitBudgetExceeded : status;
 }
 
 // Ends a recording that could not begin: the command (if any) ended and reaped, the message said.
@@ -236,6 +292,9 @@ int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
     if (!start.ticked)
         return Abandon(
             rec, CliText(TextId::CannotReadProcessPrefix) + std::to_string(pid) + CliText(TextId::ProcessEndedSuffix));
-    RunTicks(rec, startMs);
-    return Finish(rec, out, startUnix);
+    const EndReason end = rec.OverBudget(start) ? EndReason::Budget : RunTicks(rec, startMs);
+    // A target that ends before the duration asked for: a recording cut short, not a complete one.
+    if (end == EndReason::TargetEnded && options.durationSec > 0)
+        rec.Tell(CliText(TextId::TargetEndedAfter, {Figure("%.1f", double(MonotonicMs() - startMs) / 1000.0)}));
+    return Finish(rec, out, startUnix, end);
 }

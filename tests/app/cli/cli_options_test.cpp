@@ -53,7 +53,7 @@ TEST(CliOptions, GoodLinesGiveTheirRecord) {
         {"--record 7 --duration 2.5", CliMode::Record, 7, {}, 100, 200, 3, false, false, false, false},
         {"--record 7 --duration 45", CliMode::Record, 7, {}, 150, 200, 3, false, false, false, false},
         {"--record 7 --duration 600 --interval 500", CliMode::Record, 7, {}, 500, 200, 3, false, false, false, false},
-        {"--record 7 --duration 604800", CliMode::Record, 7, {}, 60000, 200, 3, false, false, false, false},
+        {"--record 7 --duration 604800", CliMode::Record, 7, {}, 2016000, 200, 3, false, false, false, false},
     };
     for (const Case& c : cases) {
         CliOptions o;
@@ -78,6 +78,22 @@ TEST(CliOptions, GoodLinesGiveTheirRecord) {
     EXPECT_TRUE(o.stacks);
     EXPECT_EQ(o.sampleBytes, 4096);
     EXPECT_EQ(o.stacksPath, "s.folded");
+}
+
+// The budgets, and the samples a recording may take: 300 only for a duration that sets the interval.
+TEST(CliOptions, BudgetsAndTheSampleLimit) {
+    const std::tuple<std::string, int64_t, int64_t, int64_t> cases[] = {
+        {"--record 5 --max-footprint 1 --max-growth=1048576", 1, 1048576, 0},
+        {"--record 5 --duration 120", 0, 0, 300},
+        {"--record 5 --duration 120 --interval 100 --max-growth 20", 0, 20, 0},
+    };
+    for (const auto& [line, footprint, growth, limit] : cases) {
+        CliOptions o;
+        std::string error;
+        ASSERT_TRUE(Parse(line, o, error)) << error;
+        EXPECT_EQ(std::tuple(o.maxFootprintMB, o.maxGrowthMB, SampleLimit(o)), std::tuple(footprint, growth, limit))
+            << line;
+    }
 }
 
 TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
@@ -117,6 +133,9 @@ TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
         {"--record 5 --streak 0", "invalid value '0' for --streak (1 to 10)"},
         {"--record 5 --streak 11", "invalid value '11' for --streak (1 to 10)"},
         {"--record 5 --csv=", "option '--csv' needs a FILE"},
+        {"--record 5 --max-footprint 0", "invalid value '0' for --max-footprint (1 to 1048576 MB)"},
+        {"--record 5 --max-growth 1048577", "invalid value '1048577' for --max-growth (1 to 1048576 MB)"},
+        {"--analyze a.csv --max-growth 5", "option '--max-growth' needs --record"},
         {"--record 5 --quiet --quiet", "option '--quiet' given twice"},
         {"--record 5 --stacks", "--stacks needs '-- COMMAND': a running process cannot be given the sampling library"},
         {"--record --stacks-out s.folded -- ./leaky", "option '--stacks-out' needs --stacks"},

@@ -28,34 +28,49 @@ void ExpectWindowLog(const std::string& bytes, size_t rows) {
     for (const std::string& line : lines) EXPECT_TRUE(std::regex_match(line, row)) << line;
 }
 
+// A recording and --analyze of its log read the same samples and agree: a duration alone takes
+// 300 samples at most (30 s at 100 ms here would have taken 301), all of which both read.
 TEST(Record, TheRecordingAndItsLogGiveTheSameVerdictAndPhases) {
     AdoptOrphans();
     struct Case {
-        std::vector<std::string> command;
+        std::vector<std::string> timing, command;
         int status;
-        const char* verdict;
+        const char* verdict;  // nullptr: any, the same for both
+        int64_t samples;      // 0: any
     };
     const Case cases[] = {
-        {{Allocator, "grow", "4", "100"}, ExitLeakFound, "high_suspicion"},
-        {{Allocator, "hold", "1"}, 0, "no_evidence"},
+        {{"--duration", "2.5", "--interval", "100"}, {Allocator, "grow", "4", "100"}, ExitLeakFound, "high_suspicion", 0},
+        {{"--duration", "2.5", "--interval", "100"}, {Allocator, "hold", "1"}, 0, "no_evidence", 0},
+        {{"--duration", "30"}, {Allocator, "sawtooth", "20", "1500", "1500"}, 0, nullptr, 300},
     };
-    for (const Case& c : cases) {
+    std::vector<ScratchDir> dirs(std::size(cases));
+    std::vector<pid_t> recorders;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        std::vector<std::string> args{"--record", "--csv", dirs[i].File("log.csv"), "--json", "--fail-on-leak"};
+        args.insert(args.end(), cases[i].timing.begin(), cases[i].timing.end());
+        args.push_back("--");
+        args.insert(args.end(), cases[i].command.begin(), cases[i].command.end());
+        recorders.push_back(StartQuolk(dirs[i], args));
+    }
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const ScratchDir& dir = dirs[i];
         SCOPED_TRACE(c.command[1]);
-        ScratchDir dir;
-        std::vector<std::string> args{"--record", "--duration", "2.5", "--interval", "100", "--csv", dir.File("log.csv"),
-                                      "--json", "--fail-on-leak", "--"};
-        args.insert(args.end(), c.command.begin(), c.command.end());
-        const Outcome recorded = RunQuolk(dir, args);
+        const Outcome recorded = Wait(dir, recorders[i]);
         EXPECT_EQ(recorded.status, c.status) << recorded.err;
         const nlohmann::json j = Json(recorded.out);
         ASSERT_FALSE(j.is_discarded()) << recorded.out;
-        EXPECT_EQ(j["verdict"], std::string(c.verdict));
+        if (c.verdict) EXPECT_EQ(j["verdict"], std::string(c.verdict));
         EXPECT_EQ(j["source"], "record");
+        EXPECT_EQ(j["endReason"], "duration");
         EXPECT_EQ(j["intervalMs"], 100);
         EXPECT_EQ(j["target"]["command"], c.command);
         EXPECT_EQ(j["target"]["name"], "quolk_test_allocator");
+        const int64_t samples = j["sampleCount"];
+        if (c.samples) EXPECT_EQ(samples, c.samples);
+        EXPECT_EQ(j["analysisSpan"], nlohmann::json({{"first", 1}, {"last", samples}, {"of", samples}}));
         const std::string log = dir.Read("log.csv");
-        ExpectWindowLog(log, j["sampleCount"].get<size_t>());
+        ExpectWindowLog(log, size_t(samples));
         // The command is ended and reaped by the recorder: not running, and no zombie either.
         const pid_t command = std::stoi(recorded.err);
         EXPECT_FALSE(Exists(command));
@@ -65,10 +80,17 @@ TEST(Record, TheRecordingAndItsLogGiveTheSameVerdictAndPhases) {
         const nlohmann::json a = Json(analyzed.out);
         ASSERT_FALSE(a.is_discarded()) << analyzed.out;
         EXPECT_EQ(a["verdict"], j["verdict"]);
+        EXPECT_EQ(a["leakTest"]["result"], j["leakTest"]["result"]);
         ASSERT_EQ(a["phases"].size(), j["phases"].size());
-        for (size_t i = 0; i < a["phases"].size(); ++i) {
-            const nlohmann::json &p = a["phases"][i], &q = j["phases"][i];
+        for (size_t k = 0; k < a["phases"].size(); ++k) {
+            const nlohmann::json &p = a["phases"][k], &q = j["phases"][k];
             EXPECT_EQ(p["kind"], q["kind"]);
+            // The phase's name; its span is told in clock times from a log, in seconds from a recording.
+            const auto name = [](const nlohmann::json& label) {
+                const std::string text = label;
+                return text.substr(0, text.rfind(" ("));
+            };
+            EXPECT_EQ(name(p["label"]), name(q["label"]));
             EXPECT_NEAR(p["footprint"]["startMB"].get<double>(), q["footprint"]["startMB"].get<double>(), 0.1);
             EXPECT_NEAR(p["footprint"]["endMB"].get<double>(), q["footprint"]["endMB"].get<double>(), 0.1);
             EXPECT_NEAR(p["delta"].get<double>(), q["delta"].get<double>(), 0.1);
@@ -112,6 +134,59 @@ TEST(Record, TheLeakTestJudgesRealPrograms) {
         const std::vector<std::string> err = Lines(o.err);  // the allocator's PID, then the leak test
         ASSERT_EQ(err.size(), 2u) << o.err;
         EXPECT_EQ(err[1].rfind(result == "leak" ? "quolk: leak test: leak, +" : "quolk: leak test: ", 0), 0u) << err[1];
+    }
+}
+
+// A budget ends the recording as soon as a sample passes it, with status 1, the figure and the
+// limit on standard error and in the JSON, and the report all the same; one not passed does nothing.
+TEST(Record, ABudgetEndsTheRecordingAtOnce) {
+    AdoptOrphans();
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char* exceeded;  // nullptr: none
+        const char *line, *end;  // the message before and after the figure
+        std::string limit;
+    };
+    const Case cases[] = {
+        {{"--max-footprint", "30", "--", Allocator, "grow", "4", "100"}, ExitBudgetExceeded, "footprint",
+         "quolk: the footprint of ", " MB is above --max-footprint 30 MB", "30"},
+        {{"--max-growth", "20", "--max-footprint", "2000", "--", Allocator, "grow", "4", "100"}, ExitBudgetExceeded,
+         "growth", "quolk: the growth of ", " MB over the baseline is above --max-growth 20 MB", "20"},
+        {{"--duration", "1", "--max-footprint", "1000", "--", Allocator, "hold", "5"}, 0, nullptr, "", "", "1000"},
+    };
+    std::vector<ScratchDir> dirs(std::size(cases));
+    std::vector<pid_t> recorders;
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        std::vector<std::string> args{"--record", "--interval", "100", "--json"};
+        args.insert(args.end(), cases[i].args.begin(), cases[i].args.end());
+        recorders.push_back(StartQuolk(dirs[i], args));
+    }
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.args[0]);
+        const Outcome o = Wait(dirs[i], recorders[i]);
+        EXPECT_EQ(o.status, c.status) << o.err;
+        const nlohmann::json j = Json(o.out);
+        ASSERT_FALSE(j.is_discarded()) << o.out;
+        EXPECT_NE(j["report"].get<std::string>().find("MEMORY PHASE ANALYSIS REPORT"), std::string::npos);
+        const nlohmann::json& b = j["budget"];
+        const std::vector<std::string> err = Lines(o.err);  // the allocator's PID first
+        if (!c.exceeded) {
+            EXPECT_EQ(j["endReason"], "duration");
+            EXPECT_TRUE(b["exceeded"].is_null() && b["exceededMB"].is_null() && b["maxGrowthMB"].is_null());
+            EXPECT_EQ(err.size(), 1u) << o.err;
+            continue;
+        }
+        EXPECT_EQ(j["endReason"], "budget");
+        EXPECT_EQ(b["exceeded"], c.exceeded);
+        const double figure = b["exceededMB"];
+        EXPECT_GT(figure, std::stod(c.limit));
+        EXPECT_LT(figure, std::stod(c.limit) + 30);  // ended at the first sample past it
+        ASSERT_EQ(err.size(), 2u) << o.err;
+        char shown[32];
+        std::snprintf(shown, sizeof shown, "%.2f", figure);
+        EXPECT_EQ(err[1], c.line + std::string(shown) + c.end) << o.err;
     }
 }
 

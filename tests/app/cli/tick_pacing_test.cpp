@@ -1,0 +1,40 @@
+// A recording's pace: late samples counted and told once, the due ticks they cost counted as
+// skipped, the next tick one interval after a late one, and the interval suggested.
+#include "app/cli/tick_pacing.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
+
+namespace {
+
+TEST(TickPacing, LateSamplesAreCountedToldOnceAndTheirTicksSkipped) {
+    struct Tick {
+        int64_t start, end;  // ms
+        bool told;
+        int64_t late, skipped, next;
+    };
+    // 100 ms interval, first tick due at 100.
+    const std::vector<Tick> ticks = {
+        {100, 110, false, 0, 0, 200},   // on time
+        {200, 350, true, 1, 1, 450},    // took 150 ms: 300 missed, the next one interval after it
+        {450, 460, false, 1, 1, 550},
+        {550, 900, false, 2, 4, 1000},  // late again, told no more: 650 to 900 missed
+        {1000, 1000, false, 2, 4, 1100},
+        {1900, 1905, false, 2, 12, 2005},  // a suspended machine: a wake-up 800 ms late, nothing told
+    };
+    TickPacing pacing{100, 100};
+    for (const Tick& t : ticks) {
+        SCOPED_TRACE(t.start);
+        EXPECT_EQ(NoteTick(pacing, t.start, t.end), t.told);
+        EXPECT_EQ(std::tuple(pacing.late, pacing.skipped, pacing.nextMs), std::tuple(t.late, t.skipped, t.next));
+    }
+}
+
+TEST(TickPacing, TheSuggestedIntervalLeavesHalfTheCostToSpare) {
+    const std::pair<int64_t, int64_t> cases[] = {{0, 100}, {45, 100}, {70, 200}, {180, 300}, {50000, 60000}};
+    for (const auto& [cost, interval] : cases) EXPECT_EQ(SuggestedIntervalMs(cost), interval) << cost;
+}
+
+}  // namespace
