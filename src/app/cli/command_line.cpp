@@ -1,8 +1,12 @@
 #include "app/cli/command_line.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "analysis/log_loader.h"
@@ -91,6 +95,19 @@ std::string Escaped(const std::string& text) {
     return out;
 }
 
+// Standard input, output and error open, each at its own number: a closed one would be handed to
+// the next file opened (the CSV log), and the report or the messages would go into that file.
+// Each is given /dev/null in its place; false when standard output was closed.
+bool StandardOutputOpen() {
+    bool outputOpen = true;
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (fcntl(fd, F_GETFD) >= 0) continue;
+        if (fd == STDOUT_FILENO) outputOpen = false;
+        open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);  // the lowest free number: fd
+    }
+    return outputOpen;
+}
+
 // The Analyze... road without the window: the same loading into a history, and the report exactly
 // as Copy Report would put it on the clipboard.
 int AnalyzeLog(const CliOptions& options, std::FILE* out, std::FILE* err) {
@@ -123,6 +140,10 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     // A closed pipe on standard output is told as a write error (status 2) after the CSV log is
     // complete, rather than killing the recording in the middle.
     signal(SIGPIPE, SIG_IGN);
+    if (!StandardOutputOpen()) {
+        Say(err, CliText(TextId::CannotWriteOutput, {std::strerror(EBADF)}));
+        return ExitLoadError;
+    }
     switch (options.mode) {
         case CliMode::Window: return -1;
         case CliMode::Help: return WriteOutput(out, err, UsageText);

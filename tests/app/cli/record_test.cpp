@@ -282,6 +282,12 @@ TEST(Record, AResultThatCannotBeWrittenIsToldAndTheLogIsComplete) {
     }
     close(closedPipe[1]);
     close(full);
+    // A closed standard output is said at once, and the log never takes its place.
+    ScratchDir dir;
+    const Outcome o = Wait(dir, StartQuolk(dir, {"--record", "--duration", "0.3", "--csv", dir.File("log.csv"), "--",
+                                                 "sleep", "1"}, -1, ClosedOutput));
+    EXPECT_EQ(o.status, ExitLoadError);
+    EXPECT_EQ(o.err, "quolk: the result cannot be written to standard output: Bad file descriptor\n");
 }
 
 // A recorder killed outright takes its command with it: nothing is left running unwatched.

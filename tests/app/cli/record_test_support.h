@@ -33,6 +33,8 @@ struct Outcome {
     std::string out, err;
 };
 
+inline constexpr int ClosedOutput = -2;  // StartQuolk's outputFd for a closed standard output
+
 // Starts quolk with the arguments, its standard output and error in files of dir (or its standard
 // error on the descriptor errorFd, its standard output on outputFd), English texts.
 inline pid_t StartQuolk(const ScratchDir& dir, const std::vector<std::string>& args, int errorFd = -1,
@@ -44,7 +46,8 @@ inline pid_t StartQuolk(const ScratchDir& dir, const std::vector<std::string>& a
     argv.push_back(nullptr);
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
-    if (outputFd >= 0) posix_spawn_file_actions_adddup2(&files, outputFd, 1);
+    if (outputFd == ClosedOutput) posix_spawn_file_actions_addclose(&files, 1);
+    else if (outputFd >= 0) posix_spawn_file_actions_adddup2(&files, outputFd, 1);
     else posix_spawn_file_actions_addopen(&files, 1, dir.File("out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (errorFd >= 0) posix_spawn_file_actions_adddup2(&files, errorFd, 2);
     else posix_spawn_file_actions_addopen(&files, 2, dir.File("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
