@@ -19,7 +19,7 @@ void CreateSpin(int64_t gadget, int y, int minimum, int maximum, int64_t value) 
 }
 
 void CreateHelpButton(int64_t gadget, int y) {
-    ButtonGadget(gadget, 310, y, 28, 28, u"?");
+    ButtonGadget(gadget, 314, y, 28, 28, u"?");
     SetButtonCircularBezel(gadget);
     SetGadgetSmallControlSize(gadget);
 }
@@ -27,13 +27,14 @@ void CreateHelpButton(int64_t gadget, int y) {
 bool OpenDialogWindow(const LeakSettings& settings) {
     if (!OpenWindow(CustomProfileWindow, 0, 0, 360, 280, u"", WindowInvisible)) return false;
     TextGadget(AnyNumber, 10, 20, 350, 25, LookupText(TextId::CustomProfileTitle), TextCenter);
-    TextGadget(AnyNumber, 20, 64, 340, 25, LookupText(TextId::GrowthLimitLabel));
+    // Each label ends before its field, which starts at 210.
+    TextGadget(AnyNumber, 16, 64, 190, 25, LookupText(TextId::GrowthLimitLabel));
     CreateSpin(GadgetCustomGrowth, 60, 10, 999, RoundToInteger(settings.growthLimitMB));
     CreateHelpButton(GadgetCustomGrowthHelp, 58);
-    TextGadget(AnyNumber, 20, 104, 340, 25, LookupText(TextId::StreakCountLabel));
+    TextGadget(AnyNumber, 16, 104, 190, 25, LookupText(TextId::StreakCountLabel));
     CreateSpin(GadgetCustomStreak, 100, 1, 10, settings.streakThreshold);
     CreateHelpButton(GadgetCustomStreakHelp, 98);
-    TextGadget(AnyNumber, 20, 144, 340, 25, LookupText(TextId::RefreshIntervalLabel));
+    TextGadget(AnyNumber, 16, 144, 190, 25, LookupText(TextId::RefreshIntervalLabel));
     CreateSpin(GadgetCustomInterval, 140, 500, 5000, settings.refreshIntervalMs);
     ButtonGadget(GadgetCustomCancel, 140, 240, EstimateTextWidth(LookupText(TextId::CustomProfileCancel)), 25,
                  LookupText(TextId::CustomProfileCancel));

@@ -46,8 +46,9 @@ QIcon ExecutableIcon(const Text& path) {
 
 bool CreatePickerGadgets() {
     const Text searchLabel = LookupText(TextId::Search);
-    TextGadget(AnyNumber, 15, 15, EstimateTextWidth(searchLabel), 20, searchLabel);
-    if (!StringGadget(PickerSearch, 70, 12, 280, 24, u"")) return false;
+    // The label ends a few pixels before the field in every language.
+    TextGadget(AnyNumber, 15, 15, 58, 20, searchLabel);
+    if (!StringGadget(PickerSearch, 78, 12, 272, 24, u"")) return false;
     SetStringGadgetPlaceholder(PickerSearch, LookupText(TextId::SearchPlaceholder));
     SetGadgetRoundedBezel(PickerSearch);
     CheckBoxGadget(PickerUserAppsOnly, 370, 14, 160, 20, LookupText(TextId::UserAppsOnly));

@@ -1,7 +1,10 @@
 // The list with columns: rows of cells, whole-row selection, optional check boxes and grid.
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QStyle>
 #include <QTableWidget>
+#include <QToolTip>
 
 #include "toolkit/event_queue.h"
 #include "toolkit/gadget.h"
@@ -13,6 +16,24 @@ namespace {
 class Xo_QTableWidget : public QTableWidget {
 public:
     explicit Xo_QTableWidget(QWidget* parent) : QTableWidget(parent) {}
+
+protected:
+    // A cell too narrow for its text shows the whole text as its tooltip.
+    bool viewportEvent(QEvent* event) override {
+        if (event->type() != QEvent::ToolTip) return QTableWidget::viewportEvent(event);
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const QRect cell = visualRect(index);
+        const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+        const int icon = iconSize().isValid() ? iconSize().width() : style()->pixelMetric(QStyle::PM_SmallIconSize);
+        const int iconWidth = index.data(Qt::DecorationRole).isNull() ? 0 : icon + margin;
+        if (index.isValid() && viewport()->fontMetrics().horizontalAdvance(text) + margin + iconWidth > cell.width())
+            QToolTip::showText(help->globalPos(), text, viewport(), cell);
+        else
+            QToolTip::hideText();
+        return true;
+    }
 };
 
 class ListIconFunctions : public XoGadgetFunctions {
