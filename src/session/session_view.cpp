@@ -65,6 +65,7 @@ void ShowIdle(const SessionSettings& settings, bool targetEnded, SessionView& v)
     v.alerts = IdleAlerts();
     v.status = LookupText(targetEnded ? TextId::StatusProcessEnded : TextId::StatusStopped);
     v.controls = IdleControls();
+    v.pauseCaption = LookupText(TextId::Pause);  // a paused session's Resume goes with it
 }
 
 // The options that touch a running session: pause, interval, Dock Stats and its statistic.

@@ -149,7 +149,8 @@ TEST_F(SessionTest, PauseSleepAndWake) {
     EXPECT_EQ(U8(wake.pauseCaption.value_or(u"") + u"|" + wake.status.value_or(u"")), "⏸ Pause|Status: 🟢 Monitoring active");
     EXPECT_EQ(TickSession(context).figures.streak, 1);  // the streak went on where it stood
     EXPECT_EQ(history.count, 2);
-    StopSession(context);
+    TogglePause(context);
+    EXPECT_EQ(U8(See(StopSession(context)).pauseCaption.value_or(u"")), "⏸ Pause");  // Stop ends the pause
     EXPECT_FALSE(See(SystemDidWake(context)).status);
 }
 
