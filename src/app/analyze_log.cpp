@@ -10,7 +10,7 @@
 void AnalyzeLogFile(SampleHistory& history, int64_t mainWindow) {
     AlertAttention(false);  // to the front; only prompts and errors beep
     const Text path = OpenFileRequester(u"Select CSV Memory Log", GetHomeDirectory(),
-                                        u"CSV Files (*.csv)|*.csv|All Files (*.*)|*.*", 0);
+                                        u"CSV (*.csv)|*.csv|" + LookupText(TextId::AllFiles) + u" (*)|*", 0);
     if (path.empty()) return;
     const LogLoadResult result = LoadMonitorLog(path, history);
     if (result != LogLoadResult::Loaded) {

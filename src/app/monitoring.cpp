@@ -80,7 +80,8 @@ void ApplyTickRecord(AppState& state, const TickRecord& r) {
     if (r.ticked) DrawTrendGraph(GadgetTrendGraph, state.history, state.trendPlan);
     if (!v.errorMessage.empty()) {
         AlertAttention();
-        MessageRequester(v.errorTitle, v.errorMessage, RequesterError);
+        // Monitoring goes on while the user reads it, as it says.
+        MessageRequester(v.errorTitle, v.errorMessage, RequesterError | RequesterGoesOn);
     }
     if (!r.report.empty()) {
         Beep();

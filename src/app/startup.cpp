@@ -59,7 +59,11 @@ bool StartApplication(AppState& state) {
     // Qt has set the user's locale; decimal texts always use the point.
     std::setlocale(LC_NUMERIC, "C");
     ClearHistory(state.history);
-    LoadStringTable(DetectLanguage());
+    const Text language = DetectLanguage();
+    LoadStringTable(language);
+    // Qt's dialogs speak the language of the program's own texts, which are English but for these.
+    const bool translated = language == u"fr" || language == u"de" || language == u"es" || language == u"it";
+    LoadToolkitTranslations(translated ? TextView(language) : TextView());
     return OpenMainWindow(state);
 }
 

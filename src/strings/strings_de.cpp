@@ -202,6 +202,7 @@ static const char16_t kGermanBlock[] =
     u"431\0" u"--record nimmt eine PID oder '-- COMMAND', nicht beides\0"
     u"432\0" u"%1 (siehe 'quolk --help')\0"
     u"433\0" u"das Fenster braucht eine Desktop-Sitzung (DISPLAY oder WAYLAND_DISPLAY); `quolk --analyze FILE` geht auch ohne\0"
+    u"470\0" u"Alle Dateien\0"
     u"510\0" u"Wo der Speicher gewachsen ist\0"
     u"511\0" u"Lebende Bytes der erfassten Allokations-Stacks (im Mittel eine Stichprobe alle %1 allozierten Bytes), von der eingependelten Basis bis zum Ende; innerster Frame zuerst.\0"
     u"512\0" u"%1 des Wachstums des Footprints\0"

@@ -203,6 +203,7 @@ static const char16_t kEnglishBlock[] =
     u"431\0" u"--record takes a PID or '-- COMMAND', not both\0"
     u"432\0" u"%1 (see 'quolk --help')\0"
     u"433\0" u"the window needs a desktop session (DISPLAY or WAYLAND_DISPLAY); `quolk --analyze FILE` works without one\0"
+    u"470\0" u"All files\0"
     u"510\0" u"Where the memory grew\0"
     u"511\0" u"Live bytes of the sampled allocation stacks (a sample every %1 allocated, on average), from the settled baseline to the end; innermost frame first.\0"
     u"512\0" u"%1 of the footprint's growth\0"

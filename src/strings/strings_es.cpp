@@ -202,6 +202,7 @@ static const char16_t kSpanishBlock[] =
     u"431\0" u"--record admite un PID o '-- COMMAND', no ambos\0"
     u"432\0" u"%1 (véase 'quolk --help')\0"
     u"433\0" u"la ventana necesita una sesión de escritorio (DISPLAY o WAYLAND_DISPLAY); `quolk --analyze FILE` funciona sin ella\0"
+    u"470\0" u"Todos los archivos\0"
     u"510\0" u"Dónde creció la memoria\0"
     u"511\0" u"Bytes vivos de las pilas de asignación muestreadas (una muestra cada %1 asignados, de media), de la base estabilizada al final; el marco más interno primero.\0"
     u"512\0" u"%1 del crecimiento de la huella\0"

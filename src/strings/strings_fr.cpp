@@ -202,6 +202,7 @@ static const char16_t kFrenchBlock[] =
     u"431\0" u"--record prend un PID ou '-- COMMAND', pas les deux\0"
     u"432\0" u"%1 (voir 'quolk --help')\0"
     u"433\0" u"la fenêtre demande une session de bureau (DISPLAY ou WAYLAND_DISPLAY) ; `quolk --analyze FILE` fonctionne sans\0"
+    u"470\0" u"Tous les fichiers\0"
     u"510\0" u"Où la mémoire a augmenté\0"
     u"511\0" u"Octets vivants des piles d'allocation échantillonnées (un échantillon tous les %1 alloués, en moyenne), de la référence stabilisée à la fin ; cadre le plus interne en premier.\0"
     u"512\0" u"%1 de la croissance de l'empreinte\0"

@@ -202,6 +202,7 @@ static const char16_t kItalianBlock[] =
     u"431\0" u"--record accetta un PID o '-- COMMAND', non entrambi\0"
     u"432\0" u"%1 (vedere 'quolk --help')\0"
     u"433\0" u"la finestra richiede una sessione desktop (DISPLAY o WAYLAND_DISPLAY); `quolk --analyze FILE` funziona anche senza\0"
+    u"470\0" u"Tutti i file\0"
     u"510\0" u"Dove è cresciuta la memoria\0"
     u"511\0" u"Byte vivi degli stack di allocazione campionati (un campione ogni %1 allocati, in media), dalla base stabilizzata alla fine; frame più interno per primo.\0"
     u"512\0" u"%1 della crescita dell'impronta\0"

@@ -214,6 +214,9 @@ enum class TextId : int {
     SeeHelp = 432,  // the usage error
     NoDisplay = 433,
 
+    // The window's own texts.
+    AllFiles = 470,  // the file dialog's filter for every file
+
     // Allocation stacks: the report's section, its unavailable lines and the options' messages.
     StacksHeading = 510,
     StacksExplained = 511,  // the mean sampling distance

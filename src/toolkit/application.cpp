@@ -3,7 +3,11 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QSessionManager>
+#include <QTranslator>
+
+#include <memory>
 
 #include "toolkit/event_queue.h"
 #include "toolkit/menu.h"
@@ -48,6 +52,20 @@ int InitToolkit(int& argc, char** argv, TextView applicationName, TextView deskt
     }
     BuildApplicationMenu();
     return 1;
+}
+
+bool LoadToolkitTranslations(TextView languageCode) {
+    static QTranslator* loaded = nullptr;
+    if (loaded) QCoreApplication::removeTranslator(loaded);
+    delete loaded;
+    loaded = nullptr;
+    if (languageCode.empty()) return false;
+    auto translator = std::make_unique<QTranslator>();
+    // qt_LANG is the catalogue of Qt's modules, qtbase among them.
+    if (!translator->load(QStringLiteral("qt_") + ToQString(languageCode), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    loaded = translator.release();
+    return QCoreApplication::installTranslator(loaded);
 }
 
 void EndToolkit() {

@@ -16,6 +16,10 @@ int InitToolkit(int& argc, char** argv, TextView applicationName = u"", TextView
 // InitToolkit created it.
 void EndToolkit();
 
+// Loads Qt's own translations (its dialogs' labels and buttons) for a language code ("fr") in
+// place of those loaded before; "" or a language without them: Qt speaks English again (false).
+bool LoadToolkitTranslations(TextView languageCode);
+
 // Brings the application's key window (else its first visible window) to the front.
 void BringApplicationToFront();
 // The desktop's alert sound.

@@ -5,10 +5,12 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTreeView>
 #include <QWidget>
 
 #include <algorithm>
@@ -159,6 +161,17 @@ int RunMessageBox(const RequesterCall& call) {
     return RequesterCancel;
 }
 
+// Shown and left to the user: it closes itself when answered.
+void OpenMessageBox(const RequesterCall& call) {
+    QWidget* owner = WindowID(KeyWindow());
+    auto* box = new QMessageBox(owner && owner->isVisible() ? owner : nullptr);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    FillMessageBox(*box, call, ToQString(call.message), call.icon);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->open();
+}
+
 int RunAlertBox(const RequesterCall& call) {
     KeyWindowKeeper keeper;
     QMessageBox box(keeper.Owner());
@@ -180,6 +193,23 @@ int RunAlertBox(const RequesterCall& call) {
     return 0;
 }
 
+// "Name|pattern|Name|pattern" as the dialog's filters: each name, with its pattern in brackets
+// unless the name shows it already.
+std::vector<Text> FileFilters(TextView pattern) {
+    std::vector<Text> filters;
+    while (!pattern.empty()) {
+        const size_t bar = pattern.find(u'|');
+        const TextView name = pattern.substr(0, bar);
+        const TextView rest = bar == TextView::npos ? TextView() : pattern.substr(bar + 1);
+        const size_t next = rest.find(u'|');
+        const TextView patterns = rest.substr(0, next);
+        filters.push_back(name.find(u'(') != TextView::npos || patterns.empty() ? Text(name)
+                                                                                 : Text(name) + u" (" + Text(patterns) + u")");
+        pattern = next == TextView::npos ? TextView() : rest.substr(next + 1);
+    }
+    return filters;
+}
+
 Text RunOpenFileDialog(const RequesterCall& call) {
     KeyWindowKeeper keeper;
     QFileDialog dialog(keeper.Owner(), ToQString(call.title));
@@ -188,6 +218,13 @@ Text RunOpenFileDialog(const RequesterCall& call) {
     dialog.setFileMode((call.flags & 1) ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     if (!call.startFolder.empty()) dialog.setDirectory(ToQString(call.startFolder));
     if (!call.proposedName.empty()) dialog.selectFile(ToQString(call.proposedName));
+    QStringList filters;
+    for (const Text& filter : call.filters) filters.push_back(ToQString(filter));
+    if (!filters.isEmpty()) dialog.setNameFilters(filters);
+    // Wide enough for a log's whole name, its date and time included.
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.resize(900, 540);
+    if (auto* files = dialog.findChild<QTreeView*>()) files->header()->resizeSection(0, 440);
     if (dialog.exec() != QDialog::Accepted) return Text();
     QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return Text();
@@ -208,6 +245,11 @@ void SetRequesterResponder(RequesterResponder newResponder) { responder = std::m
 
 int MessageRequester(TextView title, TextView message, int flags) {
     RequesterCall call = DescribeMessage(title, message, flags);
+    if ((flags & RequesterGoesOn) && !HasAnswerButtons(flags)) {
+        if (responder) return responder(call).answer;
+        OpenMessageBox(call);
+        return 0;
+    }
     // Window timers must not tick while the user (or the responder) answers.
     ModalRunScope modal;
     if (responder) return responder(call).answer;
@@ -221,6 +263,7 @@ Text OpenFileRequester(TextView title, TextView defaultFile, TextView pattern, i
     call.title = Text(title);
     call.flags = flags;
     std::tie(call.startFolder, call.proposedName) = SplitDefaultFile(defaultFile);
+    call.filters = FileFilters(pattern);
     ModalRunScope modal;
     if (responder) return responder(call).path;
     return RunOpenFileDialog(call);

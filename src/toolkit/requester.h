@@ -13,6 +13,9 @@ enum RequesterFlag : int {
     RequesterInfo = 4,
     RequesterError = 8,
     RequesterWarning = 16,
+    // A message with its default button only, shown window-modal over the key window while the
+    // call returns at once (0): the program's timers and events go on while the user reads it.
+    RequesterGoesOn = 32,
 };
 enum RequesterAnswer : int { RequesterCancel = 2, RequesterYes = 6, RequesterNo = 7 };
 
@@ -20,7 +23,8 @@ enum RequesterAnswer : int { RequesterCancel = 2, RequesterYes = 6, RequesterNo 
 // default button.
 int MessageRequester(TextView title, TextView message, int flags = 0);
 // The chosen file's full path, or "" when cancelled. `defaultFile` is split at its last "/" into the
-// starting folder and the proposed name. The pattern is accepted; every file can be chosen.
+// starting folder and the proposed name. The pattern, "Name|*.ext|Name|*", gives the dialog's
+// filters in order, the first one in force.
 Text OpenFileRequester(TextView title, TextView defaultFile, TextView pattern, int patternPosition,
                        int flags = 0);
 // An alert with the program's own buttons, the first of them the default (Return) and the answer
@@ -49,6 +53,7 @@ struct RequesterCall {
     int icon = 0;           // Message: the icon flag that won (16, 4, 8) or 0
     Text startFolder;       // OpenFile
     Text proposedName;      // OpenFile
+    std::vector<Text> filters;  // OpenFile: "CSV (*.csv)", in the order offered
     std::vector<Text> buttons;  // Alert: the button titles in order
 };
 struct RequesterResponse {

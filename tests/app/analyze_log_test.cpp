@@ -74,6 +74,7 @@ TEST_F(AnalyzeLogTest, EachFailedLoadShowsItsErrorAndNoReport) {
         EXPECT_EQ(calls[0].title, u"Select CSV Memory Log") << c.name;
         EXPECT_EQ(TextToUtf8(calls[0].startFolder), dir.path) << c.name;
         EXPECT_EQ(calls[0].proposedName, u"") << c.name;
+        EXPECT_EQ(calls[0].filters, (std::vector<Text>{u"CSV (*.csv)", u"All files (*)"})) << c.name;
         ASSERT_EQ(calls.size(), c.message ? 2u : 1u) << c.name;
         if (c.message) {
             EXPECT_EQ(calls[1].title, u"Error!") << c.name;

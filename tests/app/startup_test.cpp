@@ -20,8 +20,8 @@
 namespace {
 
 TEST(StartApplication, TakesTheUsersLanguageKeepsTheDecimalPointAndClearsTheHistory) {
-    const struct { const char* language; const char* browse; } table[] = {
-        {"de_DE.UTF-8", "Durchsuchen..."}, {"en_US.UTF-8", "Browse..."}, {"pt_BR", "Browse..."}};
+    const struct { const char* language; const char* browse; bool qtTranslated; } table[] = {
+        {"de_DE.UTF-8", "Durchsuchen...", true}, {"en_US.UTF-8", "Browse...", false}, {"pt_BR", "Browse...", false}};
     ScratchDir dir;
     EnvScope noBus(SystemBusAddressVariable, "unix:path=" + dir.File("no-bus"));
     for (const auto& row : table) {
@@ -34,6 +34,9 @@ TEST(StartApplication, TakesTheUsersLanguageKeepsTheDecimalPointAndClearsTheHist
         EXPECT_EQ(state.history.count, 0);
         EXPECT_EQ(state.history.slots[0].footprintMB, 0.0f);
         EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetBrowse)), row.browse) << row.language;
+        // Qt's own dialogs in the same language.
+        EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:") != QStringLiteral("Look in:"), row.qtTranslated)
+            << row.language;
         EXPECT_TRUE(IsWindow(MainWindow));
         // The icon and the observer come once the window has painted, and start-up goes on
         // without a bus.

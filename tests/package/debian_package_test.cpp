@@ -121,6 +121,7 @@ TEST(DebianPackage, OnlyTheWindowDependsOnQtAndItBringsTheCommandLine) {
     ASSERT_TRUE(qt.count("libqt6core6")) << "the window links no Qt";
     for (const std::string& package : qt) EXPECT_TRUE(desktop.count(package)) << package;
     EXPECT_TRUE(desktop.count("libstdc++6"));
+    EXPECT_TRUE(desktop.count("qt6-translations-l10n"));
 }
 
 TEST(DebianPackage, EachHoldsWhatItsComponentInstallsStripped) {

@@ -137,6 +137,23 @@ TEST(MessageRequesterDialog, WindowTimersDoNotTickWhileItIsOpen) {
     CloseWindow(95);
 }
 
+// A message that says monitoring goes on lets the timers tick while the user reads it.
+TEST(MessageRequesterDialog, OneThatGoesOnLetsTimersTickWhileItIsOpen) {
+    ASSERT_NE(OpenWindow(95, 0, 0, 200, 100, u"Monitor"), 0);
+    ASSERT_EQ(AddWindowTimer(95, 47, 5), 1);
+    ClearEventQueue();
+    EXPECT_EQ(MessageRequester(u"Error!", u"Monitoring goes on.", RequesterError | RequesterGoesOn), 0);
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr) << "the message is open";
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    int32_t code = 0;
+    while ((code = WaitWindowEvent(2000)) != 0 && code != EventCodeTimer) continue;
+    EXPECT_EQ(code, EventCodeTimer);
+    EXPECT_TRUE(box->isVisible());
+    box->accept();
+    CloseWindow(95);
+}
+
 TEST(OpenFileRequesterDialog, ReturnsTheChosenFullPathOrNothingOnCancel) {
     ScratchDir folder;
     const QString file = QFileInfo(QString::fromStdString(folder.Write("quolk_log.csv", ""))).canonicalFilePath();
