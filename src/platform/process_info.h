@@ -35,10 +35,13 @@ int OpenProcessDir(int32_t pid);
 void CloseProcessDir(int dirFd);
 // False when the process has gone, cannot be read, is a zombie or dead, or has begun to exit (or
 // has no address space without being a kernel thread, which an exiting process shows as well).
+// A process whose leader thread has ended while other threads run on lives: its counters, thread
+// count and start time are the thread group's, its sizes those of its address space, read through
+// one of the live threads.
 bool ReadTaskInfoAt(int dirFd, TaskInfo& out);
 // Anonymous resident memory plus swapped-out memory plus page tables, in bytes: what the process
-// itself costs, without the file pages it shares. 0 when none is reported (kernel threads),
-// -1 when the figures cannot be read.
+// itself costs, without the file pages it shares (through a live thread when the leader has
+// ended). 0 when none is reported (kernel threads), -1 when the figures cannot be read.
 int64_t ReadPhysicalFootprintAt(int dirFd);
 
 // --- One process held for a whole session -------------------------------------------------
@@ -51,6 +54,10 @@ struct ProcessHold {
     int statFd{-1};
     int statusFd{-1};  // -1 when status could not be opened; the footprint then cannot be told
     int dirFd{-1};     // the process's directory, which tells the end where there is no pidfd
+    // A live thread's stat and status, opened by the readers once the process's leader has ended
+    // while other threads run on: the process lives on, and its memory is read through them.
+    mutable int threadStatFd{-1};
+    mutable int threadStatusFd{-1};
 };
 
 // Opens the pidfd first and the files after it, so that a check of ProcessHoldEnded after any

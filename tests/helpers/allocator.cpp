@@ -7,7 +7,12 @@
 //   family MB1 MB2             two children holding MB1 and MB2; prints their PIDs, one a line,
 //                              once both hold their memory
 //   stubborn                   ignores SIGTERM and holds 1 MB
+//   leaderless STEP_MB EVERY_MS EXIT_MS STEPS
+//                              a second thread takes STEPS steps as grow does, then ends the
+//                              process; the main thread ends after EXIT_MS, leaving the process to
+//                              live on with its leader a zombie
 // Every mode first writes its own PID and a line feed to standard output.
+#include <pthread.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -48,6 +53,20 @@ int main(int argc, char** argv) {
             Hold(step);
             usleep(useconds_t(every * 1000));
         }
+    }
+    if (std::strcmp(mode, "leaderless") == 0 && argc == 6) {
+        static long step = std::atol(argv[2]), every = std::atol(argv[3]), steps = std::atol(argv[5]);
+        pthread_t grower;
+        auto grow = [](void*) -> void* {
+            for (long i = 0; i < steps; ++i) {
+                Hold(step);
+                usleep(useconds_t(every * 1000));
+            }
+            std::exit(0);
+        };
+        if (pthread_create(&grower, nullptr, grow, nullptr) != 0) return 3;
+        usleep(useconds_t(std::atol(argv[4]) * 1000));
+        pthread_exit(nullptr);
     }
     if (std::strcmp(mode, "sawtooth") == 0 && argc == 5) {
         const size_t bytes = size_t(std::atol(argv[2])) << 20;

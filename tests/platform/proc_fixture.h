@@ -19,12 +19,13 @@ class ProcFixture {
 public:
     ProcFixture() { SetProcRoot(root_.path.c_str()); }
     ~ProcFixture() { SetProcRoot(nullptr); }
-    // Creates the process's directory and in it `name` holding content, or linking to it.
+    // Creates the process's directory and in it `name` (a path such as "task/12/stat" too) holding
+    // content, or linking to it.
     void Add(int32_t pid, const std::string& name, const std::string& content = "", bool link = false) const {
-        const std::string dir = root_.File(std::to_string(pid));
-        std::filesystem::create_directories(dir);
-        if (link) std::filesystem::create_symlink(content, dir + "/" + name);
-        else if (!name.empty()) std::ofstream(dir + "/" + name) << content;
+        const std::filesystem::path path = root_.File(std::to_string(pid)) + "/" + name;
+        std::filesystem::create_directories(path.parent_path());
+        if (link) std::filesystem::create_symlink(content, path);
+        else if (!name.empty()) std::ofstream(path) << content;
     }
 
 private:

@@ -104,6 +104,58 @@ TEST(ProcessInfoFixture, FootprintSumsTheProcessOwnMemory) {
     }
 }
 
+// A process lives while any of its threads does: once its leader has ended (a zombie, or exiting),
+// its counters stay the leader's line's (which counts for the whole thread group) and its sizes and
+// footprint are read through a live thread; with no live thread left it has ended. The held reading
+// gives the same as the reading through the directory.
+TEST(ProcessInfoFixture, ALeaderThatEndedLeavesItsThreadsToTell) {
+    ProcFixture proc;
+    const int64_t page = sysconf(_SC_PAGESIZE);
+    const std::string leaderStatus = "State:\tZ (zombie)\nUid:\t0\t0\t0\t0\nThreads:\t2\n";
+    const std::string threadStatus = "RssAnon:\t300 kB\nVmPTE:\t8 kB\nVmSwap:\t0 kB\n";
+    const auto thread = [](int32_t tid, const char* state) {
+        return StatLine(tid, "worker", state, {{10, "5"}, {12, "1"}, {23, "7000"}, {24, "3"}});
+    };
+    const TaskInfo throughThread{7000, 3 * page, 2022, 1012, 0, 2, 1022};
+    const struct {
+        int32_t pid;
+        std::string leader;
+        std::vector<std::pair<int32_t, std::string>> threads;  // each thread's stat line
+        std::optional<TaskInfo> expected;
+        int64_t footprint;
+    } cases[] = {
+        {600, StatLine(600, "app", "Z", {{20, "2"}}), {{600, StatLine(600, "app", "Z")}, {601, thread(601, "S")}},
+         throughThread, 308 * 1024},
+        {610, StatLine(610, "app", "R", {{9, "4194308"}, {20, "2"}, {23, "0"}}), {{611, thread(611, "R")}},
+         throughThread, 308 * 1024},
+        {620, StatLine(620, "app", "Z", {{20, "1"}}), {}, std::nullopt, 0},
+        {630, StatLine(630, "app", "Z", {{20, "2"}}), {{631, thread(631, "Z")}}, std::nullopt, 0},
+        {640, StatLine(640, "app", "Z", {{20, "2"}}), {}, std::nullopt, 0},
+    };
+    for (const auto& c : cases) {
+        proc.Add(c.pid, "stat", c.leader);
+        proc.Add(c.pid, "status", leaderStatus);
+        for (const auto& [tid, stat] : c.threads) {
+            proc.Add(c.pid, "task/" + std::to_string(tid) + "/stat", stat);
+            proc.Add(c.pid, "task/" + std::to_string(tid) + "/status", threadStatus);
+        }
+        const auto expected = c.expected ? std::optional(Fields(*c.expected)) : std::nullopt;
+        EXPECT_EQ(Read(c.pid), std::pair(expected, c.footprint)) << c.leader;
+        ProcessHold hold;
+        ASSERT_TRUE(HoldProcess(c.pid, hold));
+        TaskInfo held;
+        const bool read = ReadHeldTaskInfo(hold, held);
+        EXPECT_EQ(read ? std::optional(Fields(held)) : std::nullopt, expected) << c.leader;
+        EXPECT_EQ(ReadHeldPhysicalFootprint(hold), c.footprint) << c.leader;
+        // The live thread is kept; when it ends, the process has.
+        for (const auto& [tid, stat] : c.threads)
+            proc.Add(c.pid, "task/" + std::to_string(tid) + "/stat", StatLine(tid, "worker", "Z"));
+        EXPECT_FALSE(ReadHeldTaskInfo(hold, held)) << c.leader;
+        ReleaseProcess(hold);
+        EXPECT_EQ(std::tuple(hold.threadStatFd, hold.threadStatusFd), std::tuple(-1, -1));
+    }
+}
+
 // The executable's last path component, else the trimmed command name, else "Unknown".
 TEST(ProcessInfoFixture, NamesComeFromTheExecutableThenTheCommandAndPidsAreNumbers) {
     ProcFixture proc;

@@ -324,6 +324,19 @@ TEST(Record, TheCommandsOwnFailureIsToldOnStandardError) {
     }
 }
 
+// A process whose main thread has ended lives on in its other threads: it is recorded until its
+// last thread ends it, its memory read through a live thread.
+TEST(Record, AProcessWhoseMainThreadEndedIsRecordedToItsEnd) {
+    ScratchDir dir;
+    const Outcome o = RunQuolk(dir, {"--record", "--interval", "100", "--json", "--", Allocator, "leaderless", "1",
+                                     "100", "200", "25"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    const nlohmann::json j = Json(o.out);
+    ASSERT_FALSE(j.is_discarded()) << o.out;
+    EXPECT_GE(j["sampleCount"].get<int>(), 20) << "recorded for the 2.5 s it lived";
+    EXPECT_GE(j["summary"]["finalMB"].get<double>(), 20.0) << "its growth seen";
+}
+
 // The family's footprint is the sum of its three members, read while they hold still.
 TEST(Record, IncludeChildrenSumsTheFamily) {
     ScratchDir dir;
