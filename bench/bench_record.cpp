@@ -1,6 +1,8 @@
-// One tick of a recording: the session tick with its CSV row, alone and with --include-children
-// (the family read from the parent PIDs of every process on the machine).
+// One tick of a recording: the session tick with its CSV row, alone and with --include-children:
+// a family of ten, of a thousand, a target with 2,000 threads and no children, and a target with
+// two children among a thousand other processes.
 #include <benchmark/benchmark.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -11,7 +13,7 @@
 #include "monitor/family_provider.h"
 #include "platform/proc_fixture.h"
 #include "platform/process_info.h"
-#include "platform/process_tree.h"
+#include "platform/process_family.h"
 #include "scratch_dir.h"
 #include "session/session.h"
 #include "strings/stringtable.h"
@@ -43,8 +45,13 @@ void TickRecording(benchmark::State& state, pid_t target, ProcessProvider& provi
     LoadStringTable(u"en");
     ScratchDir dir;
     // The family must be complete before the ticks are timed.
-    for (int tries = 0; tries < 200 && ListDescendants(target).size() < expectFamily; ++tries) usleep(20000);
-    if (ListDescendants(target).size() < expectFamily) state.SkipWithError("family incomplete");
+    auto descendants = [target] {
+        ProcessFamily family;
+        FamilyReading reading;
+        return family.Follow(target, 0) && family.Read(reading) ? size_t(reading.members - 1) : size_t(0);
+    };
+    for (int tries = 0; tries < 200 && descendants() < expectFamily; ++tries) usleep(20000);
+    if (descendants() < expectFamily) state.SkipWithError("family incomplete");
     SessionContext context;
     context.services.processes = &provider;
     context.settings.dockStatsEnabled = false;
@@ -77,6 +84,36 @@ void BM_RecordTick_IncludeChildren_Among1000(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordTick_IncludeChildren_Among1000)->Unit(benchmark::kMillisecond);
 
+// --include-children of a family of ten: the target and nine children.
+void BM_RecordTick_IncludeChildren_Of10(benchmark::State& state) {
+    std::unique_ptr<ChildProcess> target = Family(9);
+    FamilyProcessProvider family;
+    TickRecording(state, target->Pid(), family, 9);
+}
+BENCHMARK(BM_RecordTick_IncludeChildren_Of10)->Unit(benchmark::kMicrosecond);
+
+// --include-children of a target with 2,000 threads and no children: more threads than each
+// thread's children list is read for, so its children come from the process table.
+void BM_RecordTick_IncludeChildren_2000Threads(benchmark::State& state) {
+    ChildProcess target([] {
+        pthread_attr_t small;
+        pthread_attr_init(&small);
+        pthread_attr_setstacksize(&small, 64 << 10);
+        for (int i = 1; i < 2000; ++i) {
+            pthread_t thread;
+            pthread_create(&thread, &small, [](void*) -> void* { for (;;) pause(); }, nullptr);
+        }
+        ChildProcess::Pause();
+        for (;;) pause();
+    });
+    target.WaitUntil();
+    target.Resume();
+    FamilyProcessProvider family;
+    TickRecording(state, target.Pid(), family, 0);
+    state.counters["threads"] = 2000;
+}
+BENCHMARK(BM_RecordTick_IncludeChildren_2000Threads)->Unit(benchmark::kMicrosecond);
+
 // --include-children of a target whose 1,000 children are all summed at every tick.
 void BM_RecordTick_IncludeChildren_Of1000(benchmark::State& state) {
     std::unique_ptr<ChildProcess> target = Family(kProcesses);
@@ -84,6 +121,19 @@ void BM_RecordTick_IncludeChildren_Of1000(benchmark::State& state) {
     TickRecording(state, target->Pid(), family, kProcesses);
 }
 BENCHMARK(BM_RecordTick_IncludeChildren_Of1000)->Unit(benchmark::kMillisecond);
+
+// The family's own reading, without the session around it: the cost per descendant.
+void BM_ProcessFamilyRead_Of1000(benchmark::State& state) {
+    std::unique_ptr<ChildProcess> target = Family(kProcesses);
+    ProcessFamily family;
+    FamilyReading reading;
+    family.Follow(target->Pid(), 0);
+    for (int tries = 0; tries < 500 && reading.members <= kProcesses; ++tries) family.Read(reading), usleep(20000);
+    for (auto _ : state) benchmark::DoNotOptimize(family.Read(reading));
+    if (reading.members != kProcesses + 1) state.SkipWithError("family incomplete");
+    state.counters["perDescendant"] = benchmark::Counter(double(kProcesses), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_ProcessFamilyRead_Of1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "monitor/sampler.h"
@@ -99,6 +101,33 @@ void BM_ReadPhysicalFootprint(benchmark::State& state) {
     CloseProcessDir(dirFd);
 }
 BENCHMARK(BM_ReadPhysicalFootprint);
+
+// One read of smaps_rollup (its proportional shares, as --include-children reads them) of a
+// process that touched this many MB with malloc, in pages of 4 kB as a program's heap has them:
+// the kernel walks the page tables.
+void BM_ReadSmapsRollup(benchmark::State& state) {
+    const size_t bytes = size_t(state.range(0)) << 20;
+    ChildProcess child([bytes] {
+        char* block = static_cast<char*>(std::malloc(bytes));
+        if (block) std::memset(block, 0x5A, bytes);
+        benchmark::DoNotOptimize(block);
+        benchmark::ClobberMemory();
+        ChildProcess::Pause();
+        for (;;) pause();
+    });
+    child.WaitUntil();
+    const int fd = open(("/proc/" + std::to_string(child.Pid()) + "/smaps_rollup").c_str(), O_RDONLY | O_CLOEXEC);
+    char buffer[4096];
+    for (auto _ : state) benchmark::DoNotOptimize(pread(fd, buffer, sizeof buffer, 0));
+    close(fd);
+    const int status = open(("/proc/" + std::to_string(child.Pid()) + "/status").c_str(), O_RDONLY | O_CLOEXEC);
+    const ssize_t length = pread(status, buffer, sizeof buffer - 1, 0);
+    close(status);
+    buffer[length > 0 ? length : 0] = '\0';
+    const char* anon = std::strstr(buffer, "RssAnon:");
+    state.counters["rssAnonMB"] = anon ? std::atof(anon + 8) / 1024.0 : 0.0;
+}
+BENCHMARK(BM_ReadSmapsRollup)->Arg(10)->Arg(1024)->Arg(8192)->ArgName("MB")->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

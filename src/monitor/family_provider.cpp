@@ -1,51 +1,28 @@
 #include "monitor/family_provider.h"
 
-#include <climits>
-
-#include "platform/process_tree.h"
-
-namespace {
-
-int32_t AddCount(int32_t a, int32_t b) {
-    int64_t sum = int64_t(a) + int64_t(b);
-    return sum > INT32_MAX ? INT32_MAX : int32_t(sum);
-}
-
-int64_t AddBytes(int64_t a, int64_t b) { return b > INT64_MAX - a ? INT64_MAX : a + b; }
-
-}  // namespace
-
-void FamilyProcessProvider::AddDescendants(int32_t root, int readingFd, TaskInfo& out) {
-    readingFd_ = readingFd;
-    descendantsFootprint_ = 0;
-    for (int32_t pid : ListDescendants(root)) {
-        int dirFd = OpenProcessDir(pid);
-        if (dirFd < 0) continue;
-        TaskInfo child;
-        if (ReadTaskInfoAt(dirFd, child)) {
-            out.virtualBytes = AddBytes(out.virtualBytes, child.virtualBytes);
-            out.residentBytes = AddBytes(out.residentBytes, child.residentBytes);
-            out.pageFaults = AddCount(out.pageFaults, child.pageFaults);
-            out.pageIns = AddCount(out.pageIns, child.pageIns);
-            out.cowFaults = AddCount(out.cowFaults, child.cowFaults);
-            out.threadCount = AddCount(out.threadCount, child.threadCount);
-            int64_t footprint = ReadPhysicalFootprintAt(dirFd);
-            if (footprint > 0) descendantsFootprint_ = AddBytes(descendantsFootprint_, footprint);
-        }
-        CloseProcessDir(dirFd);
+void FamilyProcessProvider::ReadFamily(int32_t root, int readingFd, TaskInfo& out) {
+    if (familyFd_ != readingFd || !family_.Following()) {
+        familyFd_ = readingFd;
+        family_.Follow(root, out.startTime);
     }
+    FamilyReading reading;
+    familyRead_ = family_.Read(reading) && reading.task.startTime == out.startTime;
+    if (!familyRead_) return;  // the process's own figures, read through its own files
+    familyFootprint_ = reading.footprintBytes;
+    const uint64_t startTime = out.startTime;
+    out = reading.task;
+    out.startTime = startTime;
 }
 
 int64_t FamilyProcessProvider::FamilyFootprint(int64_t own, int readingFd) const {
-    int64_t descendants = readingFd == readingFd_ ? descendantsFootprint_ : 0;
-    if (own < 0 && descendants == 0) return own;
-    return AddBytes(own > 0 ? own : 0, descendants);
+    return readingFd == familyFd_ && familyRead_ && familyFootprint_ > 0 ? familyFootprint_ : own;
 }
 
 void FamilyProcessProvider::Forget(int readingFd) {
-    if (readingFd != readingFd_) return;
-    readingFd_ = -1;
-    descendantsFootprint_ = 0;
+    if (readingFd != familyFd_) return;
+    family_.Clear();
+    familyFd_ = -1;
+    familyRead_ = false;
 }
 
 int FamilyProcessProvider::OpenProcess(int32_t pid) {
@@ -63,7 +40,7 @@ void FamilyProcessProvider::CloseProcess(int handle) {
 
 bool FamilyProcessProvider::ReadTaskInfo(int handle, TaskInfo& out) {
     if (!ReadTaskInfoAt(handle, out)) return false;
-    if (handle == openedHandle_) AddDescendants(openedPid_, handle, out);
+    if (handle == openedHandle_) ReadFamily(openedPid_, handle, out);
     return true;
 }
 
@@ -82,7 +59,7 @@ bool FamilyProcessProvider::HoldEnded(const ProcessHold& hold) { return ProcessH
 
 bool FamilyProcessProvider::ReadHeldTaskInfo(const ProcessHold& hold, TaskInfo& out) {
     if (!::ReadHeldTaskInfo(hold, out)) return false;
-    AddDescendants(hold.pid, hold.statFd, out);
+    ReadFamily(hold.pid, hold.statFd, out);
     return true;
 }
 

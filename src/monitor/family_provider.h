@@ -1,13 +1,18 @@
-// Readings of a process together with all its descendants: every figure of a reading is the sum
-// over the process and each descendant alive at that moment. Counters can therefore fall when a
-// descendant ends. The process's own start time stays the reading's, so a reused PID is still
+// Readings of a process together with all its descendants (see ProcessFamily): the task figures
+// are sums over the process and each descendant alive at that moment, so counters can fall when
+// a descendant ends; the footprint counts memory shared after fork once, each member with its
+// proportional share. The process's own start time stays the reading's, so a reused PID is still
 // told from the target, and the process itself is held as the system provider holds it.
 #pragma once
 
+#include <vector>
+
 #include "monitor/sampler.h"
+#include "platform/process_family.h"
 
 // A process provider that sums over the family of the opened or held process. One per session:
-// it keeps the family's footprint from a reading's task figures for the footprint that follows.
+// it keeps the family's members' files from one reading to the next, and the family's footprint
+// from a reading's task figures for the footprint that follows.
 class FamilyProcessProvider final : public ProcessProvider {
 public:
     int OpenProcess(int32_t pid) override;
@@ -21,15 +26,21 @@ public:
     bool ReadHeldTaskInfo(const ProcessHold& hold, TaskInfo& out) override;
     int64_t ReadHeldFootprint(const ProcessHold& hold) override;
 
+    // The members of the last reading, the target first and every parent before its children,
+    // with their footprints and names. It costs the readings nothing unless asked for.
+    std::vector<FamilyMember> Members() const { return family_.Members(); }
+
 private:
-    // The root's own figures plus its descendants'; their footprint is kept for the reading's
-    // footprint query, which names the root by the same descriptor.
-    void AddDescendants(int32_t root, int readingFd, TaskInfo& out);
+    // Replaces the root's own task figures with the family's sums, following the family of the
+    // process that readingFd reads from its first reading on.
+    void ReadFamily(int32_t root, int readingFd, TaskInfo& out);
     int64_t FamilyFootprint(int64_t own, int readingFd) const;
     void Forget(int readingFd);
 
-    int readingFd_{-1};  // the descriptor of the reading the descendants' footprint belongs to
-    int64_t descendantsFootprint_{};
+    ProcessFamily family_;
+    int familyFd_{-1};    // the descriptor of the reading whose process the family follows
+    bool familyRead_{};   // the last reading of it summed the family
+    int64_t familyFootprint_{};
     int32_t openedPid_{};  // by handle: the PID the open handle names
     int openedHandle_{-1};
 };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,3 +67,15 @@ public:
 private:
     pid_t pid_ = -1;
 };
+
+// Forks an idle child that ends with its parent, however that ends; its PID.
+inline pid_t ForkIdleChild() {
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(0);
+        for (;;) pause();
+    }
+    return child;
+}

@@ -1,55 +1,129 @@
-// Descendants found from the parent PIDs of a fixture process root.
+// The family of a process, read as one: who belongs to it, from fixture process roots, and what it
+// costs in memory, from real processes that share pages after fork.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <string>
 #include <vector>
 
+#include "platform/process_family.h"
 #include "platform/process_tree.h"
 #include "proc_fixture.h"
 
 namespace {
 
-TEST(ProcessTree, DescendantsFollowTheParentChainsOnly) {
+// The PIDs of the root's descendants that a reading finds, in order; nothing when it cannot read.
+std::vector<int32_t> Descendants(int32_t root) {
+    ProcessFamily family;
+    FamilyReading reading;
+    if (!family.Follow(root, 0) || !family.Read(reading)) return {-1};
+    std::vector<int32_t> found;
+    for (const FamilyMember& m : family.Members())
+        if (m.pid != root) found.push_back(m.pid);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(size_t(reading.members), found.size() + 1);
+    return found;
+}
+
+bool IsZombie(int32_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    return line.find(") Z ") != std::string::npos;
+}
+
+void AddProcess(const ProcFixture& fixture, int32_t pid, int32_t parent, int threads = 1) {
+    fixture.Add(pid, "stat", StatLine(pid, "a) b", "S", {{4, std::to_string(parent)}, {20, std::to_string(threads)}}));
+}
+
+}  // namespace
+
+// Where the kernel keeps no children lists, the family follows the parent PIDs of every process's
+// stat line, and a process met twice (a cycle in the table) counts once.
+TEST(ProcessFamily, WithoutChildrenListsTheParentChainsTell) {
     ProcFixture fixture;
     // (pid, parent): 10 has children 11 and 12, 12 has 13, 13 has 14; 20 and 21 are unrelated;
     // 30 and 31 are each other's parent; 40 has a stat line without a closing bracket; 50, a child
-    // of 10, has a state of two letters and blanks doubled.
+    // of 10, has brackets in its name and blanks doubled.
     const std::pair<int32_t, int32_t> table[] = {{10, 1}, {11, 10}, {12, 10}, {13, 12}, {14, 13},
                                                  {20, 1}, {21, 20}, {30, 31}, {31, 30}};
-    for (auto [pid, parent] : table) fixture.Add(pid, "stat", StatLine(pid, "a) b", "S", {{4, std::to_string(parent)}}));
+    for (auto [pid, parent] : table) AddProcess(fixture, pid, parent);
     fixture.Add(40, "stat", "40 (broken S 10 1 1\n");
     fixture.Add(41, "");  // no stat file at all
-    fixture.Add(50, "stat", "50 ((x) y) Sl  10 1\n");
+    std::string doubled = StatLine(50, "(x) y", "S", {{4, "10"}, {20, "1"}});
+    fixture.Add(50, "stat", doubled.replace(doubled.find(") S "), 4, ")  S  "));
     const std::pair<int32_t, std::vector<int32_t>> cases[] = {
-        {10, {11, 12, 13, 14, 50}}, {12, {13, 14}}, {14, {}}, {20, {21}}, {30, {31}}, {99, {}}};
-    for (const auto& [root, expected] : cases) {
-        std::vector<int32_t> found = ListDescendants(root);
-        std::sort(found.begin(), found.end());
-        EXPECT_EQ(found, expected) << root;
-    }
+        {10, {11, 12, 13, 14, 50}}, {12, {13, 14}}, {14, {}}, {20, {21}}, {30, {31}}, {99, {-1}}};
+    for (const auto& [root, expected] : cases) EXPECT_EQ(Descendants(root), expected) << root;
 }
 
-// Where the kernel keeps children lists, every thread's list counts and the family is read from
-// them alone: the stat lines (here naming nobody's parent) are not consulted.
-TEST(ProcessTree, ChildrenListsOfEveryThreadGiveTheFamily) {
+// Where it keeps them, each thread's list counts while a member has few threads; a member with many
+// threads has its children from the parent PIDs instead. A listed PID whose own stat line names
+// another parent (a process that took over a PID the list named) is no member.
+TEST(ProcessFamily, ChildrenListsOfEveryThreadGiveTheFamily) {
     ProcFixture fixture;
-    const std::pair<std::string, std::string> files[] = {
+    const std::pair<std::string, std::string> lists[] = {
         {"10/task/10/children", "11 "}, {"10/task/15/children", "12 "},  // a thread's own child
         {"12/task/12/children", "13 14 "}, {"13/task/13/children", ""},
         {"14/task/14/children", "12 16"},  // a PID met before, and one without a trailing blank
-        {"16/task/16/children", ""}, {"20/task/20/children", "21 "}};
-    for (const auto& [path, content] : files) {
-        const std::string file = std::string(ProcRoot()) + "/" + path;
-        std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-        std::ofstream(file) << content;
+        {"16/task/16/children", "17 "}, {"20/task/20/children", ""}};
+    for (const auto& [path, content] : lists) {
+        const size_t slash = path.find('/');
+        fixture.Add(std::stoi(path.substr(0, slash)), path.substr(slash + 1), content);
     }
-    for (int32_t pid : {10, 11, 12, 13, 14, 16, 20, 21}) fixture.Add(pid, "stat", StatLine(pid, "x", "S"));
+    const struct { int32_t pid, parent, threads; } processes[] = {
+        {10, 1, 2}, {11, 10, 1}, {12, 10, 1}, {13, 12, 1}, {14, 12, 1}, {16, 14, 1},
+        {17, 99, 1},            // listed by 16, but its stat names another parent
+        {20, 1, 40}, {21, 20, 1}, {22, 21, 1}};  // 20's threads are too many to read each list
+    for (const auto& p : processes) AddProcess(fixture, p.pid, p.parent, p.threads);
+    fixture.Add(21, "task/21/children", "22");
     const std::pair<int32_t, std::vector<int32_t>> cases[] = {
-        {10, {11, 12, 13, 14, 16}}, {12, {13, 14, 16}}, {13, {}}, {20, {21}}};
-    for (const auto& [root, expected] : cases) {
-        std::vector<int32_t> found = ListDescendants(root);
-        std::sort(found.begin(), found.end());
-        EXPECT_EQ(found, expected) << root;
+        {10, {11, 12, 13, 14, 16}}, {12, {13, 14, 16}}, {13, {}}, {20, {21, 22}}};
+    for (const auto& [root, expected] : cases) EXPECT_EQ(Descendants(root), expected) << root;
+}
+
+// Real processes: pages a parent touched before it forked count once over the family, however
+// many children share them; a child started by a thread other than the main one is found, with a
+// few threads or many; a member that ends leaves the family.
+TEST(ProcessFamily, SharedPagesCountOnceAndEveryThreadsChildrenBelong) {
+    constexpr size_t kTouched = 200u << 20;
+    for (int threads : {1, 4, 40}) {
+        SCOPED_TRACE(threads);
+        ChildProcess parent([threads] {
+            char* block = static_cast<char*>(std::malloc(kTouched));
+            std::memset(block, 0x5A, kTouched);
+            for (int i = 0; i < 3; ++i) ForkIdleChild();
+            // Idle threads, and one more that forks a child of its own and stays.
+            for (int i = 2; i < threads; ++i) std::thread([] { for (;;) pause(); }).detach();
+            std::atomic<bool> forked{threads == 1};
+            if (threads > 1) std::thread([&forked] { ForkIdleChild(), forked = true; for (;;) pause(); }).detach();
+            while (!forked) usleep(1000);
+            ChildProcess::Pause();
+            for (;;) pause();
+        });
+        ASSERT_TRUE(parent.WaitUntil());
+        ProcessFamily family;
+        FamilyReading reading;
+        ASSERT_TRUE(family.Follow(parent.Pid(), ProcessStartTime(parent.Pid())));
+        ASSERT_TRUE(family.Read(reading));
+        const int expectedMembers = threads > 1 ? 5 : 4;
+        EXPECT_EQ(reading.members, expectedMembers);
+        EXPECT_EQ(reading.task.threadCount, threads + expectedMembers - 1);
+        EXPECT_NEAR(double(reading.footprintBytes) / 1048576.0, 200.0, 4.0) << "each member's proportional share";
+        const std::vector<FamilyMember> members = family.Members();
+        ASSERT_EQ(members.size(), size_t(expectedMembers));
+        EXPECT_EQ(members[0].pid, parent.Pid());
+        for (size_t i = 1; i < members.size(); ++i) EXPECT_EQ(members[i].parentPid, parent.Pid());
+        // A child ends (a zombie, as its parent is stopped): the family reads without it, and the
+        // others' shares grow to cover its part.
+        kill(members.back().pid, SIGKILL);
+        while (!IsZombie(members.back().pid)) usleep(1000);
+        ASSERT_TRUE(family.Read(reading));
+        EXPECT_EQ(reading.members, expectedMembers - 1);
+        EXPECT_NEAR(double(reading.footprintBytes) / 1048576.0, 200.0, 4.0);
     }
 }
 
@@ -60,5 +134,3 @@ TEST(ProcessTree, StartTimesAreAfterBootAndNotInTheFuture) {
     EXPECT_GT(self, now - 24 * 3600 * 365);
     EXPECT_LE(ProcessStartUnixTime(0), self);
 }
-
-}  // namespace
