@@ -1,0 +1,94 @@
+#include "platform/process_table.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <string_view>
+
+#include "platform/linux/proc_text.h"
+#include "platform/process_info.h"
+
+namespace {
+
+// The start of a file of the process's directory, at most size bytes; empty when it cannot be read.
+std::string_view ReadAt(int procFd, int32_t pid, const char* name, char* buffer, size_t size) {
+    char path[64];
+    std::snprintf(path, sizeof path, "%d/%s", int(pid), name);
+    const int fd = openat(procFd, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    ssize_t length;
+    do length = read(fd, buffer, size);
+    while (length < 0 && errno == EINTR);
+    close(fd);
+    return length > 0 ? std::string_view(buffer, size_t(length)) : std::string_view();
+}
+
+// The command name, the parent and the start time of a stat line; false when it is not one.
+bool ParseStatLine(std::string_view line, ProcessTableEntry& out) {
+    const size_t open = line.find('('), close = line.rfind(')');
+    std::string_view fields[20];  // from the state (field 3) to the start time (field 22)
+    if (open == std::string_view::npos || close < open || !SplitStatFields(line, fields, 20)) return false;
+    if (!ParseNumber(fields[1], out.parentPid) || !ParseNumber(fields[19], out.startTime)) return false;
+    if (fields[0] == "Z" || fields[0] == "X") out.startTime = 0;
+    out.commandName.assign(line.substr(open + 1, close - open - 1));
+    return true;
+}
+
+}  // namespace
+
+bool ProcessTable::Refresh(double nowSeconds) {
+    DIR* dir = opendir(ProcRoot());
+    if (!dir) return false;
+    const int procFd = dirfd(dir);
+    ++generation_;
+    lastReads_ = 0;
+    char buffer[1024];
+    while (const dirent* listed = readdir(dir)) {
+        int32_t pid = 0;
+        if (!ParsePid(listed->d_name, pid)) continue;
+        auto [it, added] = entries_.try_emplace(pid);
+        ProcessTableEntry& e = it->second;
+        if (added || e.inode != listed->d_ino) {
+            ++lastReads_;
+            e = ProcessTableEntry{};
+            if (!ParseStatLine(ReadAt(procFd, pid, "stat", buffer, sizeof buffer), e)) {
+                entries_.erase(it);  // gone meanwhile
+                continue;
+            }
+            e.pid = pid;
+            e.inode = listed->d_ino;
+            e.firstSeen = e.nameRead = nowSeconds;
+        } else if (nowSeconds - e.nameRead >= std::min(MaxRecheckSeconds, (nowSeconds - e.firstSeen) / 4)) {
+            ++lastReads_;
+            std::string_view name = ReadAt(procFd, pid, "comm", buffer, sizeof buffer);
+            if (!name.empty() && name.back() == '\n') name.remove_suffix(1);
+            if (!name.empty() && name != e.commandName) {
+                e.commandName.assign(name);
+                e.executableRead = false;
+            }
+            e.nameRead = nowSeconds;
+        }
+        e.generation = generation_;
+    }
+    closedir(dir);
+    std::erase_if(entries_, [this](const auto& entry) { return entry.second.generation != generation_; });
+    return true;
+}
+
+const std::string& ProcessTable::ExecutableName(ProcessTableEntry& entry) {
+    if (entry.executableRead) return entry.executableName;
+    char path[4200];
+    const std::string link = std::string(ProcRoot()) + "/" + std::to_string(entry.pid) + "/exe";
+    const ssize_t length = readlink(link.c_str(), path, sizeof path);
+    std::string_view target = length > 0 && size_t(length) < sizeof path ? std::string_view(path, size_t(length)) : "";
+    constexpr std::string_view deleted = " (deleted)";
+    if (target.ends_with(deleted)) target.remove_suffix(deleted.size());
+    const size_t slash = target.rfind('/');
+    entry.executableName.assign(slash == std::string_view::npos ? target : target.substr(slash + 1));
+    entry.executableRead = true;
+    return entry.executableName;
+}
