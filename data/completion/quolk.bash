@@ -4,6 +4,7 @@
 _quolk_record_options="--interval --duration --csv --profile --growth-limit --streak
     --max-footprint --max-growth --include-children --json --fail-on-leak --quiet --stacks --sample-bytes
     --stacks-out --"
+_quolk_serve_options="--listen --match --pid --interval --window --profile --growth-limit --streak"
 
 # Fills COMPREPLY with the lines a command prints, one candidate a line (names may hold blanks).
 _quolk_reply() {
@@ -46,6 +47,15 @@ _quolk() {
             _quolk_files "$cur"
             return
             ;;
+        --pid)
+            _quolk_pids "$cur"
+            return
+            ;;
+        --match)
+            # The command names of the running processes.
+            _quolk_reply eval 'cat /proc/[0-9]*/comm 2>/dev/null | sort -u | grep -F -- "$cur"'
+            return
+            ;;
         --record)
             # A running process by its PID; or options, "--" and a command to start.
             if [[ $cur == -* ]]; then
@@ -59,19 +69,20 @@ _quolk() {
             _quolk_reply compgen -W "default menu-bar file-converter" -- "$cur"
             return
             ;;
-        --interval | --duration | --growth-limit | --streak | --sample-bytes | --max-footprint | --max-growth)
+        --interval | --duration | --growth-limit | --streak | --sample-bytes | --max-footprint | --max-growth | --listen | --window)
             return  # a number of the user's choosing
             ;;
     esac
 
-    # Options may come in any order: the mode is whichever of --record and --analyze was given.
-    options="--analyze --record --help --version"
+    # Options may come in any order: the mode is whichever of --record, --analyze and --serve was given.
+    options="--analyze --record --serve --help --version"
     if ((COMP_CWORD > 1)); then
-        options="--analyze --record ${_quolk_record_options% --}"
+        options="--analyze --record --serve ${_quolk_record_options% --}"
         for ((i = 1; i < COMP_CWORD; i++)); do
             case ${COMP_WORDS[i]} in
                 --record) options=$_quolk_record_options ;;
                 --analyze) options="--json --fail-on-leak" ;;
+                --serve) options=$_quolk_serve_options ;;
             esac
         done
     fi

@@ -253,4 +253,15 @@ enum class TextId : int {
     CannotWriteOutput = 502,      // the system's reason
     KernelThreadSuffix = 503,     // after CannotReadProcessPrefix and the PID
     CannotWait = 504,             // the system's reason
+    // quolk --serve: its usage errors and its messages.
+    ServeAlone = 550,
+    OptionNeedsServe = 551,    // the option
+    OptionNotWithServe = 552,  // the option
+    ServeNeedsTarget = 553,
+    ListenRange = 554,
+    MatchRange = 555,
+    WindowRange = 556,
+    ServeMissing = 557,        // the loader's reason
+    CannotListen = 558,        // the address and the reason
+    Serving = 559,             // the address
 };

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,10 +33,13 @@ TEST(InstalledFiles, EveryFileIsWhereTheFreedesktopLayoutExpectsIt) {
         "bin/quolk",
         "lib/quolk/libquolk-heap.so",
         "lib/quolk/quolk",
+        "lib/quolk/quolk-serve",
+        "lib/systemd/system/quolk-serve.service",
         "share/applications/quolk.desktop",
         "share/bash-completion/completions/quolk",
         "share/icons/hicolor/scalable/apps/quolk.svg",
         "share/man/man1/quolk.1",
+        "share/quolk/prometheus/quolk.rules.yml",
     };
     for (int size : IconSizes) {
         const std::string folder = std::to_string(size) + "x" + std::to_string(size);
@@ -101,6 +106,26 @@ TEST(InstalledFiles, ManualPageRendersWithoutWarningsAndNamesEveryOption) {
     for (const std::string& part : parts) EXPECT_EQ(Contains(rendered, part), "");
 }
 
+// The unit of quolk --serve and its alerting rules pass their own checkers: systemd's, with the
+// staged tree as the root (where its ExecStart is), and Prometheus's.
+TEST(InstalledFiles, ServiceUnitAndAlertingRulesPassTheirCheckers) {
+    std::ifstream file(Usr + "lib/systemd/system/quolk-serve.service");
+    const std::string unit{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    for (const char* line : {"\nExecStart=quolk --serve ", "\nDynamicUser=yes\n", "\nProtectSystem=strict\n",
+                             "\nAmbientCapabilities=CAP_SYS_PTRACE\n", "\nCapabilityBoundingSet=CAP_SYS_PTRACE\n"})
+        EXPECT_EQ(Contains(unit, line), "");
+    // systemd looks quolk up in its own search path; the checker is shown the staged one.
+    ScratchDir dir;
+    std::string staged = unit;
+    staged.replace(staged.find("ExecStart=quolk"), 15, "ExecStart=" + Usr + "bin/quolk");
+    const auto [verified, complaints] =
+        RunTool("systemd-analyze verify --man=no '" + dir.Write("quolk-serve.service", staged) + "'");
+    EXPECT_EQ(verified, 0) << complaints;
+    const auto [checked, report] = RunTool("promtool check rules '" + Usr + "share/quolk/prometheus/quolk.rules.yml'");
+    EXPECT_EQ(checked, 0) << report;
+    EXPECT_EQ(Contains(report, "SUCCESS: 2 rules found"), "");
+}
+
 // The candidates that the completion offers for the words, the last being completed, in `dir`.
 std::set<std::string> Complete(const ScratchDir& dir, const std::vector<std::string>& words) {
     std::string array;
@@ -154,7 +179,7 @@ TEST(InstalledFiles, BashCompletionKnowsEveryOptionOfTheUsageText) {
     ScratchDir dir;
     std::set<std::string> known;
     for (const auto& words : {std::vector<std::string>{"quolk", "--"}, {"quolk", "--record", "1", "--"},
-                              {"quolk", "--analyze", "x.csv", "--"}})
+                              {"quolk", "--analyze", "x.csv", "--"}, {"quolk", "--serve", "--"}})
         known.merge(Complete(dir, words));
     const std::vector<std::string> options = LongOptions(RunTool("'" + Usr + "bin/quolk' --help").second);
     ASSERT_GE(options.size(), 3u);

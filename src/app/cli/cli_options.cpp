@@ -1,5 +1,7 @@
 #include "app/cli/cli_options.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -81,6 +83,21 @@ bool Parser::Value(const std::string& name, const std::string& value) {
     } else if (name == "--streak") {
         if (!ParseWhole(value, 1, 10, o.streakThreshold)) return invalid(TextId::StreakRange);
         streakGiven = true;
+    } else if (name == "--listen") {
+        if (!ParseListenAddress(value, o.listen)) return invalid(TextId::ListenRange);
+    } else if (name == "--match") {
+        // A name as the kernel keeps it: no folder, nothing that could not be a file name.
+        auto control = [](char c) { return (unsigned char)c < 0x20 || c == 0x7F; };
+        if (value.empty() || value.size() > 255 || value.find('/') != std::string::npos ||
+            std::any_of(value.begin(), value.end(), control))
+            return invalid(TextId::MatchRange);
+        o.matchNames.push_back(value);
+    } else if (name == "--pid") {
+        int64_t pid = 0;
+        if (!ParseWhole(value, 1, 2147483647, pid)) return Fail(CliText(TextId::InvalidPid, {value}));
+        o.watchPids.push_back(int32_t(pid));
+    } else if (name == "--window") {
+        if (!ParseWhole(value, 1, MaxWindowMinutes, o.windowMinutes)) return invalid(TextId::WindowRange);
     }
     return true;
 }
@@ -91,30 +108,61 @@ bool Parser::Flag(const std::string& name) {
     else if (name == "--fail-on-leak") o.failOnLeak = true;
     else if (name == "--quiet") o.quiet = true;
     else if (name == "--stacks") o.stacks = true;
+    else if (name == "--serve") o.mode = CliMode::Serve;
     return true;
 }
 
 bool IsValueOption(const std::string& name) {
     static const char* const names[] = {"--analyze", "--interval", "--duration", "--csv",
                                         "--profile", "--growth-limit", "--streak", "--sample-bytes",
-                                        "--stacks-out", "--max-footprint", "--max-growth"};
+                                        "--stacks-out", "--max-footprint", "--max-growth", "--listen",
+                                        "--match", "--pid", "--window"};
     return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
 }
 bool IsFlagOption(const std::string& name) {
-    static const char* const names[] = {"--include-children", "--json", "--fail-on-leak", "--quiet", "--stacks"};
+    static const char* const names[] = {"--include-children", "--json", "--fail-on-leak", "--quiet", "--stacks",
+                                        "--serve"};
     return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
 }
 
 // Options that only a recording takes.
 bool RecordOnly(const std::string& name) { return name != "--json" && name != "--fail-on-leak" && name != "--analyze"; }
 
+// Options that only --serve takes, and those it shares with a recording.
+bool ServeOnly(const std::string& name) {
+    return name == "--listen" || name == "--match" || name == "--pid" || name == "--window";
+}
+bool TakenByServe(const std::string& name) {
+    return ServeOnly(name) || name == "--serve" || name == "--interval" || name == "--profile" ||
+           name == "--growth-limit" || name == "--streak";
+}
+// Options given more than once add to their list.
+bool Repeatable(const std::string& name) { return name == "--match" || name == "--pid"; }
+
+void ApplyProfile(Parser& p) {
+    if (!p.profile) return;
+    if (!p.growthGiven) p.o.growthLimitMB = p.profile->growthLimitMB;
+    if (!p.streakGiven) p.o.streakThreshold = p.profile->streakThreshold;
+}
+
+bool FinishServe(Parser& p, bool recordGiven) {
+    if (recordGiven || p.seen.count("--analyze")) return p.Fail(CliText(TextId::ServeAlone));
+    for (const std::string& name : p.seen)
+        if (!TakenByServe(name)) return p.Fail(CliText(TextId::OptionNotWithServe, {name}));
+    if (p.o.matchNames.empty() && p.o.watchPids.empty()) return p.Fail(CliText(TextId::ServeNeedsTarget));
+    ApplyProfile(p);
+    return true;
+}
+
 // The mode's own rules once every option is read.
 bool Finish(Parser& p, bool recordGiven) {
     CliOptions& o = p.o;
+    if (o.mode == CliMode::Serve) return FinishServe(p, recordGiven);
     bool analyze = p.seen.count("--analyze") > 0;
     if (analyze && recordGiven) return p.Fail(CliText(TextId::AnalyzeWithRecord));
     for (const std::string& name : p.seen) {
         if (name == "--analyze" || name == "--record") continue;
+        if (ServeOnly(name)) return p.Fail(CliText(TextId::OptionNeedsServe, {name}));
         if (!analyze && !recordGiven) return p.Fail(CliText(TextId::OptionNeedsMode, {name}));
         if (analyze && RecordOnly(name)) return p.Fail(CliText(TextId::OptionNeedsRecord, {name}));
     }
@@ -129,10 +177,7 @@ bool Finish(Parser& p, bool recordGiven) {
     if (o.stacks && o.command.empty()) return p.Fail(CliText(TextId::StacksNeedCommand));
     for (const char* name : {"--sample-bytes", "--stacks-out"})
         if (p.seen.count(name) && !o.stacks) return p.Fail(CliText(TextId::OptionNeedsStacks, {name}));
-    if (p.profile) {
-        if (!p.growthGiven) o.growthLimitMB = p.profile->growthLimitMB;
-        if (!p.streakGiven) o.streakThreshold = p.profile->streakThreshold;
-    }
+    ApplyProfile(p);
     o.mode = CliMode::Record;
     return true;
 }
@@ -161,7 +206,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, st
         if (!IsValueOption(name) && !IsFlagOption(name) && name != "--record")
             return p.Fail(arg.rfind("-", 0) == 0 ? CliText(TextId::UnknownOption, {name})
                                                  : CliText(TextId::UnexpectedArgument, {arg}));
-        if (!p.seen.insert(name).second) return p.Fail(CliText(TextId::OptionGivenTwice, {name}));
+        if (!p.seen.insert(name).second && !Repeatable(name))
+            return p.Fail(CliText(TextId::OptionGivenTwice, {name}));
         if (name == "--record") {
             if (inlineValue) return p.Fail(CliText(TextId::RecordTakesNoEquals));
             recordGiven = true;
@@ -190,6 +236,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, st
 
 int64_t EffectiveIntervalMs(const CliOptions& options) {
     if (options.intervalMs > 0) return options.intervalMs;
+    if (options.mode == CliMode::Serve) return ServeIntervalMs;
     if (options.durationSec <= 0.0) return DefaultIntervalMs;
     // Beyond 5 h the spread passes --interval's 60 s: still 300 samples over the whole run.
     double spread = std::floor(options.durationSec * 1000.0 / SamplesPerDuration);
@@ -198,4 +245,31 @@ int64_t EffectiveIntervalMs(const CliOptions& options) {
 
 int64_t SampleLimit(const CliOptions& options) {
     return options.intervalMs == 0 && options.durationSec > 0.0 ? SamplesPerDuration : 0;
+}
+
+bool ParseListenAddress(std::string_view text, ListenAddress& out) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string_view::npos) return false;
+    std::string host(text.substr(0, colon));
+    int64_t port = 0;
+    if (!ParseWhole(text.substr(colon + 1), 0, 65535, port)) return false;
+    ListenAddress address{std::string(), false, int(port)};
+    unsigned char bytes[16];
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') {
+        address.host = host.substr(1, host.size() - 2);
+        address.ipv6 = true;
+        if (inet_pton(AF_INET6, address.host.c_str(), bytes) != 1) return false;
+    } else if (host == "localhost") {
+        address.host = "127.0.0.1";
+    } else if (!host.empty()) {
+        if (inet_pton(AF_INET, host.c_str(), bytes) != 1) return false;
+        address.host = host;
+    }
+    out = address;
+    return true;
+}
+
+std::string ListenAddressText(const ListenAddress& address) {
+    const std::string host = address.host.empty() ? "0.0.0.0" : address.host;
+    return (address.ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(address.port);
 }

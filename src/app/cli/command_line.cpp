@@ -15,6 +15,7 @@
 #include "app/cli/cli_result.h"
 #include "app/cli/cli_text.h"
 #include "app/cli/json_summary.h"
+#include "app/cli/private_program.h"
 #include "app/cli/recorder.h"
 #include "monitor/sample_history.h"
 #include "quolk_version.h"
@@ -26,12 +27,15 @@ const char* const UsageText =
     "       quolk --analyze FILE [--json] [--fail-on-leak]\n"
     "       quolk --record PID [OPTION]...\n"
     "       quolk --record [OPTION]... -- COMMAND [ARG]...\n"
+    "       quolk --serve [--listen ADDRESS:PORT] [--match NAME]... [--pid PID]... [OPTION]...\n"
     "Watch the memory of a process and judge whether it leaks.\n"
     "\n"
     "  (no option)           start the window\n"
     "  --analyze FILE        analyse a CSV monitor log and print the report\n"
     "  --record PID          record a running process until it ends or Ctrl+C, then print the report\n"
     "  --record -- COMMAND   start COMMAND and record it; it is ended when the recording ends\n"
+    "  --serve               watch processes by name and PID and serve their figures and leak\n"
+    "                        test to Prometheus, until SIGTERM or Ctrl+C\n"
     "  --help                show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
@@ -57,6 +61,16 @@ const char* const UsageText =
     "  --stacks-out FILE     with --stacks: every stack's live bytes at the end, in the folded\n"
     "                        format that flame-graph tools read\n"
     "\n"
+    "Options of --serve:\n"
+    "  --listen ADDRESS:PORT where /metrics is served (default 127.0.0.1:9464; :PORT for every\n"
+    "                        address, port 0 for any free one)\n"
+    "  --match NAME          every process whose command or executable's file name is NAME; one\n"
+    "                        that starts later is watched from the next interval (repeatable)\n"
+    "  --pid PID             the process with this PID (repeatable)\n"
+    "  --interval MS         sampling interval, 100 to 60000 (default 10000)\n"
+    "  --window MINUTES      the span of samples the leak test reads, 1 to 10080 (default 60)\n"
+    "  --profile, --growth-limit and --streak set the alarms as for --record\n"
+    "\n"
     "Options of --analyze and --record:\n"
     "  --json                print a JSON summary instead of the report text\n"
     "  --fail-on-leak        exit 1 when the leak test finds a leak; its result on standard error\n"
@@ -69,7 +83,8 @@ const char* const UsageText =
     "\n"
     "Exit status: 0 report printed; 1 a leak with --fail-on-leak, or a budget exceeded; 2 the\n"
     "log, the target or the command could not be read or started, or the CSV or stacks file or\n"
-    "standard output could not be written; 64 wrong usage.\n";
+    "standard output could not be written; 64 wrong usage. --serve ends with 0 on SIGTERM or\n"
+    "SIGINT, and with 2 when it cannot listen on the address.\n";
 
 namespace {
 
@@ -150,6 +165,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
         case CliMode::Version: return WriteOutput(out, err, std::string(QuolkNameAndVersion) + "\n");
         case CliMode::Analyze: return AnalyzeLog(options, out, err);
         case CliMode::Record: return RunRecording(options, out, err);
+        case CliMode::Serve: return RunServeProgram(argv, err);
     }
     return -1;
 }

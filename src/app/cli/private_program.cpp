@@ -55,3 +55,10 @@ int RunWindow(char** argv, std::FILE* err) {
     Say(err, CliText(TextId::WindowMissing, {error}));
     return 1;
 }
+
+int RunServeProgram(char** argv, std::FILE* err) {
+    std::string error;
+    ExecPrivateProgram("quolk-serve", argv, error);
+    Say(err, CliText(TextId::ServeMissing, {error}));
+    return ExitLoadError;
+}

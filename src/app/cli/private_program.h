@@ -2,8 +2,9 @@
 // (the build tree has the same layout: build/bin/quolk, build/lib/quolk, and build/quolk a link
 // to build/bin/quolk). `quolk` turns into one only when a command needs it, by executing it in
 // its own place, so that --record, --analyze and every other command run without a Qt or X
-// library mapped, and a server needs none installed. Today there is one, the window
-// (lib/quolk/quolk). A command that draws (a plot rendered with Qt's painter offscreen) gets a
+// library mapped, and a server needs none installed. There are two: the window (lib/quolk/quolk)
+// and the server of --serve (lib/quolk/quolk-serve), which links the Prometheus client library
+// and the C++ runtime's shared libraries that it needs. A command that draws (a plot rendered with Qt's painter offscreen) gets a
 // program of its own beside it, with the drawing code, started through ExecPrivateProgram when,
 // and only when, that command runs.
 #pragma once
@@ -30,3 +31,7 @@ bool DisplayAvailable();
 // cannot be started (the quolk-cli package alone is installed), one line on `err` says why and
 // the status is 1.
 int RunWindow(char** argv, std::FILE* err);
+
+// Starts the server of --serve in this process's place; when it cannot be started, one line on
+// `err` says why and the status is 2.
+int RunServeProgram(char** argv, std::FILE* err);

@@ -145,12 +145,61 @@ TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
         {"--record --stacks --sample-bytes 1073741825 -- ./leaky",
          "invalid value '1073741825' for --sample-bytes (1024 to 1073741824 bytes)"},
         {"--analyze a.csv --stacks", "option '--stacks' needs --record"},
+        {"--serve", "--serve needs at least one --match NAME or --pid PID"},
+        {"--serve --match a --record 5", "--serve cannot be combined with --record or --analyze"},
+        {"--serve --pid 5 --csv x.csv", "option '--csv' does not go with --serve"},
+        {"--record 5 --match a", "option '--match' needs --serve"},
+        {"--serve --match a/b", "invalid value 'a/b' for --match (a process name, without '/')"},
+        {"--serve --match=", "invalid value '' for --match (a process name, without '/')"},
+        {"--serve --pid 0", "invalid PID '0'"},
+        {"--serve --pid 1 --window 0", "invalid value '0' for --window (1 to 10080 minutes)"},
+        {"--serve --pid 1 --serve", "option '--serve' given twice"},
     };
     for (const auto& [line, message] : cases) {
         CliOptions o;
         std::string error;
         EXPECT_FALSE(Parse(line, o, error)) << line;
         EXPECT_EQ(error, message) << line;
+    }
+}
+
+TEST(CliOptions, ServeLinesGiveTheirRecord) {
+    struct Case {
+        std::string line;
+        std::string listen;  // as ListenAddressText writes it; empty: a usage error
+        std::vector<std::string> names;
+        std::vector<int32_t> pids;
+        int64_t intervalMs, windowMinutes;
+        float growthMB;
+    };
+    const Case cases[] = {
+        {"--serve --match nginx", "127.0.0.1:9464", {"nginx"}, {}, 10000, 60, 200},
+        {"--serve --match a --pid 7 --match b --pid 9 --interval 500 --window 5", "127.0.0.1:9464", {"a", "b"},
+         {7, 9}, 500, 5, 200},
+        {"--serve --pid 7 --profile menu-bar --listen [::1]:0", "[::1]:0", {}, {7}, 10000, 60, 50},
+        {"--serve --pid 7 --listen :9100", "0.0.0.0:9100", {}, {7}, 10000, 60, 200},
+        {"--serve --pid 7 --listen localhost:80", "127.0.0.1:80", {}, {7}, 10000, 60, 200},
+        {"--serve --pid 7 --listen 10.0.0.1", "", {}, {}, 0, 0, 0},
+        {"--serve --pid 7 --listen 127.0.0.1:65536", "", {}, {}, 0, 0, 0},
+        {"--serve --pid 7 --listen host.example:80", "", {}, {}, 0, 0, 0},
+        {"--serve --pid 7 --listen ::1:80", "", {}, {}, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        CliOptions o;
+        std::string error;
+        SCOPED_TRACE(c.line);
+        if (c.listen.empty()) {
+            EXPECT_FALSE(Parse(c.line, o, error));
+            continue;
+        }
+        ASSERT_TRUE(Parse(c.line, o, error)) << error;
+        EXPECT_EQ(o.mode, CliMode::Serve);
+        EXPECT_EQ(ListenAddressText(o.listen), c.listen);
+        EXPECT_EQ(o.matchNames, c.names);
+        EXPECT_EQ(o.watchPids, c.pids);
+        EXPECT_EQ(EffectiveIntervalMs(o), c.intervalMs);
+        EXPECT_EQ(o.windowMinutes, c.windowMinutes);
+        EXPECT_EQ(o.growthLimitMB, c.growthMB);
     }
 }
 

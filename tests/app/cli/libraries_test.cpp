@@ -1,5 +1,5 @@
 // The command line maps no Qt and no X library: read from the dynamic loader's trace of a whole
-// run, and from /proc/PID/maps in the middle of a recording. The window, asked for, does map them,
+// run, and from /proc/PID/maps in the middle of a recording and of --serve. The window, asked for, does map them,
 // which shows that both readings see what is loaded.
 #include <signal.h>
 
@@ -67,20 +67,30 @@ TEST(Libraries, TheCommandLineLoadsNoQtOrXLibraryAndTheWindowDoes) {
     }
 }
 
-TEST(Libraries, ARecordingMapsNoQtOrXLibrary) {
+TEST(Libraries, ARecordingAndAServerMapNoQtOrXLibrary) {
     AdoptOrphans();
     ScratchDir dir;
-    const pid_t pid = StartQuolk(dir, {"--record", "--interval", "100", "--csv", dir.File("log.csv"), "--", "sleep", "30"});
-    // Some ticks in: the recorder's whole working set is in place.
-    for (int tries = 0; tries < 100 && dir.Read("log.csv").empty(); ++tries) Pause(20);
-    Pause(300);
-    std::ifstream file("/proc/" + std::to_string(pid) + "/maps");
-    const std::string maps{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    kill(pid, SIGINT);
-    const Outcome outcome = Wait(dir, pid);
-    ASSERT_NE(maps.find("libc.so.6"), std::string::npos) << maps;
-    EXPECT_EQ(QtAndXLibraries(maps), std::set<std::string>());
-    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    struct Case {
+        std::vector<std::string> args;
+        std::string sign;  // the file that is written once the command's working set is in place
+    };
+    const Case cases[] = {
+        {{"--record", "--interval", "100", "--csv", dir.File("log.csv"), "--", "sleep", "30"}, "log.csv"},
+        {{"--serve", "--listen", "127.0.0.1:0", "--interval", "100", "--pid", std::to_string(getpid())}, "err"},
+    };
+    for (const Case& c : cases) {
+        const pid_t pid = StartQuolk(dir, c.args);
+        // Some ticks in: the whole working set is in place.
+        for (int tries = 0; tries < 100 && dir.Read(c.sign).empty(); ++tries) Pause(20);
+        Pause(300);
+        std::ifstream file("/proc/" + std::to_string(pid) + "/maps");
+        const std::string maps{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        kill(pid, SIGINT);
+        const Outcome outcome = Wait(dir, pid);
+        ASSERT_NE(maps.find("libc.so.6"), std::string::npos) << maps;
+        EXPECT_EQ(QtAndXLibraries(maps), std::set<std::string>()) << c.args[0];
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+    }
 }
 
 }  // namespace
