@@ -3,7 +3,7 @@
 
 PACKAGES := build-essential cmake qt6-base-dev qt6-qpa-plugins libgtest-dev libbenchmark-dev \
             fonts-dejavu-core fonts-noto-color-emoji libicu-dev locales nlohmann-json3-dev \
-            librsvg2-bin desktop-file-utils groff-base man-db dpkg-dev \
+            librsvg2-bin desktop-file-utils groff-base man-db dpkg-dev qt6-svg-dev \
             dbus-daemon dbus-bin libunwind-dev libdw-dev qt6-translations-l10n \
             prometheus-cpp-dev prometheus curl systemd
 BUILD_DIR := build

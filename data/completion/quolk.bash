@@ -2,9 +2,10 @@
 # Self-contained (nothing from the bash-completion package), so that sourcing it is enough.
 
 _quolk_record_options="--interval --duration --csv --profile --growth-limit --streak
-    --max-footprint --max-growth --include-children --json --fail-on-leak --quiet --stacks --sample-bytes
-    --stacks-out --"
+    --max-footprint --max-growth --include-children --json --fail-on-leak --plot --plot-size --quiet --stacks
+    --sample-bytes --stacks-out --"
 _quolk_serve_options="--listen --match --pid --interval --window --profile --growth-limit --streak"
+_quolk_compare_options="--json --plot --plot-size --fail-on-regression"
 
 # Fills COMPREPLY with the lines a command prints, one candidate a line (names may hold blanks).
 _quolk_reply() {
@@ -42,8 +43,13 @@ _quolk() {
         fi
     done
 
+    # The two logs of --compare.
+    if ((COMP_CWORD > 2)) && [[ ${COMP_WORDS[COMP_CWORD-2]} == --compare ]]; then
+        _quolk_files "$cur"
+        return
+    fi
     case $prev in
-        --analyze | --csv | --stacks-out)
+        --analyze | --csv | --stacks-out | --plot | --compare)
             _quolk_files "$cur"
             return
             ;;
@@ -69,20 +75,22 @@ _quolk() {
             _quolk_reply compgen -W "default menu-bar file-converter" -- "$cur"
             return
             ;;
-        --interval | --duration | --growth-limit | --streak | --sample-bytes | --max-footprint | --max-growth | --listen | --window)
+        --interval | --duration | --growth-limit | --streak | --sample-bytes | --max-footprint | --max-growth | --listen | --window | --plot-size)
             return  # a number of the user's choosing
             ;;
     esac
 
-    # Options may come in any order: the mode is whichever of --record, --analyze and --serve was given.
-    options="--analyze --record --serve --help --version"
+    # Options may come in any order: the mode is whichever of --record, --analyze, --serve and --compare
+    # was given.
+    options="--analyze --record --serve --compare --help --version"
     if ((COMP_CWORD > 1)); then
-        options="--analyze --record --serve ${_quolk_record_options% --}"
+        options="--analyze --record --serve --compare ${_quolk_record_options% --}"
         for ((i = 1; i < COMP_CWORD; i++)); do
             case ${COMP_WORDS[i]} in
                 --record) options=$_quolk_record_options ;;
-                --analyze) options="--json --fail-on-leak" ;;
+                --analyze) options="--json --fail-on-leak --plot --plot-size" ;;
                 --serve) options=$_quolk_serve_options ;;
+                --compare) options=$_quolk_compare_options ;;
             esac
         done
     fi

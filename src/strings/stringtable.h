@@ -7,6 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/map.h"
@@ -52,3 +55,7 @@ std::vector<StringEntry> ReadStringBlock(TextView block);
 
 // The whole block (every terminator included) that LoadStringTable walks for `code`.
 TextView StringBlockForLanguage(TextView code);
+
+// The text of `id` as UTF-8 with each "%1".."%9" in it replaced by that value, bytes as given, in
+// one pass: a value's own "%2" is not replaced again.
+std::string FilledText(TextId id, std::initializer_list<std::string_view> values = {});

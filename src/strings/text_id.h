@@ -234,6 +234,27 @@ enum class TextId : int {
     StacksFileCannotWritePrefix = 523,
     HeapLibraryPathUnfit = 524,  // the path
     StacksLiveBytes = 525,       // the live MB at the start and at the end
+    // Plots and the comparison of two logs.
+    PlotFileKind = 530,
+    PlotSizeRange = 531,
+    OptionNeedsOption = 532,  // the option and the one it needs
+    OptionNotWithCompare = 533,
+    CompareNeedsTwoLogs = 534,
+    CompareWithOther = 535,
+    PlotModuleMissing = 536,
+    PlotCannotWrite = 537,  // the path and the reason
+    PlotLeakTest = 538,  // outcome, slope and its interval
+    PlotLeak = 539,
+    PlotNoLeak = 540,
+    PlotLeakInconclusive = 541,
+    PlotBaseline = 542,
+    PlotLowestFloor = 543,
+    PlotLastFloor = 544,
+    PlotCaption = 545,  // name, date and sample count
+    CompareRows = 546,  // the comparison's row names, '|' between them
+    CompareSlower = 547,  // percent, BEFORE's and AFTER's rates
+    CompareFaster = 548,
+    CompareNoDifference = 549,  // BEFORE's and AFTER's rates
 
     // The command line without the window.
     WindowMissing = 570,  // the loader's reason

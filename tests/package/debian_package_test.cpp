@@ -32,6 +32,7 @@ struct Package {
 const Package Packages[] = {
     {"quolk-cli", QUOLK_STAGED_DIR "-cli", "", "memory monitor that tells whether a process leaks (command line)"},
     {"quolk", QUOLK_STAGED_DIR "-desktop", "fonts-noto-color-emoji", "memory monitor that tells whether a process leaks"},
+    {"quolk-plot", QUOLK_STAGED_DIR "-plot", "", "memory monitor that tells whether a process leaks (plots)"},
 };
 
 std::string DebPath(const Package& p) {
@@ -122,6 +123,13 @@ TEST(DebianPackage, OnlyTheWindowDependsOnQtAndItBringsTheCommandLine) {
     for (const std::string& package : qt) EXPECT_TRUE(desktop.count(package)) << package;
     EXPECT_TRUE(desktop.count("libstdc++6"));
     EXPECT_TRUE(desktop.count("qt6-translations-l10n"));
+    // The plots' package: Qt's GUI and SVG libraries, the offscreen plugin and a font, no widgets.
+    const std::string plotDepends = Field(Packages[2], "Depends");
+    EXPECT_NE(plotDepends.find("quolk-cli (= " + std::string(QuolkVersion) + ")"), std::string::npos) << plotDepends;
+    const std::set<std::string> plot = PackageNames(plotDepends);
+    for (const char* package : {"libqt6gui6", "libqt6svg6", "qt6-qpa-plugins", "fonts-dejavu-core"})
+        EXPECT_TRUE(plot.count(package)) << package;
+    EXPECT_FALSE(plot.count("libqt6widgets6"));
 }
 
 TEST(DebianPackage, EachHoldsWhatItsComponentInstallsStripped) {

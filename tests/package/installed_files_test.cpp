@@ -35,6 +35,7 @@ TEST(InstalledFiles, EveryFileIsWhereTheFreedesktopLayoutExpectsIt) {
         "lib/quolk/quolk",
         "lib/quolk/quolk-serve",
         "lib/systemd/system/quolk-serve.service",
+        "lib/quolk/quolk-plot",
         "share/applications/quolk.desktop",
         "share/bash-completion/completions/quolk",
         "share/icons/hicolor/scalable/apps/quolk.svg",
@@ -166,6 +167,9 @@ TEST(InstalledFiles, BashCompletionOffersOptionsProcessesCommandsAndFiles) {
         {{"quolk", "--json", ""}, {"--analyze", "--record"}, {"--help"}},
         {{"quolk", "--interval", "500", "--record", ""}, {self}, {}},
         {{"quolk", "--json", "--analyze", "x.csv", "--f"}, {"--fail-on-leak"}, {"--interval"}},
+        {{"quolk", "--compare", "r"}, {"run log.csv"}, {}},
+        {{"quolk", "--compare", "a.csv", "r"}, {"run log.csv"}, {}},
+        {{"quolk", "--compare", "a.csv", "b.csv", "--"}, {"--fail-on-regression", "--plot"}, {"--fail-on-leak"}},
     };
     for (const Case& c : cases) {
         const std::set<std::string> candidates = Complete(dir, c.words);
@@ -179,7 +183,8 @@ TEST(InstalledFiles, BashCompletionKnowsEveryOptionOfTheUsageText) {
     ScratchDir dir;
     std::set<std::string> known;
     for (const auto& words : {std::vector<std::string>{"quolk", "--"}, {"quolk", "--record", "1", "--"},
-                              {"quolk", "--analyze", "x.csv", "--"}, {"quolk", "--serve", "--"}})
+                              {"quolk", "--analyze", "x.csv", "--"}, {"quolk", "--serve", "--"},
+                              {"quolk", "--compare", "a", "b", "--"}})
         known.merge(Complete(dir, words));
     const std::vector<std::string> options = LongOptions(RunTool("'" + Usr + "bin/quolk' --help").second);
     ASSERT_GE(options.size(), 3u);

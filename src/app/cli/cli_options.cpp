@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "app/cli/cli_text.h"
+#include "app/cli/plot_output.h"
 
 namespace {
 
@@ -22,6 +23,18 @@ bool ParseWhole(std::string_view text, int64_t low, int64_t high, int64_t& value
     if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) return false;
     value = std::stoll(std::string(text));
     return value >= low && value <= high;
+}
+
+// "WIDTHxHEIGHT" (or with "×"), each 200 to 8000 pixels.
+bool ParsePlotSize(std::string_view text, int& width, int& height) {
+    size_t cross = text.find('x'), length = 1;
+    if (cross == std::string_view::npos) cross = text.find("\u00d7"), length = 2;
+    if (cross == std::string_view::npos) return false;
+    int64_t w = 0, h = 0;
+    if (!ParseWhole(text.substr(0, cross), 200, 8000, w) || !ParseWhole(text.substr(cross + length), 200, 8000, h))
+        return false;
+    width = int(w), height = int(h);
+    return true;
 }
 
 // A plain decimal number of seconds ("30", "2.5"), all of the text, above 0 and at most a week.
@@ -59,6 +72,13 @@ bool Parser::Value(const std::string& name, const std::string& value) {
         if (!ParseWhole(value, MinIntervalMs, MaxIntervalMs, o.intervalMs)) return invalid(TextId::IntervalRange);
     } else if (name == "--duration") {
         if (!ParseSeconds(value, o.durationSec)) return invalid(TextId::DurationRange);
+    } else if (name == "--plot") {
+        bool svg = false;
+        if (value.empty()) return Fail(CliText(TextId::OptionNeedsFile, {name}));
+        if (!PlotFormatOf(value, svg)) return Fail(CliText(TextId::PlotFileKind, {value}));
+        o.plotPath = value;
+    } else if (name == "--plot-size") {
+        if (!ParsePlotSize(value, o.plotWidth, o.plotHeight)) return invalid(TextId::PlotSizeRange);
     } else if (name == "--csv") {
         if (value.empty()) return Fail(CliText(TextId::OptionNeedsFile, {name}));
         o.csvPath = value;
@@ -109,6 +129,7 @@ bool Parser::Flag(const std::string& name) {
     else if (name == "--quiet") o.quiet = true;
     else if (name == "--stacks") o.stacks = true;
     else if (name == "--serve") o.mode = CliMode::Serve;
+    else if (name == "--fail-on-regression") o.failOnRegression = true;
     return true;
 }
 
@@ -116,17 +137,37 @@ bool IsValueOption(const std::string& name) {
     static const char* const names[] = {"--analyze", "--interval", "--duration", "--csv",
                                         "--profile", "--growth-limit", "--streak", "--sample-bytes",
                                         "--stacks-out", "--max-footprint", "--max-growth", "--listen",
-                                        "--match", "--pid", "--window"};
+                                        "--match", "--pid", "--window", "--plot", "--plot-size"};
     return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
 }
 bool IsFlagOption(const std::string& name) {
     static const char* const names[] = {"--include-children", "--json", "--fail-on-leak", "--quiet", "--stacks",
-                                        "--serve"};
+                                        "--serve", "--fail-on-regression"};
     return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
 }
 
+bool OneOf(const std::string& name, std::initializer_list<const char*> names) {
+    return std::any_of(names.begin(), names.end(), [&](const char* n) { return name == n; });
+}
+
 // Options that only a recording takes.
-bool RecordOnly(const std::string& name) { return name != "--json" && name != "--fail-on-leak" && name != "--analyze"; }
+bool RecordOnly(const std::string& name) {
+    return !OneOf(name, {"--json", "--fail-on-leak", "--analyze", "--plot", "--plot-size", "--fail-on-regression"});
+}
+
+// The rules of --compare and of the options that go with another.
+bool CheckCompare(Parser& p, bool compare, bool analyze, bool recordGiven) {
+    if (compare && (analyze || recordGiven)) return p.Fail(CliText(TextId::CompareWithOther));
+    if (p.seen.count("--plot-size") && !p.seen.count("--plot"))
+        return p.Fail(CliText(TextId::OptionNeedsOption, {"--plot-size", "--plot"}));
+    if (!compare && p.seen.count("--fail-on-regression"))
+        return p.Fail(CliText(TextId::OptionNeedsOption, {"--fail-on-regression", "--compare"}));
+    for (const std::string& name : p.seen)
+        if (compare && !OneOf(name, {"--compare", "--json", "--plot", "--plot-size", "--fail-on-regression"}))
+            return p.Fail(CliText(TextId::OptionNotWithCompare, {name}));
+    if (compare) p.o.mode = CliMode::Compare;
+    return true;
+}
 
 // Options that only --serve takes, and those it shares with a recording.
 bool ServeOnly(const std::string& name) {
@@ -159,7 +200,10 @@ bool Finish(Parser& p, bool recordGiven) {
     CliOptions& o = p.o;
     if (o.mode == CliMode::Serve) return FinishServe(p, recordGiven);
     bool analyze = p.seen.count("--analyze") > 0;
+    const bool compare = p.seen.count("--compare") > 0;
     if (analyze && recordGiven) return p.Fail(CliText(TextId::AnalyzeWithRecord));
+    if (!CheckCompare(p, compare, analyze, recordGiven)) return false;
+    if (compare) return true;
     for (const std::string& name : p.seen) {
         if (name == "--analyze" || name == "--record") continue;
         if (ServeOnly(name)) return p.Fail(CliText(TextId::OptionNeedsServe, {name}));
@@ -203,7 +247,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, st
         }
         std::string name = arg.substr(0, arg.find('='));
         bool inlineValue = name.size() < arg.size();
-        if (!IsValueOption(name) && !IsFlagOption(name) && name != "--record")
+        if (!IsValueOption(name) && !IsFlagOption(name) && name != "--record" && name != "--compare")
             return p.Fail(arg.rfind("-", 0) == 0 ? CliText(TextId::UnknownOption, {name})
                                                  : CliText(TextId::UnexpectedArgument, {arg}));
         if (!p.seen.insert(name).second && !Repeatable(name))
@@ -218,6 +262,15 @@ bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, st
                 options.pid = static_cast<int32_t>(pid);
                 ++i;
             }
+            continue;
+        }
+        if (name == "--compare") {
+            // Two logs follow; the first may also be given as --compare=BEFORE.
+            std::string first = inlineValue ? arg.substr(name.size() + 1) : i + 1 < argc ? argv[++i] : "";
+            if (first.empty() || i + 1 >= argc || argv[i + 1][0] == '\0')
+                return p.Fail(CliText(TextId::CompareNeedsTwoLogs));
+            options.before = first;
+            options.after = argv[++i];
             continue;
         }
         if (IsFlagOption(name)) {

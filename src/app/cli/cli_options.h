@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-enum class CliMode { Window, Help, Version, Analyze, Record, Serve };
+enum class CliMode { Window, Help, Version, Analyze, Record, Serve, Compare };
 
 // The leak limits of the window's profiles, by their command-line names.
 struct CliProfile {
@@ -65,6 +65,10 @@ struct CliOptions {
     std::vector<std::string> matchNames;  // --match, in the order given
     std::vector<int32_t> watchPids;       // --pid
     int64_t windowMinutes{DefaultWindowMinutes};
+    std::string plotPath;              // --plot FILE: .svg or .png
+    int plotWidth{1200}, plotHeight{600};  // --plot-size WxH
+    std::string before, after;         // --compare BEFORE AFTER
+    bool failOnRegression{};
 };
 
 // Reads argv[1..]. False with a one-line message (in the loaded string table's language, without

@@ -3,10 +3,12 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "analysis/phase_analysis.h"
 #include "app/cli/cli_text.h"
 #include "app/cli/command_line.h"
+#include "app/cli/plot_output.h"
 #include "runtime/text.h"
 
 namespace {
@@ -16,6 +18,14 @@ std::string Slope(double mbPerSecond) {
     std::string text = Figure("%.3f", mbPerSecond);
     if (text == "-0.000") return "0.000";
     return mbPerSecond > 0.0 && text != "0.000" ? "+" + text : text;
+}
+
+// The plot's caption: a recording's target and its day, or a log's file name and the day it was written.
+std::string PlotName(const SummaryFacts& facts) {
+    return facts.recorded ? facts.name : std::filesystem::path(facts.logPath).filename().string();
+}
+std::string PlotDate(const SummaryFacts& facts) {
+    return facts.recorded ? IsoUtc(facts.start).substr(0, 10) : FileDate(facts.logPath);
 }
 
 }  // namespace
@@ -48,7 +58,11 @@ int PrintResult(const CliOptions& options, const SampleHistory& history, const P
     const LeakTestResult leak = RunLeakTest(LeakSeries(history));
     if (!facts.recorded) facts.sampleCount = analysis.activeSlots;
     const std::string text = options.json ? JsonSummary(analysis, leak, report, facts) : TextToUtf8(report);
-    if (const int status = WriteOutput(out, err, text)) return status;
+    const int written = WriteOutput(out, err, text);
+    // The picture comes after the report or JSON; one that cannot be written is status 2.
+    const bool plotted = PlotRunIfAsked(options, history, analysis, PlotName(facts), PlotDate(facts), err);
+    if (written) return written;
+    if (!plotted) return ExitLoadError;
     if (!options.failOnLeak) return 0;
     Say(err, LeakTestLine(leak));
     return leak.outcome == LeakOutcome::Leak ? ExitLeakFound : 0;

@@ -16,6 +16,7 @@
 #include "app/cli/cli_text.h"
 #include "app/cli/json_summary.h"
 #include "app/cli/private_program.h"
+#include "app/cli/log_compare.h"
 #include "app/cli/recorder.h"
 #include "monitor/sample_history.h"
 #include "quolk_version.h"
@@ -28,6 +29,7 @@ const char* const UsageText =
     "       quolk --record PID [OPTION]...\n"
     "       quolk --record [OPTION]... -- COMMAND [ARG]...\n"
     "       quolk --serve [--listen ADDRESS:PORT] [--match NAME]... [--pid PID]... [OPTION]...\n"
+    "       quolk --compare BEFORE AFTER [--json] [--plot FILE] [--fail-on-regression]\n"
     "Watch the memory of a process and judge whether it leaks.\n"
     "\n"
     "  (no option)           start the window\n"
@@ -36,6 +38,7 @@ const char* const UsageText =
     "  --record -- COMMAND   start COMMAND and record it; it is ended when the recording ends\n"
     "  --serve               watch processes by name and PID and serve their figures and leak\n"
     "                        test to Prometheus, until SIGTERM or Ctrl+C\n"
+    "  --compare BEFORE AFTER  analyse two logs side by side and tell which grows faster\n"
     "  --help                show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
@@ -74,6 +77,12 @@ const char* const UsageText =
     "Options of --analyze and --record:\n"
     "  --json                print a JSON summary instead of the report text\n"
     "  --fail-on-leak        exit 1 when the leak test finds a leak; its result on standard error\n"
+    "  --plot FILE           draw the run into FILE.svg or FILE.png (with the quolk-plot package)\n"
+    "  --plot-size WxH       the picture's size in pixels, 200 to 8000 each (default 1200x600)\n"
+    "\n"
+    "Options of --compare: --json, --plot FILE, --plot-size WxH as above, and\n"
+    "  --fail-on-regression  exit 1 when AFTER grows faster than BEFORE and their 95 % intervals\n"
+    "                        do not overlap\n"
     "\n"
     "The report is the text the window's Copy Report gives (CR LF line ends), in the language of\n"
     "LANGUAGE, LC_ALL, LC_MESSAGES or LANG. A recording ends at the end of --duration, when the\n"
@@ -81,10 +90,11 @@ const char* const UsageText =
     "SIGHUP; the report is printed in every case. A started COMMAND still running then gets\n"
     "SIGTERM, and SIGKILL 5 s later.\n"
     "\n"
-    "Exit status: 0 report printed; 1 a leak with --fail-on-leak, or a budget exceeded; 2 the\n"
-    "log, the target or the command could not be read or started, or the CSV or stacks file or\n"
-    "standard output could not be written; 64 wrong usage. --serve ends with 0 on SIGTERM or\n"
-    "SIGINT, and with 2 when it cannot listen on the address.\n";
+    "Exit status: 0 report printed; 1 a leak with --fail-on-leak, a budget exceeded, or a\n"
+    "regression with --fail-on-regression; 2 a log, the target or the command could not be read\n"
+    "or started, or the CSV or stacks file, standard output or the plot could not be written; 64\n"
+    "wrong usage. --serve ends with 0 on SIGTERM or SIGINT, and with 2 when it cannot listen on\n"
+    "the address.\n";
 
 namespace {
 
@@ -166,6 +176,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
         case CliMode::Analyze: return AnalyzeLog(options, out, err);
         case CliMode::Record: return RunRecording(options, out, err);
         case CliMode::Serve: return RunServeProgram(argv, err);
+        case CliMode::Compare: return RunCompare(options, out, err);
     }
     return -1;
 }

@@ -8,6 +8,7 @@ inline constexpr int ExitLeakFound = 1;    // --fail-on-leak and the leak test f
 inline constexpr int ExitBudgetExceeded = 1;  // --max-footprint or --max-growth exceeded
 inline constexpr int ExitLoadError = 2;    // the log or the target cannot be read, the command not started,
                                            // the CSV file not created or written, standard output not written
+inline constexpr int ExitRegression = 1;   // --fail-on-regression and AFTER grows faster than BEFORE
 inline constexpr int ExitUsageError = 64;  // wrong usage (EX_USAGE)
 
 // The help text of --help, also the source of the manual page and the shell completion.

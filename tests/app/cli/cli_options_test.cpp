@@ -96,6 +96,30 @@ TEST(CliOptions, BudgetsAndTheSampleLimit) {
     }
 }
 
+TEST(CliOptions, PlotAndCompareOptions) {
+    const struct {
+        std::string line;
+        CliMode mode;
+        std::string plot, before, after;
+        int width, height;
+        bool failOnRegression;
+    } cases[] = {
+        {"--analyze a.csv --plot run.SVG", CliMode::Analyze, "run.SVG", "", "", 1200, 600, false},
+        {"--record 7 --plot run.png --plot-size 800x8000", CliMode::Record, "run.png", "", "", 800, 8000, false},
+        {"--compare a.csv b.csv --fail-on-regression --plot=c.svg --plot-size 640\u00d7480", CliMode::Compare, "c.svg",
+         "a.csv", "b.csv", 640, 480, true},
+        {"--json --compare=a.csv b.csv", CliMode::Compare, "", "a.csv", "b.csv", 1200, 600, false},
+    };
+    for (const auto& c : cases) {
+        CliOptions o;
+        std::string error;
+        ASSERT_TRUE(Parse(c.line, o, error)) << c.line << ": " << error;
+        EXPECT_EQ(std::tie(o.mode, o.plotPath, o.before, o.after, o.plotWidth, o.plotHeight, o.failOnRegression),
+                  std::tie(c.mode, c.plot, c.before, c.after, c.width, c.height, c.failOnRegression))
+            << c.line;
+    }
+}
+
 TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
     LoadStringTable(u"en");
     const std::pair<std::string, std::string> cases[] = {
@@ -154,6 +178,15 @@ TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
         {"--serve --pid 0", "invalid PID '0'"},
         {"--serve --pid 1 --window 0", "invalid value '0' for --window (1 to 10080 minutes)"},
         {"--serve --pid 1 --serve", "option '--serve' given twice"},
+        {"--analyze a.csv --plot a.pdf", "the plot's FILE must end in .svg or .png: 'a.pdf'"},
+        {"--analyze a.csv --plot .svg", "the plot's FILE must end in .svg or .png: '.svg'"},
+        {"--analyze a.csv --plot a.png --plot-size 199x600", "invalid value '199x600' for --plot-size (WIDTHxHEIGHT, each 200 to 8000)"},
+        {"--analyze a.csv --plot a.png --plot-size 800", "invalid value '800' for --plot-size (WIDTHxHEIGHT, each 200 to 8000)"},
+        {"--analyze a.csv --plot-size 800x600", "option '--plot-size' needs --plot"},
+        {"--analyze a.csv --fail-on-regression", "option '--fail-on-regression' needs --compare"},
+        {"--compare a.csv", "--compare needs two logs: BEFORE AFTER"},
+        {"--compare a.csv b.csv --fail-on-leak", "option '--fail-on-leak' does not go with --compare"},
+        {"--compare a.csv b.csv --analyze c.csv", "--compare cannot be combined with --analyze or --record"},
     };
     for (const auto& [line, message] : cases) {
         CliOptions o;

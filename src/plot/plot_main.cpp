@@ -1,0 +1,124 @@
+// quolk-plot: the drawing program of `quolk --plot`, private to Quolk (lib/quolk/quolk-plot). It
+// reads a plot's plan on standard input, paints it with Qt's painter offscreen (no display is
+// needed) and writes the picture to standard output, which quolk has opened on the plot's file:
+// `quolk-plot svg` or `quolk-plot png`. Status 0 when the picture is written; otherwise 1 and the
+// reason as one line on standard error. Every decision about the picture is in the plan.
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSvgGenerator>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "presentation/plot_plan.h"
+
+namespace {
+
+QColor Colour(uint32_t value) {
+    return QColor(int(value & 0xFF), int(value >> 8 & 0xFF), int(value >> 16 & 0xFF), int(value >> 24));
+}
+
+void PaintLabel(QPainter& painter, const PlotOp& op) {
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(int(op.fontPx + 0.5));
+    font.setBold(op.bold);
+    painter.setFont(font);
+    painter.setPen(Colour(op.colour));
+    const QFontMetricsF metrics(font);
+    // A label wider than its room is cut short with an ellipsis rather than drawn over its neighbour.
+    const QString text = metrics.elidedText(QString::fromUtf8(op.text.data(), qsizetype(op.text.size())),
+                                            Qt::ElideRight, op.w);
+    const double width = metrics.horizontalAdvance(text);
+    const double x = op.align == 1 ? op.x - width / 2 : op.align == 2 ? op.x - width : op.x;
+    painter.drawText(QPointF(x, op.y), text);
+}
+
+void Paint(QPainter& painter, const PlotPlan& plan) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (const PlotOp& op : plan.ops) {
+        if (op.kind == PlotOp::Box) {
+            painter.fillRect(QRectF(op.x, op.y, op.w, op.h), Colour(op.colour));
+        } else if (op.kind == PlotOp::Line) {
+            QPen pen(Colour(op.colour), op.lineWidth, op.dashed ? Qt::DashLine : Qt::SolidLine, Qt::RoundCap,
+                     Qt::RoundJoin);
+            painter.setPen(pen);
+            painter.setBrush(Qt::NoBrush);
+            QPainterPath path(QPointF(plan.points[op.first].seconds, plan.points[op.first].mb));
+            for (size_t i = op.first + 1; i < op.first + op.count; ++i)
+                path.lineTo(plan.points[i].seconds, plan.points[i].mb);
+            painter.drawPath(path);
+        } else {
+            PaintLabel(painter, op);
+        }
+    }
+}
+
+QByteArray Render(const PlotPlan& plan, bool svg) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    if (svg) {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&buffer);
+        generator.setSize(QSize(plan.width, plan.height));
+        generator.setViewBox(QRect(0, 0, plan.width, plan.height));
+        generator.setTitle(QStringLiteral("Quolk"));
+        generator.setResolution(96);  // so that its size in millimetres reads as the pixels asked for
+        QPainter painter(&generator);
+        Paint(painter, plan);
+    } else {
+        QImage image(plan.width, plan.height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            Paint(painter, plan);
+        }
+        image.save(&buffer, "PNG");
+    }
+    return buffer.data();
+}
+
+bool WriteAll(const QByteArray& bytes) {
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = write(STDOUT_FILENO, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += n;
+    }
+    return fsync(STDOUT_FILENO) == 0 || errno == EINVAL || errno == EROFS;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string kind = argc == 2 ? argv[1] : "";
+    if (kind != "svg" && kind != "png") {
+        std::fputs("usage: quolk-plot svg|png < plan > picture\n", stderr);
+        return 1;
+    }
+    const std::string text((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+    PlotPlan plan;
+    if (!ReadPlotPlan(text, plan)) {
+        std::fputs("the plan is not readable\n", stderr);
+        return 1;
+    }
+    // Offscreen: no display, no X server, whatever the environment says.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own notes (a missing runtime folder and such) are no reason of ours.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QGuiApplication app(argc, argv);
+    // The built-in PNG writer is all we need: no image format plugins to look for.
+    QCoreApplication::setLibraryPaths({});
+    if (!WriteAll(Render(plan, kind == "svg"))) {
+        std::fprintf(stderr, "%s\n", std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,44 @@
+// What a plot of one run shows, from its analysis: the footprint and the virtual size, the phases
+// as bands, the settled baseline and the release floors, the verdict and the leak test's result
+// in the title, the target's name and the date in the caption. Texts in the loaded language.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "analysis/leak_test.h"
+#include "analysis/phase_analysis.h"
+#include "presentation/plot_plan.h"
+
+struct PlotFacts {
+    std::string name;  // the target's name, or the log's file name
+    std::string date;  // the run's date, as the caption shows it
+    int width{1200}, height{600};
+};
+
+// A history's active slots with their times in seconds from the first (readings that share a
+// second spread across it, as the leak test reads them): footprint and virtual size.
+struct RunSeries {
+    std::vector<PlotPoint> footprint, virtualSize;
+    std::vector<int64_t> slots;  // the history slot of each point
+};
+RunSeries HistorySeries(const SampleHistory& history);
+
+// The leak test's result as the title tells it: "leak test: leak, +11.1 MB/min (95 %: 10.2 to 12.0)".
+std::string LeakTestLine(const LeakTestResult& leak);
+
+// The verdict's headline without its symbol: "HIGH SUSPICION OF MEMORY LEAK".
+std::string VerdictHeadline(const PhaseAnalysis& analysis);
+
+PlotInput AnalysisPlot(const SampleHistory& history, const PhaseAnalysis& analysis, const LeakTestResult& leak,
+                       const PlotFacts& facts);
+
+// A growth rate in MB per minute to a tenth: "11.5", "-0.3", with a plus sign when asked "+11.5".
+std::string RateFigure(double perMinute, bool plusSign);
+
+// A figure with two decimals at most and no trailing zeros: "11.5", "-0.25", "3".
+std::string Figure(double value);
+
+// Two runs' footprints from their own starts on one plot, each named by its file in the legend.
+PlotInput ComparisonPlot(const SampleHistory& before, const SampleHistory& after, const std::string& beforeName,
+                         const std::string& afterName, const std::string& title, int width, int height);

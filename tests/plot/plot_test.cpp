@@ -1,0 +1,186 @@
+// --plot and --compare through the real quolk and its drawing program: the pictures read back
+// (the SVG as XML, the PNG as an image), the messages and exit statuses.
+#include <QColor>
+#include <QFile>
+#include <QImage>
+#include <QXmlStreamReader>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <map>
+
+#include <nlohmann/json.hpp>
+
+#include "../app/cli/record_test_support.h"
+
+namespace record_test {
+namespace {
+
+// A monitor log of `rows` rows a second apart, footprint f(row) MB.
+std::string Log(const ScratchDir& dir, const std::string& name, int rows, const std::function<double(int)>& f) {
+    std::string text = "Timestamp,Virtual(MB),Footprint(MB),Delta(MB),Peak(MB),Alerts\n";
+    char line[96];
+    for (int i = 0; i < rows; ++i) {
+        const int s = 36000 + i % 40000;
+        std::snprintf(line, sizeof line, "%02d:%02d:%02d,%.2f,%.2f,0,0,\"\"\n", s / 3600, s / 60 % 60, s % 60,
+                      f(i) + 300, f(i));
+        text += line;
+    }
+    return dir.Write(name, text);
+}
+
+// Deterministic noise of a few MB.
+double Noise(int i) { return std::sin(i * 12.9898) * 2.0; }
+
+const std::map<std::string, std::string> PhaseNames = {
+    {"warm_up", "Warm-Up / Initializing"},
+    {"spike", "Processing Spike / Memory Growth"},
+    {"release", "Post-Task Release / Garbage Collection"},
+    {"baseline", "Baseline Phase"},
+    {"flatline", "Extended Flatline (Resting)"}};
+
+// Cycles of growth and release: several phases of each kind.
+double Cycles(int i) { return 100 + (i % 100 < 50 ? i % 100 * 4.0 : 0.0) + i * 0.05; }
+
+TEST(Plot, TheSvgHoldsOneBandPerPhaseWithItsLabel) {
+    ScratchDir dir;
+    const std::string log = Log(dir, "cycles.csv", 300, Cycles);
+    const Outcome json = RunQuolk(dir, {"--analyze", log, "--json", "--plot", dir.File("run.svg")});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto phases = nlohmann::json::parse(json.out)["phases"];
+    ASSERT_GE(phases.size(), 4u);
+
+    QFile file(QString::fromStdString(dir.File("run.svg")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    std::vector<std::string> texts;
+    int paleFills = 0;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+        const double opacity = xml.attributes().value("fill-opacity").toDouble();
+        paleFills += opacity > 0 && opacity < 0.5;
+        if (xml.name() == QLatin1String("text")) texts.push_back(xml.readElementText().toStdString());
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    // A band whose label does not fit has its number there, and the legend has one pale swatch per
+    // label with the numbers of its bands: "2, 4, 6 Processing Spike / Memory Growth".
+    std::map<size_t, std::string> numbered;
+    int swatches = 0;
+    for (const std::string& t : texts)
+        for (const auto& [kind, name] : PhaseNames)
+            if (t.ends_with(" " + name) && std::isdigit(t[0])) {
+                ++swatches;
+                std::istringstream numbers(t.substr(0, t.size() - name.size()));
+                for (std::string n; std::getline(numbers, n, ',');) numbered[std::stoul(n)] = name;
+            }
+    EXPECT_EQ(paleFills, int(phases.size()) + swatches);
+    for (size_t i = 0; i < phases.size(); ++i) {
+        const std::string name = PhaseNames.at(phases[i]["kind"]);
+        const bool shown = std::count(texts.begin(), texts.end(), name) > 0 || numbered[i + 1] == name;
+        EXPECT_TRUE(shown) << i << " " << name;
+    }
+}
+
+// The topmost pixel of the footprint's colour in column x; -1 for none.
+int FootprintTop(const QImage& image, int x) {
+    for (int y = 0; y < image.height(); ++y) {
+        const QColor c = image.pixelColor(x, y);
+        if (std::abs(c.red() - 112) + std::abs(c.green() - 48) + std::abs(c.blue() - 200) < 60) return y;
+    }
+    return -1;
+}
+
+TEST(Plot, ThePngHasItsSizeAndTheFootprintRisesWhereTheLogRises) {
+    ScratchDir dir;
+    const std::string log = Log(dir, "rise.csv", 300, [](int i) { return i < 150 ? 100.0 : 100.0 + (i - 150) * 2.0; });
+    const Outcome o = RunQuolk(dir, {"--analyze", log, "--plot", dir.File("run.png"), "--plot-size", "640x360"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const QImage image(QString::fromStdString(dir.File("run.png")));
+    ASSERT_EQ(image.size(), QSize(640, 360));
+    // The frame spans about x 76 to 564: the flat half, then the rise.
+    const int flatA = FootprintTop(image, 120), flatB = FootprintTop(image, 300);
+    const int riseA = FootprintTop(image, 380), riseB = FootprintTop(image, 540);
+    ASSERT_GT(flatA, 0);
+    ASSERT_GT(riseB, 0);
+    EXPECT_NEAR(flatA, flatB, 2);
+    EXPECT_LT(riseA, flatB - 10);
+    EXPECT_LT(riseB, riseA - 50);
+}
+
+TEST(Plot, ShortAndLongLogsDraw) {
+    ScratchDir dir;
+    for (int rows : {3, 100000}) {
+        const std::string log = Log(dir, "log.csv", rows, [](int i) { return 50 + i % 97 + Noise(i); });
+        const Outcome o = RunQuolk(dir, {"--analyze", log, "--plot", dir.File("run.png")});
+        EXPECT_EQ(o.status, 0) << rows << o.err;
+        EXPECT_FALSE(QImage(QString::fromStdString(dir.File("run.png"))).isNull()) << rows;
+    }
+}
+
+// The report comes first and stays; then the reason, with the path, and status 2.
+TEST(Plot, APlotThatCannotBeWrittenSaysWhyAfterTheReport) {
+    ScratchDir dir;
+    const std::string log = Log(dir, "log.csv", 40, [](int i) { return 100.0 + i; });
+    std::filesystem::create_directories(dir.File("alone/bin"));
+    std::filesystem::copy_file(Quolk, dir.File("alone/bin/quolk"));
+    const struct {
+        std::string quolk, plot, message;
+        bool json;
+    } cases[] = {
+        {Quolk, dir.File("missing/run.svg"), dir.File("missing/run.svg") + ": No such file or directory", false},
+        {Quolk, dir.File("missing/run.png"), dir.File("missing/run.png") + ": No such file or directory", true},
+        {dir.File("alone/bin/quolk"), dir.File("run.svg"), "needs the quolk-plot package", false},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"--analyze", log, "--plot", c.plot};
+        if (c.json) args.push_back("--json");
+        const std::string command = "cd '" + dir.path + "' && env LANGUAGE= LC_ALL=C.UTF-8 '" + c.quolk + "' " +
+                                    [&] {
+                                        std::string joined;
+                                        for (const std::string& a : args) joined += "'" + a + "' ";
+                                        return joined;
+                                    }() +
+                                    ">out 2>err";
+        const int status = std::system(command.c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 2) << c.plot;
+        EXPECT_NE(dir.Read("err").find(c.message), std::string::npos) << dir.Read("err");
+        EXPECT_NE(dir.Read("out").find(c.json ? "\"verdict\"" : "HIGH SUSPICION"), std::string::npos) << c.plot;
+    }
+}
+
+TEST(Compare, TellsWhichRunGrowsFasterAndFailsOnlyBeyondNoise) {
+    ScratchDir dir;
+    const std::string flatA = Log(dir, "flat-a.csv", 300, [](int i) { return 200 + Noise(i); });
+    const std::string flatB = Log(dir, "flat-b.csv", 300, [](int i) { return 180 + Noise(i + 7); });
+    const std::string grows = Log(dir, "grows.csv", 300, [](int i) { return 200 + i * 0.2 + Noise(i); });
+    const struct {
+        std::string before, after, conclusion;
+        int status;
+    } cases[] = {
+        {flatA, flatB, "no clear difference in growth: 0 → 0 MB/min (the 95 % intervals overlap)", 0},
+        {flatA, grows, "AFTER grows >1000 % faster: 0 → 11.9 MB/min", 1},
+        {grows, flatA, "AFTER grows 100 % slower: 11.9 → 0 MB/min", 0},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = RunQuolk(dir, {"--compare", c.before, c.after, "--fail-on-regression"});
+        EXPECT_EQ(o.status, c.status) << c.after;
+        EXPECT_NE(o.out.find("\n" + c.conclusion + "\n"), std::string::npos) << o.out;
+    }
+    const Outcome json = RunQuolk(dir, {"--compare", grows, flatA, "--json", "--plot", dir.File("c.svg")});
+    ASSERT_EQ(json.status, 0) << json.err;
+    const auto j = nlohmann::json::parse(json.out);
+    EXPECT_EQ(j["comparison"]["change"], "slower");
+    EXPECT_EQ(j["before"]["log"], grows);
+    EXPECT_NEAR(j["comparison"]["beforeRate"]["mbPerMinute"].get<double>(), 12.0, 0.2);
+    EXPECT_EQ(j["after"]["sampleCount"], 300);
+    EXPECT_NE(dir.Read("c.svg").find("AFTER flat-a.csv"), std::string::npos);
+
+    const Outcome missing = RunQuolk(dir, {"--compare", flatA, dir.File("none.csv")});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find(dir.File("none.csv") + ": Could not open"), std::string::npos) << missing.err;
+}
+
+}  // namespace
+}  // namespace record_test

@@ -1,0 +1,121 @@
+#include "presentation/plot_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+std::vector<const PlotOp*> LabelsAt(const PlotPlan& plan, double y) {
+    std::vector<const PlotOp*> found;
+    for (const PlotOp& op : plan.ops)
+        if (op.kind == PlotOp::Label && op.y == y) found.push_back(&op);
+    return found;
+}
+
+// `bands` bands of two labels in turn, or of a label each when `distinct`.
+PlotInput Ramp(size_t points, int bands, bool distinct = false) {
+    PlotInput in;
+    PlotCurve curve{"footprint", 0xFF000000u, 2.0, false, {}};
+    for (size_t i = 0; i < points; ++i) curve.points.push_back({double(i), 10.0 + (i % 7 == 3 ? 50.0 : 10.0 * i / points)});
+    in.curves.push_back(curve);
+    const double width = double(points - 1) / std::max(bands, 1);
+    for (int b = 0; b < bands; ++b)
+        in.bands.push_back({b * width, (b + 1) * width,
+                            distinct ? "Phase " + std::to_string(b) + " Release"
+                            : b % 2  ? "Processing Spike / Memory Growth"
+                                     : "Release",
+                            uint32_t(b % 2)});
+    return in;
+}
+
+}  // namespace
+
+TEST(PlotPlan, TicksAreRoundAndEncloseTheRange) {
+    const struct {
+        double low, high;
+        int target;
+        std::vector<double> ticks;
+    } cases[] = {
+        {0, 9.3, 6, {0, 2, 4, 6, 8, 10}},
+        {101.2, 187, 6, {100, 120, 140, 160, 180, 200}},
+        {0, 0.37, 5, {0, 0.1, 0.2, 0.3, 0.4}},
+        {4990, 5010, 4, {4990, 4995, 5000, 5005, 5010}},
+        {3, 3, 6, {3, 3.2, 3.4, 3.6, 3.8, 4}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<double> ticks = RoundTicks(c.low, c.high, c.target);
+        ASSERT_EQ(ticks.size(), c.ticks.size()) << c.low << " " << c.high;
+        for (size_t i = 0; i < ticks.size(); ++i) EXPECT_NEAR(ticks[i], c.ticks[i], 1e-9) << c.low << " " << i;
+    }
+}
+
+TEST(PlotPlan, TimeUnitAndTickTexts) {
+    EXPECT_STREQ(TimeAxisUnit(170).symbol, "s");
+    EXPECT_STREQ(TimeAxisUnit(600).symbol, "min");
+    EXPECT_STREQ(TimeAxisUnit(4 * 3600).symbol, "h");
+    const std::pair<double, const char*> texts[] = {{0, "0"}, {2.5, "2.5"}, {0.1 + 0.2, "0.3"}, {1250, "1250"}, {-0.0, "0"}};
+    for (auto [value, text] : texts) EXPECT_EQ(TickText(value), text);
+}
+
+// However many phases, band labels never overlap one another, and a phase whose label is not in
+// its band is in the legend.
+TEST(PlotPlan, BandLabelsNeverOverlapAndTheRestGoToTheLegend) {
+    for (auto [bands, distinct] : {std::pair{1, false}, {4, false}, {12, false}, {60, false}, {60, true}}) {
+        SCOPED_TRACE(bands);
+        const PlotPlan plan = PlanPlot(Ramp(300, bands, distinct));
+        const std::vector<const PlotOp*> inBands = LabelsAt(plan, 74);
+        for (size_t i = 1; i < inBands.size(); ++i) {
+            const PlotOp& a = *inBands[i - 1];
+            const PlotOp& b = *inBands[i];
+            EXPECT_LE(a.x + a.w / 2, b.x - b.w / 2 + 1e-6);
+            EXPECT_LE(EstimateLabelWidth(b.text, b.fontPx), b.w + 4) << b.text;
+        }
+        // Legend entries name the bands by number, several to an entry when they share a label;
+        // what does not fit is counted in a last entry "+N".
+        size_t named = 0, numbered = 0, more = 0;
+        for (const PlotOp& op : plan.ops) {
+            if (op.kind != PlotOp::Label) continue;
+            named += op.y == 74 && op.text.size() > 3;
+            if (op.y != 74 && (op.text.ends_with(" Release") || op.text.ends_with(" Growth")))
+                numbered += 1 + std::count(op.text.begin(), op.text.end(), ',');
+            if (op.text.starts_with("+")) more = std::stoul(op.text.substr(1));
+        }
+        EXPECT_EQ(named + numbered + more, size_t(bands));
+        EXPECT_EQ(more > 0, distinct);
+        EXPECT_LE(plan.ops.back().y, 600);
+    }
+}
+
+// A long series is thinned to a few points per pixel column, keeping each column's extremes.
+TEST(PlotPlan, ALongCurveKeepsItsSpikesInFewPoints) {
+    const PlotPlan plan = PlanPlot(Ramp(100000, 0));
+    const PlotOp* curve = nullptr;
+    for (const PlotOp& op : plan.ops)
+        if (op.kind == PlotOp::Line && op.lineWidth == 2.0 && op.count > 2) curve = &op;
+    ASSERT_NE(curve, nullptr);
+    EXPECT_LE(curve->count, 2 * 1200u + 2);
+    double top = 1e9;
+    for (size_t i = curve->first; i < curve->first + curve->count; ++i) top = std::min(top, plan.points[i].mb);
+    // Every seventh point is a spike to 60 MB, the ramp below stays under 20 MB: the spikes reach the top.
+    EXPECT_LT(top, 200);  // the spikes near 127 px; without them the curve stays below 390 px
+}
+
+TEST(PlotPlan, TheWireFormatCarriesThePlanAndRefusesAnythingElse) {
+    PlotInput in = Ramp(50, 3);
+    in.title = "Titre accentué · 95 %";
+    const PlotPlan plan = PlanPlot(in);
+    PlotPlan back;
+    ASSERT_TRUE(ReadPlotPlan(WritePlotPlan(plan), back));
+    ASSERT_EQ(back.ops.size(), plan.ops.size());
+    EXPECT_EQ(back.points.size(), plan.points.size());
+    for (size_t i = 0; i < plan.ops.size(); ++i) {
+        EXPECT_EQ(back.ops[i].kind, plan.ops[i].kind);
+        EXPECT_EQ(back.ops[i].text, plan.ops[i].text);
+        EXPECT_EQ(back.ops[i].colour, plan.ops[i].colour);
+        EXPECT_NEAR(back.ops[i].x, plan.ops[i].x, 0.005);
+    }
+    for (const char* bad : {"", "quolk-plot 1 0 600\n", "quolk-plot 1 10 10\nX 1 2\n", "quolk-plot 1 10 10\nB 1 2 nan 4 5\n",
+                            "quolk-plot 1 10 10\nL 255 1 0 3 1 1 2 2\n", "quolk-plot 1 10 10\nB 1 2 3 4 -5\n"})
+        EXPECT_FALSE(ReadPlotPlan(bad, back)) << bad;
+}
