@@ -68,7 +68,7 @@ std::string RateFigure(double perMinute, bool plusSign) {
     return (plusSign && tenths > 0 ? "+" : "") + TickText(tenths == 0 ? 0 : tenths / 10);
 }
 
-std::string LeakTestLine(const LeakTestResult& leak) {
+std::string PlotLeakTestLine(const LeakTestResult& leak) {
     if (leak.outcome == LeakOutcome::Inconclusive) return FilledText(TextId::PlotLeakInconclusive);
     auto perMinute = [](double mbps) { return RateFigure(mbps * 60, true); };
     return FilledText(TextId::PlotLeakTest,
@@ -90,7 +90,7 @@ PlotInput AnalysisPlot(const SampleHistory& history, const PhaseAnalysis& analys
     in.width = facts.width, in.height = facts.height;
     RunSeries run = HistorySeries(history);
     in.title = VerdictHeadline(analysis);
-    in.subtitle = LeakTestLine(leak);
+    in.subtitle = PlotLeakTestLine(leak);
     in.caption = FilledText(TextId::PlotCaption, {facts.name, facts.date, std::to_string(run.footprint.size())});
     in.rightAxisName = FilledText(TextId::LegendVirtual);
     in.curves.push_back({FilledText(TextId::LegendVirtual), VirtualInk, 1.2, true, std::move(run.virtualSize)});

@@ -25,7 +25,7 @@ struct RunSeries {
 RunSeries HistorySeries(const SampleHistory& history);
 
 // The leak test's result as the title tells it: "leak test: leak, +11.1 MB/min (95 %: 10.2 to 12.0)".
-std::string LeakTestLine(const LeakTestResult& leak);
+std::string PlotLeakTestLine(const LeakTestResult& leak);
 
 // The verdict's headline without its symbol: "HIGH SUSPICION OF MEMORY LEAK".
 std::string VerdictHeadline(const PhaseAnalysis& analysis);

@@ -29,12 +29,14 @@ struct Run {
     SampleHistory history;
     PhaseAnalysis analysis;
     std::vector<LeakPoint> series;
+    LeakTestResult leak;
+    int64_t rows{};  // the log's rows, of which the analysis reads the first MaxLogRows
     GrowthRate rate;
     double seconds{};
 };
 
 bool LoadRun(Run& run, std::FILE* err) {
-    const LogLoadResult result = LoadMonitorLog(TextFromUtf8(run.path), run.history);
+    const LogLoadResult result = LoadMonitorLog(TextFromUtf8(run.path), run.history, &run.rows);
     if (result != LogLoadResult::Loaded) {
         std::string why = TextToUtf8(LoadErrorMessage(result));
         while (!why.empty() && why.back() == '\n') why.pop_back();
@@ -43,7 +45,8 @@ bool LoadRun(Run& run, std::FILE* err) {
     }
     run.analysis = AnalyzeHistory(run.history);
     run.series = LeakSeries(run.history);
-    run.rate = RunGrowthRate(run.series, RunLeakTest(run.series));
+    run.leak = RunLeakTest(run.series);
+    run.rate = RunGrowthRate(run.series, run.leak);
     if (run.series.size() >= 2) run.seconds = run.series.back().seconds - run.series.front().seconds;
     return true;
 }
@@ -107,7 +110,10 @@ std::string Json(const Run& before, const Run& after, const std::string& conclus
         SummaryFacts facts;
         facts.logPath = r.path;
         facts.sampleCount = r.analysis.activeSlots;
-        return ordered_json::parse(JsonSummary(r.analysis, PhaseAnalysisReport(r.analysis), facts));
+        facts.spanFirst = 1;
+        facts.spanLast = std::min(r.rows, MaxLogRows);
+        facts.spanOf = r.rows;
+        return ordered_json::parse(JsonSummary(r.analysis, r.leak, PhaseAnalysisReport(r.analysis), facts));
     };
     const RateChange change = CompareRates(before.rate, after.rate);
     ordered_json j;
