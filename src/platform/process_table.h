@@ -6,8 +6,9 @@
 // another inode number). Its command name changes when it executes another program (a service's
 // wrapper script that ends in exec, a forked child before its exec) or renames itself, so it is read
 // again: at every refresh while the process is young, and then in turn, the older the process the
-// less often, at least once in MaxRecheckSeconds. The executable's file name is read when the
-// command name is first read or changes, and only when asked for.
+// less often, at least once in MaxRecheckSeconds (a table that only needs the parents can leave the
+// names as first read). The executable's file name is read when the command name is first read or
+// changes, and only when asked for.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +36,8 @@ class ProcessTable {
 public:
     static constexpr double MaxRecheckSeconds = 300.0;
 
+    explicit ProcessTable(bool recheckNames = true) : recheckNames_(recheckNames) {}
+
     // Lists the process root at nowSeconds (any steady clock): new directories are read, known
     // ones re-read as said above, and processes no longer listed leave. False when the root cannot
     // be listed.
@@ -50,4 +53,5 @@ private:
     std::unordered_map<int32_t, ProcessTableEntry> entries_;
     uint64_t generation_{};
     int64_t lastReads_{};
+    bool recheckNames_;
 };

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "platform/linux/proc_files.h"
+#include "platform/process_table.h"
 
 namespace {
 
@@ -91,27 +92,15 @@ bool ReadAnonShares(int dirFd, AnonShares& out) {
     return true;
 }
 
-// Everyone's parent PID, from the stat line of each process, kept from one refresh to the next:
-// an entry is read again only when its directory is new to the table (a process that takes over
-// a PID gets a directory of its own, with another inode number).
+// Everyone's children by parent PID, from the process table: each process's stat line is read
+// once, when it is new to the table, and the names are left as first read.
 class ParentTable {
 public:
     void Refresh() {
-        DIR* dir = opendir(ProcRoot());
-        if (!dir) return;
-        ++generation_;
-        while (const dirent* entry = readdir(dir)) {
-            int32_t pid = 0;
-            if (!ParsePid(entry->d_name, pid)) continue;
-            Entry& known = entries_[pid];
-            if (known.generation == 0 || known.inode != entry->d_ino) known = Entry{entry->d_ino, ReadParent(dirfd(dir), entry->d_name)};
-            known.generation = generation_;
-        }
-        closedir(dir);
-        std::erase_if(entries_, [this](const auto& entry) { return entry.second.generation != generation_; });
+        if (!table_.Refresh(0)) return;
         byParent_.clear();
-        for (const auto& [pid, entry] : entries_)
-            if (entry.parent > 0) byParent_.emplace_back(entry.parent, pid);
+        for (const auto& [pid, entry] : table_.Entries())
+            if (entry.parentPid > 0) byParent_.emplace_back(entry.parentPid, pid);
         std::sort(byParent_.begin(), byParent_.end());
     }
     void AppendChildren(int32_t parent, std::vector<int32_t>& out) const {
@@ -120,31 +109,8 @@ public:
     }
 
 private:
-    struct Entry {
-        uint64_t inode{};
-        int32_t parent{};
-        uint64_t generation{};
-    };
-    // The fourth field of the process's stat line; 0 when it cannot be read.
-    static int32_t ReadParent(int procFd, const char* name) {
-        char path[300];
-        std::snprintf(path, sizeof path, "%s/stat", name);
-        const int fd = openat(procFd, path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return 0;
-        char buffer[512];  // a command name of up to 64 bytes leaves the parent well inside
-        const ssize_t length = proc::ReadStartFrom(fd, buffer, sizeof buffer);
-        close(fd);
-        std::string_view fields[2];
-        int32_t parent = 0;
-        if (length <= 0 || !SplitStatFields(std::string_view(buffer, size_t(length)), fields, 2) ||
-            !ParseNumber(fields[1], parent))
-            return 0;
-        return parent;
-    }
-
-    std::unordered_map<int32_t, Entry> entries_;
+    ProcessTable table_{false};
     std::vector<std::pair<int32_t, int32_t>> byParent_;  // (parent, child), sorted
-    uint64_t generation_{};
 };
 
 // The soft limit on open files raised to the hard one, once: a family of a thousand members holds
