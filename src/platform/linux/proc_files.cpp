@@ -94,6 +94,14 @@ ssize_t ReadStartFrom(int fd, char* buffer, size_t size) {
     return length;
 }
 
+ssize_t ReadStartAt(int dirFd, const char* name, char* buffer, size_t size) {
+    const int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    const ssize_t length = ReadStartFrom(fd, buffer, size);
+    close(fd);
+    return length;
+}
+
 StatRead ReadStatFrom(int statFd, TaskInfo& out, int32_t* parentPid) {
     char buffer[1024];
     ssize_t length = ReadStartFrom(statFd, buffer, sizeof buffer);

@@ -24,6 +24,8 @@ int64_t ScaledBytes(uint64_t units, uint64_t unitBytes);
 // the process has gone). One read is enough: the kernel hands a per-process file out whole when
 // the buffer can hold it, and the readers need only what comes first.
 ssize_t ReadStartFrom(int fd, char* buffer, size_t size);
+// ReadStartFrom on the file of that name under an open directory; -1 when it cannot be opened either.
+ssize_t ReadStartAt(int dirFd, const char* name, char* buffer, size_t size);
 
 // What a record loop does with a record longer than its buffer, and with a last record that no
 // separator ends.

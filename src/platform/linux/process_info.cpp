@@ -26,15 +26,6 @@ std::string& RootStorage() {
     return root;
 }
 
-// ReadStartFrom on a file of the process directory; -1 when it cannot be opened either.
-ssize_t ReadFileAt(int dirFd, const char* name, char* buffer, size_t size) {
-    int fd = openat(dirFd, name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    ssize_t length = proc::ReadStartFrom(fd, buffer, size);
-    close(fd);
-    return length;
-}
-
 // ScanRecords over a file of the process directory; nothing found when it cannot be opened.
 template <typename Visit>
 proc::RecordScan ScanRecordsAt(int dirFd, const char* name, char separator, OpenRecords open, Visit visit) {
@@ -61,7 +52,7 @@ bool ReadStatusAt(int dirFd, StatusFields& out) {
 
 // /proc/PID/comm: the command name, at most 15 bytes for user tasks, and a line feed.
 std::string_view ReadCommandNameAt(int dirFd, char* buffer, size_t size) {
-    ssize_t length = ReadFileAt(dirFd, "comm", buffer, size);
+    ssize_t length = proc::ReadStartAt(dirFd, "comm", buffer, size);
     return length > 0 ? TrimBlanks(std::string_view(buffer, size_t(length))) : std::string_view();
 }
 

@@ -5,25 +5,19 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <string_view>
 
-#include "platform/linux/proc_text.h"
+#include "platform/linux/proc_files.h"
 #include "platform/process_info.h"
 
 namespace {
 
-// The start of a file of the process's directory, at most size bytes; empty when it cannot be read.
+// The start of a file of the process's directory; empty when it cannot be read.
 std::string_view ReadAt(int procFd, int32_t pid, const char* name, char* buffer, size_t size) {
     char path[64];
     std::snprintf(path, sizeof path, "%d/%s", int(pid), name);
-    const int fd = openat(procFd, path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return {};
-    ssize_t length;
-    do length = read(fd, buffer, size);
-    while (length < 0 && errno == EINTR);
-    close(fd);
+    const ssize_t length = proc::ReadStartAt(procFd, path, buffer, size);
     return length > 0 ? std::string_view(buffer, size_t(length)) : std::string_view();
 }
 
