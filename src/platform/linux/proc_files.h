@@ -37,6 +37,7 @@ enum class OpenRecords {
 struct RecordScan {
     bool found{};     // a visit returned true
     bool readable{};  // the file gave at least one byte and no read failed
+    bool failed{};    // a read failed (the process or thread has ended)
 };
 
 // Calls visit(record) for each record of the open file, records ending at separator, read from
@@ -53,7 +54,7 @@ RecordScan ScanRecords(int fd, char separator, OpenRecords open, Visit visit) {
     while (!scan.found) {
         ssize_t n = pread(fd, buffer + used, sizeof buffer - used, offset);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) scan.readable = false;
+        if (n < 0) scan.readable = false, scan.failed = true;
         if (n <= 0) {
             scan.found = n == 0 && used > 0 && !skipping && open == OpenRecords::Visit &&
                          visit(std::string_view(buffer, used));

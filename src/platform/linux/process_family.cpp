@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <string>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -38,26 +37,11 @@ void CloseFd(int& fd) {
 // Appends the PIDs of a children list (blank-separated) read from an open file; false when it
 // cannot be read (the thread has ended).
 bool ReadChildrenFrom(int fd, std::vector<int32_t>& out) {
-    char buffer[4096];
-    off_t offset = 0;
-    std::string carry;  // a PID cut at the end of one read
-    for (;;) {
-        ssize_t length = pread(fd, buffer, sizeof buffer, offset);
-        if (length < 0 && errno == EINTR) continue;
-        if (length < 0) return false;
-        if (length == 0) break;
-        offset += length;
-        carry.append(buffer, size_t(length));
-        size_t start = 0;
-        for (size_t blank; (blank = carry.find(' ', start)) != std::string::npos; start = blank + 1) {
-            int32_t child = 0;
-            if (ParsePid(std::string_view(carry).substr(start, blank - start), child)) out.push_back(child);
-        }
-        carry.erase(0, start);
-    }
-    int32_t child = 0;
-    if (ParsePid(carry, child)) out.push_back(child);
-    return true;
+    return !proc::ScanRecords(fd, ' ', proc::OpenRecords::Visit, [&out](std::string_view text) {
+                int32_t child = 0;
+                if (ParsePid(text, child)) out.push_back(child);
+                return false;
+            }).failed;
 }
 
 // smaps_rollup's anonymous figures in kB: proportional and whole, resident and swapped.
