@@ -25,14 +25,6 @@ int64_t PageSize() {
     return size;
 }
 
-// A "Key:\t value [kB]" line's first number; -1 if it has none.
-int64_t StatusLineNumber(std::string_view value) {
-    value = TrimBlanks(value);
-    int64_t number = -1;
-    bool read = ParseNumber(value.substr(0, value.find_first_of(" \t")), number);
-    return read && number >= 0 ? number : -1;
-}
-
 // Fields of /proc/PID/stat after the command name, numbered from 0 for the state (field 3).
 enum StatField : int {
     StatState = 0,
@@ -81,6 +73,13 @@ StatRead ParseStat(std::string_view text, TaskInfo& out, int32_t* parentPid) {
 
 }  // namespace
 
+int64_t KeyedNumber(std::string_view value) {
+    value = TrimBlanks(value);
+    int64_t number = -1;
+    bool read = ParseNumber(value.substr(0, value.find_first_of(" \t")), number);
+    return read && number >= 0 ? number : -1;
+}
+
 int64_t ScaledBytes(uint64_t units, uint64_t unitBytes) {
     if (unitBytes != 0 && units > uint64_t(INT64_MAX) / unitBytes) return INT64_MAX;
     return int64_t(units * unitBytes);
@@ -123,10 +122,10 @@ bool ParseStatusFrom(int fd, StatusFields& out) {
                if (colon == std::string_view::npos) return false;
                std::string_view key = line.substr(0, colon);
                std::string_view value = line.substr(colon + 1);
-               if (key == "Uid") out.realUid = StatusLineNumber(value);
-               else if (key == "RssAnon") out.rssAnonKb = StatusLineNumber(value);
-               else if (key == "VmPTE") out.vmPteKb = StatusLineNumber(value);
-               else if (key == "VmSwap") out.vmSwapKb = StatusLineNumber(value);
+               if (key == "Uid") out.realUid = KeyedNumber(value);
+               else if (key == "RssAnon") out.rssAnonKb = KeyedNumber(value);
+               else if (key == "VmPTE") out.vmPteKb = KeyedNumber(value);
+               else if (key == "VmSwap") out.vmSwapKb = KeyedNumber(value);
                else return false;
                return out.realUid >= 0 && out.rssAnonKb >= 0 && out.vmPteKb >= 0 && out.vmSwapKb >= 0;
            }).readable;

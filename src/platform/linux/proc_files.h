@@ -16,6 +16,10 @@
 
 namespace proc {
 
+// The first number of the value of a "Key:\t value [kB]" line (status, smaps_rollup); -1 if it has
+// none.
+int64_t KeyedNumber(std::string_view value);
+
 // units × unitBytes, held at INT64_MAX.
 int64_t ScaledBytes(uint64_t units, uint64_t unitBytes);
 

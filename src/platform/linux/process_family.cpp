@@ -64,10 +64,7 @@ bool ReadAnonShares(int dirFd, AnonShares& out) {
         std::string_view key = line.substr(0, colon);
         int64_t* field = key == "Pss_Anon" ? &shares.pssAnon : key == "Anonymous" ? &shares.anonymous
                          : key == "SwapPss"  ? &shares.swapPss : key == "Swap"    ? &shares.swap : nullptr;
-        if (field) {
-            std::string_view value = TrimBlanks(line.substr(colon + 1));
-            if (!ParseNumber(value.substr(0, value.find(' ')), *field)) *field = -1;
-        }
+        if (field) *field = proc::KeyedNumber(line.substr(colon + 1));
         return shares.Complete();
     });
     close(fd);
