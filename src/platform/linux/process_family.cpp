@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 
 #include "platform/linux/proc_files.h"
 #include "platform/process_table.h"
+#include "runtime/date.h"
 
 namespace {
 
@@ -306,9 +306,7 @@ int64_t MemberFootprint(const FamilyFiles& m) {
 // How many members read their shares afresh in this reading, in turn, so that each does once in
 // RefreshSeconds whatever the interval between readings.
 size_t RefreshTurns(ProcessFamily::State& s) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const double seconds = double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
+    const double seconds = double(MonotonicMs()) / 1000.0;
     if (s.lastSeconds >= 0) s.refreshDue += double(s.order.size()) * (seconds - s.lastSeconds) / ProcessFamily::RefreshSeconds;
     s.lastSeconds = seconds;
     const size_t turns = std::min(size_t(s.refreshDue), s.order.size());
