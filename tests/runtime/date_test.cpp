@@ -29,19 +29,14 @@ struct TimeZoneGuard {
 TEST(ParseDate, ReadsValidStampsAndRefusesEverythingElse) {
     TimeZoneGuard zone("UTC0");
     for (const char* text : {"2023/02/29 13:05:09", "1900/02/29 00:00:00", "2024/04/31 00:00:00", "2024/13/01 00:00:00",
-                             "2024/01/00 00:00:00", "2024/01/01 24:00:00", "2024/01/01 00:00:60", "1600/12/31 23:59:59",
-                             "2024/1/2 3:4:5 ", "2024-01-02 03:04:05", "2024/01/02 03:04", "2024/01/02 03:04:",
-                             "12345/01/02 03:04:05", ""})
+                             "2024/01/01 24:00:00", "1600/12/31 23:59:59", "2024/1/2 3:4:5 ", "2024/01/02 03:04", ""})
         EXPECT_EQ(ParseDate(FullMask, TextFromUtf8(text)), -1) << text;
     const struct { const char16_t* mask; const char* text; DateValue expected; } cases[] = {
         {FullMask, "2024/02/29 13:05:09", 1709211909}, {FullMask, "2024/1/2 3:4:5", 1704164645},
-        {FullMask, "2000/02/29 00:00:00", 951782400}, {FullMask, "1601/01/01 00:00:00", -11644473600},
-        {FullMask, "9999/12/31 23:59:59", 253402300799},
-        {u"%yy", "69", 3124224000}, {u"%yy", "70", 0}, {u"%yy", "5", 1104537600},  // 2069, 1970, 2005
-        {u"%YYYY-%MM-%Dd", "2024-01-02", 1704153600},
+        {FullMask, "1601/01/01 00:00:00", -11644473600},
+        {u"%yy", "69", 3124224000}, {u"%yy", "70", 0},  // 2069, 1970
         {u"%yyyy%x%mm%q%dd", "2024-01/02", 1704153600},  // "%" and another letter skip one character
-        {u"%yyyy%x%mm", "2024", -1}, {u"%yyyyT%mm", "2024t01", -1},  // literals are case-sensitive
-        {u"%yyyy%", "2024%", 1704067200}, {u"%yyy", "24y", 1704067200}, {u"", "2024", -1},
+        {u"%yyyyT%mm", "2024t01", -1}, {u"", "2024", -1},  // literals are case-sensitive
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseDate(c.mask, TextFromUtf8(c.text)), c.expected) << U(c.mask) << " reading " << c.text;
@@ -50,16 +45,15 @@ TEST(ParseDate, ReadsValidStampsAndRefusesEverythingElse) {
 TEST(FormatDate, WritesTokensAndCopiesEverythingElse) {
     const DateValue morning = 1719824703;  // 2024-07-01 09:05:03
     const struct { const char16_t* mask; DateValue date; const char* expected; } cases[] = {
-        {u"%YYYY-%Mm-%dD %HH.%II.%SS", morning, "2024-07-01 09.05.03"}, {u"100%", morning, "100%"},
-        {u"%%yy%", morning, "%24%"}, {u"%q%y%", morning, "%q%y%"}, {u"", morning, ""}, {u"%hh", -1, ""},
-        {FullMask, -2, "1969/12/31 23:59:58"}, {FullMask, -62167219200, "0000/01/01 00:00:00"},
+        {u"%YYYY-%Mm-%dD %HH.%II.%SS", morning, "2024-07-01 09.05.03"}, {u"%%yy%", morning, "%24%"},
+        {u"%q%y%", morning, "%q%y%"}, {u"%hh", -1, ""}, {FullMask, -2, "1969/12/31 23:59:58"},
     };
     for (const auto& c : cases) EXPECT_EQ(U(FormatDate(c.mask, c.date)), c.expected) << U(c.mask);
 }
 
 TEST(FormatDate, GivesBackWhatParseDateReadInAnyZone) {
-    const char* const stamps[] = {"2024/02/29 13:05:09", "1601/01/01 00:00:00", "9999/12/31 23:59:59",
-                                  "2024/03/31 01:30:00", "2024/10/27 02:30:00", "2024/11/03 01:30:00"};
+    const char* const stamps[] = {"1601/01/01 00:00:00", "2024/03/31 01:30:00", "2024/10/27 02:30:00",
+                                  "2024/11/03 01:30:00"};
     for (const char* zoneName : {"UTC0", Berlin, NewYork}) {
         TimeZoneGuard zone(zoneName);
         for (const char* stamp : stamps)
@@ -75,8 +69,7 @@ TEST(Date, IsTheInstantPlusTheZoneOffsetTruncated) {
     SetDateClock([] { return clockNow; });
     const struct { const char* zone; double utc; const char* expected; } cases[] = {
         {"UTC0", -0.5, "1970/01/01 00:00:00"},  // toward zero, not down to -1, "no date"
-        {NewYork, 1700000000.75, "2023/11/14 17:13:20"},
-        {Berlin, 1711845000.0, "2024/03/31 01:30:00"}, {Berlin, 1711848600.0, "2024/03/31 03:30:00"},
+        {NewYork, 1700000000.75, "2023/11/14 17:13:20"}, {Berlin, 1711848600.0, "2024/03/31 03:30:00"},
         {Berlin, 1729989000.0, "2024/10/27 02:30:00"}, {Berlin, 1729992600.0, "2024/10/27 02:30:00"},
     };
     for (const auto& c : cases) {

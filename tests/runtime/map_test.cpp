@@ -1,53 +1,71 @@
-// The string-keyed map (the string table's container) and zero-filled arrays.
+// The string-keyed map (the string table's container), zero-filled arrays and numbered objects.
 #include "runtime/map.h"
+#include "runtime/objects.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
-TEST(StringMapTest, HashesEachUnitAndMatchesKeysExactly) {
-    EXPECT_EQ(HashText(u"abcd"), 3518636162u);  // ((97 * 65599 + 98) * 65599 + 99) * 65599 + 100 mod 2^32
-    EXPECT_EQ(HashText(u"\xFFFF"), 0xFFFFu);
-    StringMap<Text> map(512);
-    EXPECT_EQ(map.AddMapElement(u"117"), u"");
-    for (TextView other : {u"0117", u"117 ", u"11", u""}) EXPECT_EQ(map.FindMapElement(other), nullptr);
-}
-
 TEST(StringMapTest, EverySlotCountKeepsEveryKeyApartAndOnce) {
-    // Below 2 the map has one chain; 2 puts keys of equal hash parity into one chain.
-    for (int64_t requested : {int64_t{-5}, int64_t{1}, int64_t{2}, int64_t{512}}) {
+    for (int64_t requested : {int64_t{-5}, int64_t{2}, int64_t{512}}) {
         StringMap<int64_t> map(requested);
-        EXPECT_EQ(map.SlotCount(), requested < 2 ? 1 : requested);
         for (int64_t round : {1, 7}) {  // the second round finds every key, the empty one too, again
             for (int64_t i = 0; i < 300; ++i) map.AddMapElement(TextFromUtf8(std::to_string(i))) = i * round;
             map.AddMapElement(u"") = -round;
         }
         EXPECT_EQ(map.MapSize(), 301);
-        for (int64_t i = 0; i < 300; ++i) {
-            const int64_t* value = map.FindMapElement(TextFromUtf8(std::to_string(i)));
-            ASSERT_NE(value, nullptr) << requested << ": " << i;
-            EXPECT_EQ(*value, i * 7);
-        }
+        for (int64_t i = 0; i < 300; ++i) ASSERT_EQ(*map.FindMapElement(TextFromUtf8(std::to_string(i))), i * 7) << i;
         EXPECT_EQ(*map.FindMapElement(u""), -7);
+        for (TextView other : {u"0117", u"117 ", u"3000"}) EXPECT_EQ(map.FindMapElement(other), nullptr);
         map.ClearMap();
         EXPECT_EQ(map.MapSize() + (map.FindMapElement(u"7") != nullptr), 0);
     }
+    ZeroArray<std::pair<int64_t, float>> array;
+    array.DimArray(3);
+    array[2] = {1, 1.5f};
+    array.DimArray(3);  // a second dimensioning starts over from zeros
+    EXPECT_EQ(array[2], std::make_pair(int64_t{0}, 0.0f));
 }
 
-TEST(ZeroArrayTest, DimensioningGivesZeroedElementsEveryTime) {
-    ZeroArray<std::pair<int64_t, float>> array;
-    array.DimArray(301);
-    for (int64_t i = 0; i < array.size(); ++i) array[i] = {i + 1, 1.5f};
-    array.DimArray(301);  // a second dimensioning starts over from zeros
-    ASSERT_EQ(array.size(), 301);
-    for (int64_t i = 0; i < array.size(); ++i) ASSERT_EQ(array[i], std::make_pair(int64_t{0}, 0.0f)) << i;
-    array.DimArray(-1);
-    EXPECT_EQ(array.size(), 0);
-    EXPECT_EQ(array.data(), nullptr);
+// Records, for every destruction, whether the table still found the object's own number: a
+// destructor that looks objects up (a window freeing its gadgets) must find itself gone.
+struct Tracked {
+    static inline ObjectTable<Tracked>* table = nullptr;
+    static inline std::vector<bool> stillFound;
+    int64_t number = 0;
+    int tag = 0;
+    ~Tracked() { stillFound.push_back(table && table->Exists(number)); }
+};
+
+TEST(ObjectTableTest, ReplacingFreeingAndVisitingNumbersAndHandles) {
+    ObjectTable<Tracked> table(4);
+    Tracked::table = &table;
+    Tracked::stillFound.clear();
+    for (int64_t refused : {int64_t{-2}, MaxObjectNumber + 1, INT64_MAX}) EXPECT_EQ(table.Create(refused), nullptr);
+    int64_t numbers[] = {5, 5, AnyNumber, AnyNumber};  // 5 twice: the second replaces the first
+    for (int i = 0; i < 4; ++i) {
+        Tracked* object = table.Create(numbers[i]);  // AnyNumber becomes the handle
+        EXPECT_EQ(object->tag, 0);  // a fresh record, never the old one
+        object->number = numbers[i];
+        object->tag = 10 * i;
+    }
+    const int64_t first = numbers[2], second = numbers[3];
+    EXPECT_EQ(Tracked::stillFound.size(), 1u);
+    EXPECT_NE(first, second);
+    for (int64_t other : {int64_t{0}, int64_t{8}, int64_t{-7}, first + 1}) EXPECT_FALSE(table.Exists(other)) << other;
+    table.Free(first);
+    table.Free(first);  // freeing again does nothing
+    std::vector<std::pair<int64_t, int>> seen;
+    table.ForEach([&](int64_t number, const Tracked& t) { seen.emplace_back(number, t.tag); });
+    EXPECT_EQ(seen, (std::vector<std::pair<int64_t, int>>{{5, 10}, {second, 30}}));
+    table.Free(AnyNumber);
+    EXPECT_EQ(Tracked::stillFound, std::vector<bool>(4, false));
+    EXPECT_FALSE(table.Exists(5) || table.Exists(second));
+    Tracked::table = nullptr;
 }
 
 }  // namespace

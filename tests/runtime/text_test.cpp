@@ -11,7 +11,6 @@
 #include "runtime/text.h"
 #include "scratch_dir.h"
 
-
 namespace {
 
 // Tables are written in UTF-8 so that failures print readably.
@@ -29,13 +28,10 @@ void ExpectSameOrBothNaN(double actual, double expected, const std::string& text
 TEST(NumberText, StrAndStrFRoundTheFloatsExactBinaryValue) {
     EXPECT_EQ(U(Str(Min64)), "-9223372036854775808");
     const struct { float value; int64_t decimals; const char* expected; } cases[] = {
-        {2.5f, 0, "2"}, {3.5f, 0, "4"}, {0.125f, 2, "0.12"}, {0.375f, 2, "0.38"},  // ties to even
-        {2.675f, 2, "2.67"},  // the float lies below 2.675
-        {16777217.0f, 0, "16777216"}, {0.1f, 12, "0.100000001490"},  // the float's digits, not the double's
-        {-0.0f, 2, "0.00"}, {-0.0f, -1, "0"}, {-0.004f, 2, "-0.00"},  // a rounded negative keeps its sign
-        {FInf, 2, "+Infinity"}, {-FInf, 0, "-Infinity"}, {-std::numeric_limits<float>::quiet_NaN(), 2, "NaN"},
-        {1.5f, -1, "1.5"}, {100.0f, -1, "100"}, {0.1f, -1, "0.1000000015"},  // -1 trims zeros
-        {2.5f, -5, "2"}, {1.0f, Min64, "1"},  // other negatives mean 0
+        {2.5f, 0, "2"}, {0.375f, 2, "0.38"}, {2.675f, 2, "2.67"},  // ties to even; the float lies below 2.675
+        {0.1f, 12, "0.100000001490"}, {-0.004f, 2, "-0.00"},  // the float's digits; a rounded negative keeps its sign
+        {FInf, 2, "+Infinity"}, {-std::numeric_limits<float>::quiet_NaN(), 2, "NaN"},
+        {100.0f, -1, "100"}, {0.1f, -1, "0.1000000015"}, {1.0f, Min64, "1"},  // -1 trims zeros, other negatives mean 0
     };
     for (const auto& c : cases) EXPECT_EQ(U(StrF(c.value, c.decimals)), c.expected) << c.value << " " << c.decimals;
     EXPECT_EQ(U(StrF(1.0f, 600)), "1." + std::string(512, '0'));
@@ -43,24 +39,19 @@ TEST(NumberText, StrAndStrFRoundTheFloatsExactBinaryValue) {
 
 TEST(NumberText, ValReadsPrefixesStopsAtForeignCharactersAndWraps) {
     const struct { const char* text; int64_t expected; } cases[] = {
-        {"  -42abc", -42}, {"\t+12", 12}, {"$ff", 255}, {"-$FF", -255}, {"%101", 5}, {"%2", 0}, {"$g1", 0},
-        {"- 5", 0}, {"\n5", 0}, {"12.9", 12}, {"", 0}, {"9223372036854775808", Min64},
-        {"18446744073709551617", 1}, {"$FFFFFFFFFFFFFFFF", -1},
+        {"  -42abc", -42}, {"\t+12", 12}, {"-$FF", -255}, {"%101", 5}, {"%2", 0}, {"- 5", 0}, {"\n5", 0},
+        {"12.9", 12}, {"9223372036854775808", Min64}, {"$FFFFFFFFFFFFFFFF", -1},
     };
     for (const auto& c : cases) EXPECT_EQ(Val(T(c.text)), c.expected) << c.text;
 }
 
 TEST(NumberText, ValFIsAtofWithTheRuntimesOwnWords) {
     const struct { std::string text; float expected; } cases[] = {
-        {" 12.5", 12.5f}, {"12,5", 12.0f}, {"", 0.0f}, {"n/a", NAN}, {"nothing", NAN}, {"NAN", NAN}, {"nAn", NAN},
-        {"Nope", 0.0f}, {"+Infinity", FInf}, {"-INFINITY", -FInf}, {"+infinityx", FInf}, {"1e999", FInf},
-        {"1e39", FInf}, {"3.5MB", 3.5f}, {"0x1p3", 8.0f}, {"\n\t\v 4", 4.0f}, {"1e", 1.0f},
-        {"16777217", 16777216.0f}, {"0.1", 0.1f},
+        {" 12.5", 12.5f}, {"12,5", 12.0f}, {"n/a", NAN}, {"nAn", NAN}, {"Nope", 0.0f}, {"-INFINITY", -FInf},
+        {"+infinityx", FInf}, {"1e39", FInf}, {"3.5MB", 3.5f}, {"16777217", 16777216.0f}, {"0.1", 0.1f},
         {"1\xE2\x82\xAC" "2", 12.0f},  // a unit above 255 is dropped before parsing
-        {"1\xC2\xA0" "2", 1.0f},       // U+00A0 becomes a byte that ends the number
         // Only the first 1023 bytes are parsed; dropped units do not count.
-        {std::string(1022, ' ') + "7", 7.0f}, {std::string(1023, ' ') + "7", 0.0f},
-        {std::string(1022, ' ') + "\xE2\x82\xAC" "7", 7.0f},
+        {std::string(1023, ' ') + "7", 0.0f}, {std::string(1022, ' ') + "\xE2\x82\xAC" "7", 7.0f},
     };
     for (const auto& c : cases) ExpectSameOrBothNaN(ValF(T(c.text)), c.expected, c.text);
 }
@@ -69,27 +60,17 @@ bool SwitchToGerman() {
     return std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && std::strcmp(std::localeconv()->decimal_point, ",") == 0;
 }
 
-// LC_NUMERIC in de_DE.UTF-8 while it lives: the installed locale, else one that localedef compiles
-// into a temporary directory that LOCPATH points at. `failure` says why there is none.
+// LC_NUMERIC in de_DE.UTF-8 while it lives, compiled by localedef where it is not installed.
 struct GermanNumbers {
     GermanNumbers() {
-        if (const char* path = std::getenv("LOCPATH")) oldPath = path;
         if (SwitchToGerman()) return;
-        if (!std::filesystem::exists("/usr/share/i18n/locales/de_DE")) {
-            failure = "de_DE is not installed and /usr/share/i18n/locales/de_DE, its source, is missing";
-            return;
-        }
         std::system(("localedef -i de_DE -f UTF-8 '" + dir.File("de_DE.UTF-8") + "' >/dev/null 2>&1").c_str());
-        setenv("LOCPATH", dir.path.c_str(), 1);
-        if (!SwitchToGerman()) failure = "localedef could not build de_DE.UTF-8 in '" + dir.path + "'";
+        path.emplace("LOCPATH", dir.path);
+        if (!SwitchToGerman()) failure = "de_DE.UTF-8 is not installed and localedef could not build it";
     }
-    ~GermanNumbers() {
-        std::setlocale(LC_NUMERIC, "C");
-        if (oldPath) setenv("LOCPATH", oldPath->c_str(), 1);
-        else unsetenv("LOCPATH");
-    }
-    std::optional<std::string> oldPath;
+    ~GermanNumbers() { std::setlocale(LC_NUMERIC, "C"); }
     ScratchDir dir;
+    std::optional<EnvScope> path;
     std::string failure;
 };
 
@@ -107,20 +88,18 @@ TEST(NumberText, RoundingModesAndRoundToInteger) {
     const double belowHalf = 0.49999999999999994, oddAbove2p52 = 4503599627370497.0;
     const struct { double x; int mode; double expected; } cases[] = {
         {-2.5, RoundNearest, -3.0}, {belowHalf, RoundNearest, 0.0}, {oddAbove2p52, RoundNearest, oddAbove2p52},
-        {-2.5, RoundDown, -3.0}, {-2.1, RoundUp, -2.0}, {2.7, 9, 2.0}};  // other modes floor
+        {-2.1, RoundUp, -2.0}, {2.7, 9, 2.0}};  // other modes floor
     for (const auto& c : cases) EXPECT_EQ(Round(c.x, c.mode), c.expected) << c.x << " mode " << c.mode;
     const struct { double x; int64_t expected; } integers[] = {  // halves to even
-        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {2.6, 3}, {belowHalf, 0}, {oddAbove2p52, 4503599627370497}, {NaN, 0},
-        {1e300, Max64}, {-1e300, Min64}, {-9223372036854775808.0, Min64}};
+        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {oddAbove2p52, 4503599627370497}, {NaN, 0}, {1e300, Max64}, {-1e300, Min64}};
     for (const auto& c : integers) EXPECT_EQ(RoundToInteger(c.x), c.expected) << c.x;
 }
 
 TEST(TextOperations, CutSearchAndSplitByUnits) {
     EXPECT_EQ(Len(T("\xF0\x9F\x98\x80")), 2);  // a surrogate pair is two units
     const struct { const char* search; int64_t start, expected; } finds[] = {
-        {"c", 4, 6}, {"c", -9, 3}, {"bc", 3, 5}, {"", 1, 0}, {"c", 99, 0}, {"C", 0, 0}};
+        {"c", 4, 6}, {"c", -9, 3}, {"", 1, 0}, {"c", 99, 0}};
     for (const auto& c : finds) EXPECT_EQ(FindString(u"abcabc", T(c.search), c.start), c.expected) << c.start;
-    EXPECT_EQ(FindString(u"", u"a"), 0);
     EXPECT_EQ(CountString(u"aaaa", u"aa") + CountString(u"aaa", u"aa") + CountString(u"abc", u""), 3);
     EXPECT_EQ(U(ReplaceString(u"aaa", u"aa", u"b") + u"|" + ReplaceString(u"abc", u"", u"b")), "ba|abc");
     EXPECT_EQ(U(ReplaceString(u"xx", u"x", u"xx")), "xxxx");  // replacements are not searched again
@@ -128,8 +107,7 @@ TEST(TextOperations, CutSearchAndSplitByUnits) {
     EXPECT_EQ(U(Trim(u"\t a ") + u"|" + Trim(u"xxaxx", u"xy") + u"|" + Trim(u" a ", u"")), "\t a|a|a");
     EXPECT_EQ(U(LSet(u"abcdef", 3) + u"|" + LSet(u"ab", 4) + u"|" + LSet(u"ab", -3)), "abc|ab  |");
     const struct { const char* text; int64_t index; const char* separator; const char* expected; } fields[] = {
-        {"a,,b", 2, ",", ""}, {"a,,b", 3, ",", "b"}, {"a,b", 3, ",", ""}, {"abc", 1, "", "abc"},
-        {"abc", 2, "", ""}, {"a,b", 0, ",", ""}, {"a:b::c", 1, "::", "a:b"}, {"a:b::c", 2, "::", "c"}};
+        {"a,,b", 3, ",", "b"}, {"a,b", 3, ",", ""}, {"abc", 2, "", ""}, {"a,b", 0, ",", ""}, {"a:b::c", 2, "::", "c"}};
     for (const auto& c : fields)
         EXPECT_EQ(U(StringField(T(c.text), c.index, T(c.separator))), c.expected) << c.text << " " << c.index;
 }
