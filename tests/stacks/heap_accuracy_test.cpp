@@ -67,18 +67,13 @@ struct Target {
         char line[256];
         return output && fgets(line, sizeof line, output) ? std::string(line) : std::string();
     }
-    void Say(const char* line) {
-        fputs(line, input);
-        fflush(input);
-    }
+    void Say(const char* line) { fputs(line, input), fflush(input); }
     // The exit status; -1 for an end by a signal.
     int Wait() {
         int status = 0;
-        if (pid <= 0) return -1;
-        pid_t waited = waitpid(pid, &status, 0);
+        const pid_t waited = pid > 0 ? waitpid(pid, &status, 0) : -1;
         pid = -1;
-        if (waited <= 0) return -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return waited > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 };
 
@@ -153,9 +148,7 @@ TEST_P(LeakSite, TopStackIsTheLeakAndOnlyItGrows) {
             EXPECT_LT(growth.growthBytes(), allowed) << TextToUtf8(frames[0].function);
         }
     }
-    if (c.function) {
-        EXPECT_FALSE(grown.empty());
-    }
+    if (c.function) EXPECT_FALSE(grown.empty());
     CloseHeapRegion(region);
 }
 
