@@ -205,7 +205,8 @@ TEST(Package, BashCompletionOffersOptionsProcessesCommandsAndFiles) {
     // It knows every option of the usage text in one place or another.
     std::set<std::string> known;
     for (const std::vector<std::string>& words : {std::vector<std::string>{"quolk", "--"}, {"quolk", "--record", "1", "--"},
-                                                  {"quolk", "--analyze", "x.csv", "--"}, {"quolk", "--serve", "--"}})
+                                                  {"quolk", "--analyze", "x.csv", "--"}, {"quolk", "--serve", "--"},
+                                                  {"quolk", "--compare", "a", "b", "--"}})
         known.merge(Complete(dir, words));
     for (const std::string& option : LongOptions(RunTool("'" + Usr + "bin/quolk' --help").second))
         EXPECT_TRUE(known.count(option)) << option;
