@@ -147,23 +147,22 @@ bool OpenLiveThread(int dirFd, ThreadFiles& files, TaskInfo& out) {
         close(taskFd);
         return false;
     }
-    while (const dirent* entry = readdir(tasks)) {
-        int32_t tid = 0;
-        if (!ParsePid(entry->d_name, tid)) continue;
-        char name[300];  // a directory entry's name is at most 255 bytes
-        std::snprintf(name, sizeof name, "%s/stat", entry->d_name);
+    VisitNumbered(tasks, [&](int32_t tid, const dirent&) {
+        char name[64];
+        std::snprintf(name, sizeof name, "%d/stat", int(tid));
         const int statFd = openat(taskFd, name, O_RDONLY | O_CLOEXEC);
-        if (statFd < 0) continue;
+        if (statFd < 0) return false;
         // A kernel thread is Live without an address space: it has no memory to read either.
         TaskInfo task;
         if (ReadStatFrom(statFd, task) == StatRead::Live && task.virtualBytes > 0) {
-            std::snprintf(name, sizeof name, "%s/status", entry->d_name);
+            std::snprintf(name, sizeof name, "%d/status", int(tid));
             files = ThreadFiles{statFd, openat(taskFd, name, O_RDONLY | O_CLOEXEC)};
             out = task;
-            break;
+            return true;
         }
         close(statFd);
-    }
+        return false;
+    });
     closedir(tasks);
     return files.statFd >= 0;
 }

@@ -3,6 +3,7 @@
 // Internal to the platform layer.
 #pragma once
 
+#include <dirent.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -19,6 +20,29 @@ namespace proc {
 // The first number of the value of a "Key:\t value [kB]" line (status, smaps_rollup); -1 if it has
 // none.
 int64_t KeyedNumber(std::string_view value);
+
+// Calls visit(id, entry) for each entry of an open directory listing whose name is a PID or TID
+// (the process root, a task folder), in the order the directory gives them, until a visit returns
+// true.
+template <typename Visit>
+void VisitNumbered(DIR* dir, Visit visit) {
+    while (const dirent* entry = readdir(dir)) {
+        int32_t id = 0;
+        if (ParsePid(entry->d_name, id) && visit(id, *entry)) return;
+    }
+}
+
+// VisitNumbered over the process root, opened for the listing: visit(pid, entry, rootFd). False
+// when the root cannot be listed.
+template <typename Visit>
+bool VisitProcesses(Visit visit) {
+    DIR* dir = opendir(ProcRoot());
+    if (!dir) return false;
+    const int rootFd = dirfd(dir);
+    VisitNumbered(dir, [&](int32_t pid, const dirent& entry) { return visit(pid, entry, rootFd); });
+    closedir(dir);
+    return true;
+}
 
 // units × unitBytes, held at INT64_MAX.
 int64_t ScaledBytes(uint64_t units, uint64_t unitBytes);

@@ -199,20 +199,19 @@ bool ReadEveryThreadsChildren(FamilyFiles& m, std::vector<int32_t>& out) {
         }
     }
     std::vector<std::pair<int32_t, int>> current;
-    while (const dirent* entry = readdir(m.tasks)) {
-        int32_t tid = 0;
-        if (!ParsePid(entry->d_name, tid)) continue;
+    proc::VisitNumbered(m.tasks, [&](int32_t tid, const dirent&) {
         auto known = std::find_if(m.threadChildren.begin(), m.threadChildren.end(),
                                   [tid](const auto& kept) { return kept.first == tid; });
         if (known != m.threadChildren.end()) {
             current.emplace_back(tid, std::exchange(known->second, -1));
-            continue;
+            return false;
         }
-        char name[300];
-        std::snprintf(name, sizeof name, "%s/children", entry->d_name);
+        char name[64];
+        std::snprintf(name, sizeof name, "%d/children", int(tid));
         const int fd = openat(dirfd(m.tasks), name, O_RDONLY | O_CLOEXEC);
         if (fd >= 0) current.emplace_back(tid, fd);
-    }
+        return false;
+    });
     for (auto& [tid, fd] : m.threadChildren) CloseFd(fd);
     m.threadChildren = std::move(current);
     for (const auto& [tid, fd] : m.threadChildren) ReadChildrenFrom(fd, out);

@@ -257,13 +257,7 @@ bool IsUserAppProcessAt(int dirFd) {
 
 std::vector<int32_t> ListAllPids() {
     std::vector<int32_t> pids;
-    DIR* dir = opendir(ProcRoot());
-    if (!dir) return pids;
-    while (const dirent* entry = readdir(dir)) {
-        int32_t pid = 0;
-        if (ParsePid(entry->d_name, pid)) pids.push_back(pid);
-    }
-    closedir(dir);
+    proc::VisitProcesses([&pids](int32_t pid, const dirent&, int) { return pids.push_back(pid), false; });
     return pids;
 }
 

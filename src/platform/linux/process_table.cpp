@@ -35,26 +35,21 @@ bool ParseStatLine(std::string_view line, ProcessTableEntry& out) {
 }  // namespace
 
 bool ProcessTable::Refresh(double nowSeconds) {
-    DIR* dir = opendir(ProcRoot());
-    if (!dir) return false;
-    const int procFd = dirfd(dir);
     ++generation_;
     lastReads_ = 0;
     char buffer[1024];
-    while (const dirent* listed = readdir(dir)) {
-        int32_t pid = 0;
-        if (!ParsePid(listed->d_name, pid)) continue;
+    const bool listed = proc::VisitProcesses([&](int32_t pid, const dirent& listing, int procFd) {
         auto [it, added] = entries_.try_emplace(pid);
         ProcessTableEntry& e = it->second;
-        if (added || e.inode != listed->d_ino) {
+        if (added || e.inode != listing.d_ino) {
             ++lastReads_;
             e = ProcessTableEntry{};
             if (!ParseStatLine(ReadAt(procFd, pid, "stat", buffer, sizeof buffer), e)) {
                 entries_.erase(it);  // gone meanwhile
-                continue;
+                return false;
             }
             e.pid = pid;
-            e.inode = listed->d_ino;
+            e.inode = listing.d_ino;
             e.firstSeen = e.nameRead = nowSeconds;
         } else if (recheckNames_ && nowSeconds - e.nameRead >= std::min(MaxRecheckSeconds, (nowSeconds - e.firstSeen) / 4)) {
             ++lastReads_;
@@ -67,8 +62,9 @@ bool ProcessTable::Refresh(double nowSeconds) {
             e.nameRead = nowSeconds;
         }
         e.generation = generation_;
-    }
-    closedir(dir);
+        return false;
+    });
+    if (!listed) return false;
     std::erase_if(entries_, [this](const auto& entry) { return entry.second.generation != generation_; });
     return true;
 }
