@@ -1,4 +1,4 @@
-// A program with known allocation sites, for the allocation-stack tests and the cost benchmark:
+// A program with known allocation sites, for the allocation-stack tests:
 //   heap_sites MODE THREADS SECONDS [PLUGIN]
 // Each of THREADS threads fills its share of a 50 MB cache (kept), then, once a line "go" arrives
 // on standard input, churns its share of 200 MB/s (allocated and freed at once) and leaks its
