@@ -101,6 +101,12 @@ ssize_t ReadStartAt(int dirFd, const char* name, char* buffer, size_t size) {
     return length;
 }
 
+std::string_view ReadLinkAt(int dirFd, const char* name, char* buffer, size_t size) {
+    const ssize_t length = readlinkat(dirFd, name, buffer, size);
+    if (length <= 0 || size_t(length) >= size) return {};  // a full buffer may be cut
+    return std::string_view(buffer, size_t(length));
+}
+
 StatRead ReadStatFrom(int statFd, TaskInfo& out, int32_t* parentPid) {
     char buffer[1024];
     ssize_t length = ReadStartFrom(statFd, buffer, sizeof buffer);

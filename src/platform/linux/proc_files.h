@@ -54,6 +54,9 @@ int64_t ScaledBytes(uint64_t units, uint64_t unitBytes);
 ssize_t ReadStartFrom(int fd, char* buffer, size_t size);
 // ReadStartFrom on the file of that name under an open directory; -1 when it cannot be opened either.
 ssize_t ReadStartAt(int dirFd, const char* name, char* buffer, size_t size);
+// The target of the link of that name under an open directory (AT_FDCWD: a whole path), such as
+// a process's "exe", which kernel threads lack; empty when it cannot be read or may be cut.
+std::string_view ReadLinkAt(int dirFd, const char* name, char* buffer, size_t size);
 
 // What a record loop does with a record longer than its buffer, and with a last record that no
 // separator ends.

@@ -56,13 +56,6 @@ std::string_view ReadCommandNameAt(int dirFd, char* buffer, size_t size) {
     return length > 0 ? TrimBlanks(std::string_view(buffer, size_t(length))) : std::string_view();
 }
 
-// /proc/PID/exe: a link to the executable; none for kernel threads.
-std::string_view ReadExecutablePathAt(int dirFd, char* buffer, size_t size) {
-    ssize_t length = readlinkat(dirFd, "exe", buffer, size);
-    if (length <= 0 || size_t(length) >= size) return {};  // a full buffer may be cut
-    return std::string_view(buffer, size_t(length));
-}
-
 // /proc/PID/cgroup: one "hierarchy:controllers:path" line per hierarchy.
 bool InAppSliceAt(int dirFd) {
     return AnyRecordAt(dirFd, "cgroup", '\n', [](std::string_view line) {
@@ -217,7 +210,7 @@ namespace {
 
 Text ProcessPathAt(int dirFd) {
     char buffer[4096];
-    return TextFromUtf8(ReadExecutablePathAt(dirFd, buffer, sizeof buffer));
+    return TextFromUtf8(proc::ReadLinkAt(dirFd, "exe", buffer, sizeof buffer));
 }
 
 // The display name from the executable's path already read through the same directory (empty:

@@ -71,10 +71,9 @@ bool ProcessTable::Refresh(double nowSeconds) {
 
 const std::string& ProcessTable::ExecutableName(ProcessTableEntry& entry) {
     if (entry.executableRead) return entry.executableName;
-    char path[4200];
+    char path[4096];
     const std::string link = std::string(ProcRoot()) + "/" + std::to_string(entry.pid) + "/exe";
-    const ssize_t length = readlink(link.c_str(), path, sizeof path);
-    std::string_view target = length > 0 && size_t(length) < sizeof path ? std::string_view(path, size_t(length)) : "";
+    std::string_view target = proc::ReadLinkAt(AT_FDCWD, link.c_str(), path, sizeof path);
     constexpr std::string_view deleted = " (deleted)";
     if (target.ends_with(deleted)) target.remove_suffix(deleted.size());
     const size_t slash = target.rfind('/');
