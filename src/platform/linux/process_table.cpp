@@ -71,7 +71,7 @@ bool ProcessTable::Refresh(double nowSeconds) {
 
 const std::string& ProcessTable::ExecutableName(ProcessTableEntry& entry) {
     if (entry.executableRead) return entry.executableName;
-    char path[4096];
+    char path[4200];  // PATH_MAX and the kernel's " (deleted)"
     const std::string link = std::string(ProcRoot()) + "/" + std::to_string(entry.pid) + "/exe";
     std::string_view target = proc::ReadLinkAt(AT_FDCWD, link.c_str(), path, sizeof path);
     constexpr std::string_view deleted = " (deleted)";
