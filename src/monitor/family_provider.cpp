@@ -14,8 +14,8 @@ void FamilyProcessProvider::ReadFamily(int32_t root, int readingFd, TaskInfo& ou
     out.startTime = startTime;
 }
 
-int64_t FamilyProcessProvider::FamilyFootprint(int64_t own, int readingFd) const {
-    return readingFd == familyFd_ && familyRead_ && familyFootprint_ > 0 ? familyFootprint_ : own;
+bool FamilyProcessProvider::HasFamilyFootprint(int readingFd) const {
+    return readingFd == familyFd_ && familyRead_ && familyFootprint_ > 0;
 }
 
 void FamilyProcessProvider::Forget(int readingFd) {
@@ -45,7 +45,7 @@ bool FamilyProcessProvider::ReadTaskInfo(int handle, TaskInfo& out) {
 }
 
 int64_t FamilyProcessProvider::ReadFootprint(int handle) {
-    return FamilyFootprint(ReadPhysicalFootprintAt(handle), handle);
+    return HasFamilyFootprint(handle) ? familyFootprint_ : ReadPhysicalFootprintAt(handle);
 }
 
 bool FamilyProcessProvider::HoldProcess(int32_t pid, ProcessHold& out) { return ::HoldProcess(pid, out); }
@@ -64,5 +64,5 @@ bool FamilyProcessProvider::ReadHeldTaskInfo(const ProcessHold& hold, TaskInfo& 
 }
 
 int64_t FamilyProcessProvider::ReadHeldFootprint(const ProcessHold& hold) {
-    return FamilyFootprint(ReadHeldPhysicalFootprint(hold), hold.statFd);
+    return HasFamilyFootprint(hold.statFd) ? familyFootprint_ : ReadHeldPhysicalFootprint(hold);
 }

@@ -34,7 +34,9 @@ private:
     // Replaces the root's own task figures with the family's sums, following the family of the
     // process that readingFd reads from its first reading on.
     void ReadFamily(int32_t root, int readingFd, TaskInfo& out);
-    int64_t FamilyFootprint(int64_t own, int readingFd) const;
+    // Whether the reading's task figures summed the family, whose footprint then stands for the
+    // process's own, which is not read at all.
+    bool HasFamilyFootprint(int readingFd) const;
     void Forget(int readingFd);
 
     ProcessFamily family_;
