@@ -37,9 +37,13 @@ bool ReadRow(int dirFd, int32_t pid, TextView search, bool userAppsOnly, const U
              UserAppCache& seen, ProcessDescription& row) {
     // Should the PID pass to a new process while the row is read, reads through the directory
     // fail, and a session started from this row ends at once instead of watching the newcomer.
-    DescribeProcessAt(dirFd, pid, row);
-    if (userAppsOnly && (!IsUserApp(dirFd, pid, row.startTime, cache, seen) || IsSystemHelperPath(row.path)))
-        return false;
+    if (userAppsOnly) {
+        // Most processes are no desktop application: their names and paths are never read.
+        TaskInfo task;
+        if (!IsUserApp(dirFd, pid, ReadTaskInfoAt(dirFd, task) ? task.startTime : 0, cache, seen)) return false;
+    }
+    const bool readable = DescribeProcessAt(dirFd, pid, row);
+    if (userAppsOnly && (!readable || IsSystemHelperPath(row.path))) return false;
     return MatchesProcessSearch(search, row.name, pid);
 }
 
