@@ -2,7 +2,7 @@
 // the hour a long-running watch keeps at 100 ms, each a leak under a 2 s sawtooth with noise.
 #include <benchmark/benchmark.h>
 
-#include "analysis/leak_corpus.h"
+#include "leak_corpus.h"
 #include "analysis/leak_test.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "analysis/leak_corpus.h"
+#include "leak_corpus.h"
 #include "analysis/leak_test.h"
 #include "analysis/log_loader.h"
 

@@ -1,12 +1,31 @@
 #include <gtest/gtest.h>
 
-#include <string>
+#include <cmath>
 
 #include "analysis/leak_test.h"
 #include "analysis_test_support.h"
-#include "leak_corpus.h"
 
-using namespace leak_corpus;
+namespace {
+
+// A recording every `step` s for `seconds` from 100 MB: `shape(t)` MB more, a leak of `rate` MB/s,
+// and a fixed jitter of up to 0.3 MB.
+std::vector<LeakPoint> Series(double seconds, double step, double rate, double (*shape)(double)) {
+    std::vector<LeakPoint> series;
+    for (int i = 0; i * step < seconds; ++i) {
+        const double t = i * step;
+        series.push_back({1.8e9 + t, 100.0 + shape(t) + rate * t + 0.3 * std::sin(i * 2.3)});
+    }
+    return series;
+}
+double Flat(double) { return 0.0; }
+double Sawtooth(double t) { return std::fmod(t, 5.0) < 3.0 ? 80.0 : 0.0; }     // 80 MB held 3 s of 5
+double LateSawtooth(double t) { return Sawtooth(t + 2.9); }                     // ends on a peak
+double Ramp(double t) { return 60.0 * std::fmod(t, 4.0) / 4.0; }                 // a collector's ramp
+double WarmUp(double t) { return 150.0 * (1.0 - std::exp(-t / 8.0)); }
+double CacheFill(double t) { return 2.0 * std::min(t, 40.0); }
+double TooLong(double t) { return std::fmod(t, 20.0) < 12.0 ? 50.0 : 0.0; }
+
+}  // namespace
 
 TEST(LeakStatistics, MannKendallExactWithoutTiesAndCorrectedWithThem) {
     const struct { std::vector<double> values; int64_t s; double variance, p; } cases[] = {
@@ -27,40 +46,43 @@ TEST(LeakStatistics, TheilSenIgnoresAnOutlierAndBracketsItsSlope) {
     std::vector<LeakPoint> points;
     for (int i = 0; i < 10; ++i) points.push_back({double(i), i == 9 ? 100.0 : 2.0 * i + 5});
     const TheilSen ts = TheilSenSlope(points, 125.0);  // 36 of 45 slopes are 2; ranks 12 and 34
-    EXPECT_DOUBLE_EQ(ts.slope, 2.0);
-    EXPECT_DOUBLE_EQ(ts.low, 2.0);
-    EXPECT_DOUBLE_EQ(ts.high, 2.0);
+    EXPECT_EQ(std::tuple(ts.slope, ts.low, ts.high), std::tuple(2.0, 2.0, 2.0));
     const double noise[] = {0.3, -0.4, 0.1, 0.5, -0.2, -0.5, 0.4, 0.0, -0.3, 0.2};
     for (int i = 0; i < 10; ++i) points[size_t(i)].footprintMB = 2.0 * i + 5 + noise[i];
     const TheilSen noisy = TheilSenSlope(points, 125.0);
-    EXPECT_LT(noisy.low, 2.0);
-    EXPECT_GT(noisy.high, 2.0);
+    EXPECT_TRUE(noisy.low < 2.0 && noisy.high > 2.0);
 }
 
-TEST(LeakTest, ResultsNameTheirReasonAndFigures) {
-    const struct { const char* name; Case c; const char* outcome; const char* unsettled; } cases[] = {
-        {"2 s", {Shape::SteadyLeak, 2, 0.1, 0, 0, 5, 11, false}, "inconclusive", "too_few_samples"},
-        {"20 s cycles in 30 s", {Shape::Sawtooth, 30, 0.1, 20, 0.3, 0, 12, true}, "inconclusive", "cycles_too_long"},
-        {"1 MB/s", {Shape::SteadyLeak, 60, 0.2, 0, 0, 1, 13, true}, "leak", ""},
-        {"flat", {Shape::Flat, 60, 0.2, 0, 0, 0, 14, true}, "no_leak", ""},
-        {"warm-up", {Shape::WarmUp, 60, 0.2, 0, 0, 0, 15, true}, "no_leak", ""}};
+// What rises and falls, or rises once and stops, is no leak wherever the run stops; growth that
+// goes on is, also under a sawtooth; a run too short for its cycles says what would settle it.
+TEST(LeakTest, OutcomesOfRecordingsThatLeakAndThatDoNot) {
+    const struct { const char* name; std::vector<LeakPoint> series; const char* outcome; const char* unsettled; } cases[] = {
+        {"flat", Series(60, 0.2, 0, Flat), "no_leak", ""},
+        {"sawtooth", Series(120, 0.1, 0, Sawtooth), "no_leak", ""},
+        {"sawtooth ending on a peak", Series(117, 0.1, 0, LateSawtooth), "no_leak", ""},
+        {"collector's ramp", Series(120, 0.5, 0, Ramp), "no_leak", ""},
+        {"warm-up", Series(120, 0.2, 0, WarmUp), "no_leak", ""},
+        {"warm-up over most of the run", Series(30, 0.2, 0, WarmUp), "no_leak", ""},
+        {"cache that fills and holds", Series(120, 0.5, 0, CacheFill), "no_leak", ""},
+        {"1 MB/s", Series(60, 0.2, 1.0, Flat), "leak", ""},
+        {"0.5 MB/s under a sawtooth", Series(120, 0.1, 0.5, Sawtooth), "leak", ""},
+        {"1 MB/s under a ramp", Series(120, 0.5, 1.0, Ramp), "leak", ""},
+        {"2 s", Series(2, 0.1, 5.0, Flat), "inconclusive", "too_few_samples"},
+        {"20 s cycles in 30 s", Series(30, 0.1, 0, TooLong), "inconclusive", "cycles_too_long"},
+    };
     for (const auto& c : cases) {
-        const LeakTestResult r = RunLeakTest(Series(c.c));
+        const LeakTestResult r = RunLeakTest(c.series);
         EXPECT_STREQ(LeakOutcomeName(r.outcome), c.outcome) << c.name;
         EXPECT_STREQ(LeakUnsettledName(r.unsettled), c.unsettled) << c.name;
         if (r.outcome == LeakOutcome::Inconclusive) {
-            EXPECT_GT(r.settleSeconds, c.c.durationSec) << c.name;
+            EXPECT_GT(r.settleSeconds, c.series.back().seconds - 1.8e9) << c.name;
         } else {
-            EXPECT_LE(r.slopeLowMBps, r.slopeMBps) << c.name;
-            EXPECT_GE(r.slopeHighMBps, r.slopeMBps) << c.name;
-            EXPECT_EQ(r.pValue < 0.001, r.outcome == LeakOutcome::Leak) << c.name;
-        }
-        if (c.c.leakMBps == 1) {
-            EXPECT_LT(r.slopeLowMBps, 1.0);
-            EXPECT_GT(r.slopeHighMBps, 1.0);
-            EXPECT_NEAR(MBpsToBytesPerSecond(r.slopeMBps), 1048576.0, 1e5);
+            EXPECT_TRUE(r.slopeLowMBps <= r.slopeMBps && r.slopeMBps <= r.slopeHighMBps) << c.name;
         }
     }
+    const LeakTestResult steady = RunLeakTest(cases[7].series);
+    EXPECT_TRUE(steady.slopeLowMBps < 1.0 && steady.slopeHighMBps > 1.0);
+    EXPECT_NEAR(MBpsToBytesPerSecond(steady.slopeMBps), 1048576.0, 2e4);
 }
 
 TEST(LeakTest, HistorySpreadsTheReadingsOfOneSecondAcrossIt) {
@@ -71,27 +93,4 @@ TEST(LeakTest, HistorySpreadsTheReadingsOfOneSecondAcrossIt) {
     ASSERT_EQ(series.size(), 6u);  // the empty reading is no reading
     for (size_t i = 0; i < series.size(); ++i) EXPECT_DOUBLE_EQ(series[i].seconds, times[i]) << i;
     EXPECT_EQ(series[2].footprintMB, 7.0);
-}
-
-// The goal: no leak for any series of 30 s or more that does not leak, and at least 95 % of the
-// leaks of 1 MB/s (or 5 % of the footprint a minute) over 30 s or more caught.
-TEST(LeakTest, CorpusHasNoFalseAlarmAndCatchesTheLeaks) {
-    int falseAlarms = 0, mustDetect = 0, caught = 0;
-    std::string missed;
-    for (const Case& c : Corpus()) {
-        const LeakTestResult r = RunLeakTest(Series(c));
-        const bool leak = r.outcome == LeakOutcome::Leak;
-        if (!Leaks(c.shape) && c.durationSec >= 30 && leak && ++falseAlarms <= 5)
-            ADD_FAILURE() << ShapeNames[int(c.shape)] << " " << c.durationSec << " s, cycle " << c.cycleSec
-                          << " s, phase " << c.phase << ", seed " << c.seed << ": growth " << r.growthMB;
-        if (!MustDetect(c)) continue;
-        ++mustDetect;
-        caught += leak;
-        if (!leak && missed.size() < 400)
-            missed += std::string(ShapeNames[int(c.shape)]) + " " + std::to_string(c.leakMBps) + " MB/s " +
-                      std::to_string(int(c.durationSec)) + " s: " + LeakOutcomeName(r.outcome) + "; ";
-    }
-    EXPECT_EQ(falseAlarms, 0);
-    EXPECT_GT(mustDetect, 1000);
-    EXPECT_GE(caught, mustDetect * 95 / 100) << caught << " of " << mustDetect << " caught; missed " << missed;
 }

@@ -1,6 +1,6 @@
 // Synthetic footprints that measure the leak test: the behaviours a recording meets, at the sample
-// intervals and durations a recording uses, each series fixed by its seed. Shared by the corpus
-// test and the confusion table (bench/programs/leak_table.cpp).
+// intervals and durations a recording uses, each series fixed by its seed. The confusion table
+// (bench/programs/leak_table.cpp) and the leak test's benchmark read it.
 #pragma once
 
 #include <cmath>
