@@ -1,5 +1,6 @@
 // Shared helpers of the analysis tests: histories from (time, footprint) lists, and the report
-// layout and its English texts written out independently of the code that builds them.
+// layout and the English texts of one report written out independently of the code that builds
+// them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -40,42 +41,15 @@ inline Text Block(const Text& headline, const std::vector<Text>& items) {
     for (const Text& item : items) text += u"• " + item + u"\r\n";
     return text;
 }
-inline Text HighSuspicion(const Text& net, const Text& peak) {
-    return Block(u"🚨 HIGH SUSPICION OF MEMORY LEAK\n\rMemory climbs steadily without releasing. This indicates a severe leak where allocated objects, event listeners, or buffers are never freed.\n\r",
-                 {u"Evidence of continuous growth with net increase of +" + net + u" MB past warm-up baseline.",
-                  u"Evidence of zero post-allocation cleanup or GC release phases were detected.",
-                  u"Evidence that memory peaked at " + peak + u" MB and retained 100% of allocated buffers."});
-}
-inline Text StairStep(const Text& drift, const Text& trough, const Text& cycles) {
-    return Block(u"⚠️ STAIR-STEP / PROGRESSIVE FLOOR DRIFT LEAK\n\rMemory drops after tasks, but each resting floor is higher than the last. This is consistent with retain cycles, unclosed database connections, or unmanaged caches.\n\r",
-                 {u"Evidence that Garbage Collection is triggering, but post-GC memory floor drifted " + drift + u" relative to baseline.",
-                  u"Evidence of trough-to-trough accumulation escalated by " + trough + u" across " + cycles + u" recovery cycles.",
-                  u"Evidence of unfreed references or uncollected heap buffers are lingering across tasks."});
-}
-inline Text PossibleLeak(const Text& net, bool longForm) {
-    Text block = Block(u"⚠️ POSSIBLE LEAK OR STEP-UP INITIALIZATION\n\rMemory rose and stabilized at a higher level. Normal for transactional apps caching their assets, but worth evaluating further if running a long-term background app or process.\n\r",
-                       {u"Evidence of moderate net growth of +" + net + u" MB above settled baseline."});
-    return !longForm ? block : block + u"• Evidence that no memory release phase was detected. Verify if buffers are intentionally cached.\r\n"
-                                       u"• NOTE: If this is a transactional app (e.g. a cataloging tool, a file converter), a step-up baseline is often normal (due to asset caching).\r\n"
-                                       u"       For long-running menu bar tools that run in the background, verify that this memory is eventually released.\r\n";
-}
 inline Text Healthy(const Text& percent, const Text& final, const Text& freed) {
     return Block(u"✅ HEALTHY MEMORY MANAGEMENT (ACTIVE CLEANUP)\n\rThe app efficiently reclaims memory after work finishes. The memory footprint drops back near the resting baseline, showing no signs of persistent leaks.\n\r",
                  {u"Evidence of reclaimed " + percent + u"% of peak allocation back down near baseline (" + final + u" MB).",
                   u"Evidence of active Garbage Collection / buffer releases observed (" + freed + u" MB freed)."});
 }
-inline Text NoEvidence(const Text& net, const Text& settled, bool finalSpike = false) {
-    return Block(u"✅ NO EVIDENCE OF MEMORY LEAK!",
-                 {u"Evidence that net memory delta settled cleanly at " + net + u" relative to settled baseline (" + settled + u" MB).",
-                  finalSpike ? u"Memory growth remains bounded within safe limits through session end."
-                             : u"Memory consumption plateaued safely into an Extended Flatline (Resting) phase."});
-}
-
 // A phase kind's English name and note.
 struct Kind { Text name, note; };
 inline const Kind WarmUp{u"Warm-Up / Initializing", u"Process startup & initial buffer caching."};
 inline const Kind Spike{u"Processing Spike / Memory Growth", u"Active buffer allocation / work execution."};
-inline const Kind FinalSpike{Spike.name, u"Active allocation through session end."};
 inline const Kind Release{u"Post-Task Release / Garbage Collection", u"Buffers freed; memory footprint reduced."};
 inline const Kind Baseline{u"Baseline Phase", u"Idle baseline footprint established."};
 inline const Kind Flatline{u"Extended Flatline (Resting)", u"Memory plateaued; footprint remained stable."};

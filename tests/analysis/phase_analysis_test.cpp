@@ -21,55 +21,22 @@ const Points StairSteps = Sampled(93, 2, [](int k) {
     return k < 15 ? 100.0 : r < 8 ? base + 5 * (r + 1) : r < 16 ? base + 40 - 4.5 * (r - 7) : base + 4;
 });
 
-// A constant footprint: warm-up, then baseline to the end, and no evidence of a leak.
-Text Steady(const Text& start, const Text& warmUpEnd, const Text& end, const Text& mb) {
-    return Report({Flat(WarmUp, start, warmUpEnd, mb), Flat(Baseline, warmUpEnd, end, mb)},
-                  WarmUpLine + mb + u" MB.\r\n" + NoEvidence(u"0.0 MB", mb));
-}
-
 using AnalysisReport = EnglishTest;
 
-TEST_F(AnalysisReport, KnownCurvesGiveTheirCompleteReports) {
-    std::vector<Text> stairRows = {Flat(WarmUp, u"0s", u"26s", u"100.0")};
-    const char16_t* times[] = {u"26s", u"44s", u"66s", u"78s", u"96s", u"118s", u"130s", u"148s", u"170s", u"184s"};
-    const Text floors[] = {u"100.0", u"104.0", u"108.0", u"112.0"}, peaks[] = {u"136.8", u"140.8", u"144.8"};
-    for (int c = 0; c < 3; ++c) {
-        const char16_t** at = times + 3 * c;
-        stairRows.push_back(Row(Spike, at[0], at[1], floors[c] + u" → " + peaks[c] + u" MB", u"+36.8 MB",
-                                u"+2.05 MB/s"));
-        stairRows.push_back(Row(Release, at[1], at[2], peaks[c] + u" → " + floors[c + 1] + u" MB", u"-32.8 MB",
-                                u"-1.49 MB/s"));
-        stairRows.push_back(Flat(Flatline, at[2], at[3], floors[c + 1]));
-    }
+// The whole report of one run, every part of it in place; the other verdicts' reports are the same
+// parts with the figures the next test checks and the evidence the verdict's test checks.
+TEST_F(AnalysisReport, AKnownCurveGivesItsCompleteReport) {
+    const Text report = RunPhaseAnalysis(HistoryOf(WorkedExample));
+    EXPECT_EQ(report, Report({Flat(WarmUp, u"0s", u"22s", u"100.0"), Flat(Baseline, u"22s", u"58s", u"100.0"),
+                              Row(Spike, u"58s", u"90s", u"100.0 → 147.3 MB", u"+47.3 MB", u"+1.48 MB/s"),
+                              Row(Release, u"90s", u"116s", u"147.3 → 101.0 MB", u"-46.3 MB", u"-1.78 MB/s"),
+                              Flat(Flatline, u"116s", u"160s", u"101.0")},
+                             WarmUpLine + u"100.0 MB.\r\n" + RecoveryLine(u"1", u"46.3") + Healthy(u"98", u"101.0", u"46.3")))
+        << Shown(report);
+    // Slots stamped with dates are shown by their time of day, others in seconds from the first.
     const DateValue date = 1796479407;  // 2026-12-05 14:03:27
-    auto flat = [](int) { return 80.0; };
-    const std::pair<Points, Text> cases[] = {
-        {WorkedExample,
-         Report({Flat(WarmUp, u"0s", u"22s", u"100.0"), Flat(Baseline, u"22s", u"58s", u"100.0"),
-                 Row(Spike, u"58s", u"90s", u"100.0 → 147.3 MB", u"+47.3 MB", u"+1.48 MB/s"),
-                 Row(Release, u"90s", u"116s", u"147.3 → 101.0 MB", u"-46.3 MB", u"-1.78 MB/s"),
-                 Flat(Flatline, u"116s", u"160s", u"101.0")},
-                WarmUpLine + u"100.0 MB.\r\n" + RecoveryLine(u"1", u"46.3") + Healthy(u"98", u"101.0", u"46.3"))},
-        {SteadyClimb,
-         Report({Row(WarmUp, u"0s", u"34s", u"100.0 → 108.5 MB", u"+8.5 MB", u"+0.25 MB/s"),
-                 Row(FinalSpike, u"34s", u"238s", u"108.5 → 159.5 MB", u"+51.0 MB", u"+0.25 MB/s")},
-                WarmUpLine + u"108.5 MB.\r\n" + HighSuspicion(u"51.0", u"159.5"))},
-        {StairSteps, Report(stairRows, WarmUpLine + u"100.0 MB.\r\n" + RecoveryLine(u"3", u"98.5") +
-                                           StairStep(u"+12.0 MB", u"+8.0 MB", u"3"))},
-        // Three slots a second apart, timed from the first: the warm-up is half of the 2 s.
-        {{{7000, 50}, {7001, 50}, {7002, 50}}, Steady(u"0s", u"1s", u"2s", u"50.0")},
-        {{{date, 64}, {date + 1, 64}, {date + 2, 64}}, Steady(u"14:03:27", u"14:03:28", u"14:03:29", u"64.0")},
-        // The warm-up lasts 15 % of the session, at most 120 s and at least 10 s.
-        {Sampled(201, 10, flat), Steady(u"0s", u"110s", u"2000s", u"80.0")},
-        {Sampled(101, 1, flat), Steady(u"0s", u"14s", u"100s", u"80.0")},
-        {Sampled(41, 1, flat), Steady(u"0s", u"9s", u"40s", u"80.0")},
-        // 22.5 s: its end rounds half to even, to 22, so the stamp of 22 s opens the baseline.
-        {Sampled(151, 1, flat), Steady(u"0s", u"21s", u"150s", u"80.0")},
-    };
-    for (const auto& [points, expected] : cases) {
-        Text report = RunPhaseAnalysis(HistoryOf(points));
-        EXPECT_EQ(report, expected) << Shown(report);
-    }
+    EXPECT_NE(RunPhaseAnalysis(HistoryOf({{date, 64}, {date + 1, 64}, {date + 2, 64}})).find(u"(14:03:28–14:03:29)"), Text::npos);
+    EXPECT_NE(RunPhaseAnalysis(HistoryOf({{7000, 50}, {7001, 50}, {7002, 50}})).find(u"(1s–2s)"), Text::npos);
 }
 
 // The analysis as data: the verdict's machine name and the figures the report writes, for curves of every verdict.
@@ -101,6 +68,7 @@ TEST_F(AnalysisReport, TheDataBehindTheReportNamesItsVerdictAndFigures) {
         EXPECT_NEAR(analysis.metrics.netGrowth, c.netGrowth, 0.05);
         EXPECT_EQ(PhaseAnalysisReport(analysis), RunPhaseAnalysis(history));
     }
+    EXPECT_EQ(RunPhaseAnalysis(HistoryOf({{0, 10}, {1, 0}, {2, 12}})), InsufficientData);
 }
 
 }  // namespace
