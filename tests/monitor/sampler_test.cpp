@@ -1,8 +1,6 @@
 #include "monitor/sampler.h"
 
 #include <gtest/gtest.h>
-#include <pthread.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -123,52 +121,6 @@ TEST(SamplerScripted, AHeldTargetIsOnlyTheExpectedProcessAndEndsWithIt) {
     EXPECT_FALSE(OpenHeldTarget(42, 778, target, scripted));
 }
 
-TEST(SamplerLive, FootprintAndThreadsFollowTheChild) {
-    constexpr size_t kTouched = 65 * kMB;  // a margin: the kernel's resident counters may lag a little
-    ChildProcess child([] {
-        pthread_t threads[3];
-        for (pthread_t& thread : threads)  // each sleeps until the child is killed
-            pthread_create(&thread, nullptr, [](void*) -> void* { for (;;) pause(); }, nullptr);
-        ChildProcess::Pause();
-        auto* memory = static_cast<char*>(
-            mmap(nullptr, kTouched, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-        for (size_t offset = 0; memory != MAP_FAILED && offset < kTouched; offset += 4096) memory[offset] = 1;
-        ChildProcess::Pause();
-    });
-    MemorySample before, after;
-    ASSERT_TRUE(child.WaitUntil() && ReadMemorySample(child.Pid(), before));
-    child.Resume();
-    ASSERT_TRUE(child.WaitUntil() && ReadMemorySample(child.Pid(), after));
-    EXPECT_EQ(after.threadCount, 4);
-    EXPECT_GE(after.footprintBytes - before.footprintBytes, 64 * kMB);
-    EXPECT_GE(after.virtualBytes - before.virtualBytes, 64 * kMB);
-    EXPECT_GE(after.pageFaults - before.pageFaults, 64 * kMB / 4096 / 512);  // even with huge pages
-}
-
-// An exited process is gone whether or not its parent has collected it yet, also through the
-// directory opened while it lived (a reused PID is never read in its place).
-TEST(SamplerLive, ExitedChildrenCannotBeRead) {
-    ChildProcess child(ChildProcess::Pause);
-    const pid_t pid = child.Pid();
-    ASSERT_TRUE(child.WaitUntil());
-    const uint64_t started = ProcessStartTime(pid);
-    const int dirFd = OpenProcessDir(pid);
-    MemorySample self, sample;
-    TaskInfo info;
-    EXPECT_TRUE(ReadMemorySample(getpid(), self) && ReadMemorySample(pid, sample, started)) << "alive";
-    EXPECT_FALSE(ReadMemorySample(pid, sample, started + 1) || ReadMemorySample(pid, sample, started - 1));
-    EXPECT_TRUE(ReadTaskInfoAt(dirFd, info));
-    child.Resume();
-    EXPECT_TRUE(child.WaitUntil(WEXITED | WNOWAIT));
-    EXPECT_FALSE(ReadMemorySample(pid, sample) || ReadMemorySample(pid, sample, started)) << "zombie";
-    EXPECT_FALSE(ReadTaskInfoAt(dirFd, info)) << "zombie, through the old directory";
-    child.Reap();
-    EXPECT_FALSE(ReadMemorySample(pid, sample) || ReadTaskInfoAt(dirFd, info)) << "reaped";
-    EXPECT_EQ(ReadPhysicalFootprintAt(dirFd), -1) << "reaped";
-    EXPECT_TRUE(self.footprintBytes > 0 && self.virtualBytes >= self.footprintBytes);
-    CloseProcessDir(dirFd);
-}
-
 // A held child reads until it exits; as a zombie and once reaped it is gone, also when a new
 // process takes over its PID within the same clock tick (forced here through ns_last_pid, which
 // needs root), where PID and start time alone cannot tell the two apart.
@@ -191,8 +143,7 @@ TEST(SamplerLive, AHeldTargetEndsWithItsProcessAndNeverReadsASuccessor) {
     FILE* lastPid = std::fopen("/proc/sys/kernel/ns_last_pid", "w");
     if (!lastPid) GTEST_SKIP() << "reusing a PID on purpose needs root";
     std::fclose(lastPid);
-    int sameTick = 0;
-    for (int attempt = 0; attempt < 20 && sameTick < 3; ++attempt) {
+    for (int attempt = 0, reused = 0; attempt < 20 && reused < 3; ++attempt) {
         ChildProcess first(ChildProcess::Pause);
         if (!first.WaitUntil()) continue;
         const pid_t pid = first.Pid();
@@ -208,21 +159,10 @@ TEST(SamplerLive, AHeldTargetEndsWithItsProcessAndNeverReadsASuccessor) {
         ChildProcess second(ChildProcess::Pause);
         if (second.Pid() == pid && second.WaitUntil()) {
             EXPECT_FALSE(ReadHeldTargetSample(held, sample)) << "the successor was read";
-            if (ProcessStartTime(pid) == started) {
-                ++sameTick;  // PID and start time alone take the successor for the target
-                EXPECT_TRUE(ReadMemorySample(pid, sample, started));
-            }
+            reused += ProcessStartTime(pid) == started;  // timing decides how often; usually always
         }
         CloseHeldTarget(held);
     }
-    RecordProperty("reusesWithinOneTick", sameTick);  // timing decides how often; usually all
-}
-
-TEST(SamplerLive, InitReadsWhenRunningAsRoot) {
-    if (geteuid() != 0) GTEST_SKIP() << "another user's process needs root";
-    MemorySample sample;
-    ASSERT_TRUE(ReadMemorySample(1, sample));
-    EXPECT_GT(sample.virtualBytes, 0);
 }
 
 TEST(SamplerMegabytes, OneRoundingFromTheDoubleProduct) {
