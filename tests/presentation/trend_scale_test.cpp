@@ -82,25 +82,3 @@ TEST(TrendPlan, SegmentsJoinNeighbouringActiveSlotsAndVirtualIsHeldAtTheTop) {
     // Slot 4 has no virtual size, so the pair of slots 4 and 5 draws no virtual segment.
     EXPECT_EQ(Segments(plan, TrendVirtual), (std::vector<Segment>{{65, 20, 66, 20}, {66, 20, 67, 20}}));
 }
-
-TEST(TrendPlan, GridLegendAndBackgroundAtTheirPlaces) {
-    LoadStringTable(u"en");
-    TrendPlan plan;
-    PlanTrendGraph(HistoryOf(0, nullptr), 560, 140, plan);
-    EXPECT_EQ(Segments(plan, TrendGrid), (std::vector<Segment>{{65, 20, 435, 20}, {65, 44, 435, 44},
-                                                               {65, 68, 435, 68}, {65, 91, 435, 91},
-                                                               {65, 115, 435, 115}}));
-    std::vector<std::tuple<double, double, Text>> texts;
-    for (const TrendDrawOp& op : plan.ops)
-        if (op.kind == TrendDrawOp::DrawLabel) texts.emplace_back(op.textX, op.textY, plan.texts[op.text]);
-    EXPECT_EQ(texts, (std::vector<std::tuple<double, double, Text>>{
-                         {5, 14, u"125 MB"}, {5, 37.75, u"94 MB"}, {5, 61.5, u"63 MB"}, {5, 85.25, u"31 MB"},
-                         {5, 109, u"0 MB"}, {470, 18, u"Footprint RAM"}, {470, 40, u"Virtual RAM"}}));
-    std::vector<std::tuple<int, int, int, int, uint32_t>> boxes;
-    for (const TrendDrawOp& op : plan.ops)
-        if (op.kind == TrendDrawOp::FillBox) boxes.emplace_back(op.x1, op.y1, op.x2, op.y2, op.colour);
-    EXPECT_EQ(boxes, (std::vector<std::tuple<int, int, int, int, uint32_t>>{
-                         {0, 0, 560, 140, TrendBackground}, {445, 10, 105, 60, TrendLegendBox},
-                         {452, 20, 12, 12, TrendFootprint}, {452, 42, 12, 12, TrendVirtual}}));
-    EXPECT_EQ(TrendColour(25, 28, 36), 0x241C19u);
-}
