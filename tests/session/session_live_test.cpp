@@ -1,15 +1,10 @@
 // The session against real processes, through the system's own process information.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <string>
-#include <thread>
 
 #include "analysis/leak_test.h"
 #include "monitor/family_provider.h"
@@ -22,37 +17,19 @@
 namespace {
 char* volatile kept;
 
-// A process's own footprint in MB, as the session reads it without --include-children.
-double ReadOwnFootprintMB(int32_t pid) {
-    const int dirFd = OpenProcessDir(pid);
-    const int64_t bytes = dirFd >= 0 ? ReadPhysicalFootprintAt(dirFd) : 0;
-    CloseProcessDir(dirFd);
-    return double(std::max<int64_t>(bytes, 0)) / 1048576.0;
+// Touches 64 MB, then waits to be resumed, twice.
+void GrowTwice() {
+    for (int step = 0; step < 2; ++step) {
+        char* block = static_cast<char*>(std::malloc(64 << 20));
+        std::memset(block, 1, 64 << 20);
+        kept = block;  // so that the writes cannot be left out
+        ChildProcess::Pause();
+    }
 }
 
-// Whether this process's leader thread has ended, as its stat line's state tells.
-bool LeaderEnded() {
-    std::ifstream stat("/proc/self/stat");
-    std::string line;
-    std::getline(stat, line);
-    return line.find(") Z ") != std::string::npos;
-}
-}  // namespace
-
-TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
-    LoadStringTable(u"en");
-    constexpr size_t kStep = 64 << 20;
-    // The child touches 64 MB, stops, touches 64 MB more, stops again.
-    ChildProcess child([] {
-        for (int step = 0; step < 2; ++step) {
-            char* block = static_cast<char*>(std::malloc(kStep));
-            std::memset(block, 1, kStep);
-            kept = block;  // so that the writes cannot be left out
-            ChildProcess::Pause();
-        }
-    });
-    ASSERT_TRUE(child.WaitUntil());
-    SessionContext context;
+// Start, a tick after the child's second step and one after its end: the footprint grows by the
+// step, and the end (the zombie it leaves until reaped is no target either) stops the session.
+void FollowToTheEnd(ChildProcess& child, SessionContext& context) {
     SetMonitorTarget(context, {child.Pid(), u"child", u"", ProcessStartTime(child.Pid())});
     EXPECT_TRUE(context.session.held.held && context.session.held.hold.pidFd >= 0) << "held from the choice";
     const TickRecord start = StartSession(context, false);
@@ -63,7 +40,7 @@ TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
     ASSERT_TRUE(grown.ticked);
     EXPECT_GE(grown.figures.footprintMB - start.figures.footprintMB, 60.0f);
     EXPECT_GE(grown.figures.deltaMB, 60.0f);
-    child.Resume();  // it now ends; the zombie it leaves until reaped is no target either
+    child.Resume();
     ASSERT_TRUE(child.WaitUntil(WEXITED | WNOWAIT));
     const TickRecord end = TickSession(context);
     EXPECT_TRUE(end.targetEnded && end.stopped);
@@ -71,38 +48,14 @@ TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
     EXPECT_EQ(context.history.count, 2);
 }
 
-// The window and the recorder tick the same core: a target whose main thread has ended while
-// another thread works on is followed through that thread until the process ends.
-TEST(SessionLive, FollowsAProcessWhoseMainThreadEnded) {
+}  // namespace
+
+TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
     LoadStringTable(u"en");
-    constexpr size_t kStep = 64 << 20;
-    ChildProcess child([] {
-        std::thread([] {
-            while (!LeaderEnded()) usleep(1000);
-            for (int step = 0; step < 2; ++step) {
-                char* block = static_cast<char*>(std::malloc(kStep));
-                std::memset(block, 1, kStep);
-                kept = block;
-                ChildProcess::Pause();
-            }
-            std::exit(0);
-        }).detach();
-        syscall(SYS_exit, 0);  // this thread only, without unwinding through the test's frames
-    });
+    ChildProcess child(GrowTwice);
     ASSERT_TRUE(child.WaitUntil());
     SessionContext context;
-    SetMonitorTarget(context, {child.Pid(), u"child", u"", ProcessStartTime(child.Pid())});
-    const TickRecord start = StartSession(context, false);
-    ASSERT_TRUE(start.ticked);
-    EXPECT_GE(start.figures.footprintMB, 60.0f);
-    child.Resume();
-    ASSERT_TRUE(child.WaitUntil());
-    const TickRecord grown = TickSession(context);
-    ASSERT_TRUE(grown.ticked && !grown.targetEnded);
-    EXPECT_GE(grown.figures.footprintMB - start.figures.footprintMB, 60.0f);
-    child.Resume();
-    ASSERT_TRUE(child.WaitUntil(WEXITED | WNOWAIT));
-    EXPECT_TRUE(TickSession(context).targetEnded);
+    FollowToTheEnd(child, context);
 }
 
 // A server that forks an idle worker every 3 s for 18 s of a 30 s session (its clock moves a
@@ -118,14 +71,16 @@ TEST(SessionLive, IdleWorkersForkedOneByOneAreNoLeak) {
         char* block = static_cast<char*>(std::malloc(kTouched));
         std::memset(block, 0x5A, kTouched);
         kept = block;
+        ChildProcess::Pause();
         for (char byte; read(command[0], &byte, 1) == 1;) ForkIdleChild(), ChildProcess::Pause();
     });
+    ASSERT_TRUE(server.WaitUntil());
+    server.Resume();
     FamilyProcessProvider family;
     SessionContext context;
     context.services.processes = &family;
     static DateValue now = 1'000'000;
     context.services.clock = [] { return now++; };
-    while (ReadOwnFootprintMB(server.Pid()) < 190.0) usleep(10000);
     SetMonitorTarget(context, {server.Pid(), u"server", u"", ProcessStartTime(server.Pid())});
     ASSERT_TRUE(StartSession(context, false).ticked);
     for (int tick = 1; tick <= 30; ++tick) {

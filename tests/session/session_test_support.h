@@ -32,34 +32,25 @@ struct Script {
 };
 inline Script script;
 
-// The reading behind a handle; a handle beyond the script fails the test case, not the program.
-inline const Reading* ScriptedReading(int handle) {
-    if (handle >= 0 && size_t(handle) < script.readings.size()) return &script.readings[size_t(handle)];
-    ADD_FAILURE() << "reading " << handle << " of a script of " << script.readings.size();
-    return nullptr;
-}
-
 // A provider that cannot hold a process, so that a held target is read by PID and start time. A
 // sample moves on to the next reading when its footprint is read; checking the process when it is
-// opened as the target does not. A reading of a process that is gone is used up by the attempt.
+// opened as the target does not. A reading of a process that is gone is used up by the attempt;
+// a reading beyond the script fails the test case, not the program.
 struct ScriptedProcess : ProcessProvider {
     int OpenProcess(int32_t) override {
-        if (script.next >= script.readings.size() || script.readings[script.next].gone) {
-            ++script.next;
-            return -1;
-        }
-        return int(script.next);
+        const bool readable = script.next < script.readings.size() && !script.readings[script.next].gone;
+        if (script.next >= script.readings.size()) ADD_FAILURE() << "a reading beyond the script";
+        return readable ? int(script.next) : (++script.next, -1);
     }
     void CloseProcess(int) override {}
     bool ReadTaskInfo(int handle, TaskInfo& out) override {
-        const Reading* r = ScriptedReading(handle);
-        if (r) out = TaskInfo{r->virtualBytes, r->footprint, r->pageFaults, r->pageIns, r->cowFaults, r->threads, r->startTime};
-        return r != nullptr;
+        const Reading& r = script.readings[size_t(handle)];
+        out = TaskInfo{r.virtualBytes, r.footprint, r.pageFaults, r.pageIns, r.cowFaults, r.threads, r.startTime};
+        return true;
     }
     int64_t ReadFootprint(int handle) override {
-        const Reading* r = ScriptedReading(handle);
         script.next = size_t(handle) + 1;
-        return r ? r->footprint : int64_t{0};
+        return script.readings[size_t(handle)].footprint;
     }
 };
 
@@ -68,19 +59,16 @@ inline DateValue ScriptedClock() { return script.now; }
 // Footprints in MB, one reading each; counters grow by one a reading so that deltas show.
 inline std::vector<Reading> Footprints(const std::vector<double>& mbs) {
     std::vector<Reading> readings;
-    for (size_t i = 0; i < mbs.size(); ++i) {
-        Reading r;
-        r.footprint = int64_t(mbs[i] * double(kMB));
-        r.pageFaults = int32_t(1000 + 10 * i);
-        r.pageIns = int32_t(100 + i);
-        r.cowFaults = 0;
-        readings.push_back(r);
-    }
+    for (size_t i = 0; i < mbs.size(); ++i)
+        readings.push_back({.footprint = int64_t(mbs[i] * double(kMB)), .pageFaults = int32_t(1000 + 10 * i),
+                            .pageIns = int32_t(100 + i)});
     return readings;
 }
 
 // What the window sees of an operation: the record and the view made of it at once.
-struct Seen : TickRecord, SessionView {};
+struct Seen : TickRecord, SessionView {
+    std::string Badge() const { return badge ? TextToUtf8(*badge) : "(none)"; }
+};
 
 // English texts, a scripted process and clock, and a context with its own history.
 class SessionTest : public ::testing::Test {
@@ -91,8 +79,8 @@ protected:
         script.now = ParseDate(u"%yyyy-%mm-%dd %hh:%ii:%ss", u"2026-12-05 14:03:27");
         context.services.clock = ScriptedClock;
         context.services.processes = &process;
+        script.readings = Footprints({1});  // the target is checked when it is chosen
         SetMonitorTarget(context, {4242, u"Target", u"", 777});
-        script.next = 0;  // the target was chosen before the test wrote its readings
     }
     void TearDown() override { CloseMonitorLog(context.log); }
     Seen See(const TickRecord& record) { return Seen{record, SessionViewOf(context, record)}; }

@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "analysis/phase_analysis.h"
+#include "quolk_version.h"
 #include "session_test_support.h"
 
 using namespace session_test;
@@ -10,6 +11,19 @@ using namespace session_test;
 namespace {
 
 std::string U8(const Text& text) { return TextToUtf8(text); }
+std::string Panel(const Seen& r) {
+    const PanelTexts& p = *r.panel;
+    return U8(p.virtualRam + u"|" + p.footprint + u"|" + p.delta + u"|" + p.peak + u"|" + p.threads + u"|" +
+              p.pageFaults + u"|" + p.pageIns + u"|" + p.cowFaults + u"|" + p.lastUpdated);
+}
+std::string Alerts(const Seen& r) {
+    return U8(r.alerts->streak + u"|" + r.alerts->growth + u"|" + r.alerts->status + u"|" + r.alerts->details);
+}
+std::string Controls(const Seen& r) {
+    const ControlStates& c = *r.controls;
+    return std::string{"01"[c.startEnabled], "01"[c.pauseEnabled], "01"[c.stopEnabled], "01"[c.analyzeEnabled],
+                       "01"[c.profileEnabled]};
+}
 
 }  // namespace
 
@@ -19,52 +33,17 @@ TEST_F(SessionTest, StartTicksOnceAtOnceComparingWithTheStartSample) {
     readings[1].pageFaults = 13345;
     readings[1].threads = 17;
     const Seen start = Run(readings).front();
-
-    ASSERT_TRUE(start.ticked);
-    ASSERT_TRUE(start.panel && start.alerts && start.controls && start.status && start.pauseCaption);
-    const PanelTexts& p = *start.panel;
-    EXPECT_EQ(U8(p.virtualRam), "1.52 GB");
-    EXPECT_EQ(U8(p.footprint), "105.50 MB");
-    EXPECT_EQ(U8(p.delta), "5.50 MB");  // against the Start sample
-    EXPECT_EQ(U8(p.peak), "105.50 MB");
-    EXPECT_EQ(U8(p.threads), "17");
-    EXPECT_EQ(U8(p.pageFaults), "12,345");
-    EXPECT_EQ(U8(p.pageIns), "1");
-    EXPECT_EQ(U8(p.cowFaults), "0");
-    EXPECT_EQ(U8(p.lastUpdated), "14:03:27");
-    EXPECT_EQ(U8(start.alerts->streak + u"|" + start.alerts->growth + u"|" + start.alerts->status + u"|" +
-                 start.alerts->details),
-              "🟢 Streak Normal|🟢 Growth Normal|🟢 Status: Nominal|Memory footprint stable.");
-    EXPECT_EQ(U8(*start.status), "Status: 🟢 Monitoring active");
-    EXPECT_EQ(U8(*start.pauseCaption), "⏸ Pause");
-    const ControlStates c = *start.controls;
-    EXPECT_EQ(std::vector<bool>({c.startEnabled, c.pauseEnabled, c.stopEnabled, c.analyzeEnabled, c.profileEnabled}),
-              std::vector<bool>({false, true, true, false, false}));
-    EXPECT_EQ(start.timer, TimerChange::Arm);
-    EXPECT_EQ(start.timerIntervalMs, 1000);
-    EXPECT_EQ(U8(start.badge.value_or(u"(none)")), "105.50 MB");
-    EXPECT_EQ(start.figures.streak, 0);  // no previous tick: neither streak nor stability is evaluated
-    EXPECT_EQ(context.session.stableCount, 0);
-    EXPECT_EQ(history.count, 1);
-    EXPECT_EQ(start.figures.footprintMB, 105.5f);
-    EXPECT_EQ(start.figures.time, script.now);
-    EXPECT_EQ(history.slots[0].timestamp, script.now);
-    EXPECT_TRUE(start.logRow.empty());  // CSV off
-}
-
-TEST_F(SessionTest, GrowthAlertsAtTheLimitNotBelowIt) {
-    const struct { int64_t growthBytes; bool alert; } cases[] = {
-        {200 * kMB - 1, false}, {200 * kMB, true}, {200 * kMB + 1, true}, {-5 * kMB, false}};
-    for (const auto& c : cases) {
-        std::vector<Reading> readings = Footprints({100, 0});
-        readings[1].footprint = 100 * kMB + c.growthBytes;
-        const Seen r = Run(readings).front();
-        EXPECT_EQ(r.figures.growthAlert, c.alert) << c.growthBytes;
-        EXPECT_EQ(U8(r.alerts->growth), c.alert ? "🔴 Growth Limit Exceeded" : "🟢 Growth Normal");
-        EXPECT_EQ(U8(r.alerts->details), c.alert ? "[🔥 Growth > 200 MB] " : "Memory footprint stable.");
-        EXPECT_EQ(U8(r.alerts->status), c.alert ? "🔴 Status: ALERT" : "🟢 Status: Nominal");
-        StopSession(context);
-    }
+    ASSERT_TRUE(start.ticked && start.panel && start.alerts && start.controls);
+    EXPECT_EQ(Panel(start), "1.52 GB|105.50 MB|5.50 MB|105.50 MB|17|12,345|1|0|14:03:27");
+    EXPECT_EQ(Alerts(start), "🟢 Streak Normal|🟢 Growth Normal|🟢 Status: Nominal|Memory footprint stable.");
+    EXPECT_EQ(U8(start.status.value_or(u"") + u"|" + start.pauseCaption.value_or(u"")),
+              "Status: 🟢 Monitoring active|⏸ Pause");
+    EXPECT_EQ(Controls(start), "01100");
+    EXPECT_EQ(std::tuple(start.timer, start.timerIntervalMs, start.Badge()),
+              std::tuple(TimerChange::Arm, int64_t{1000}, std::string("105.50 MB")));
+    // No previous tick: neither streak nor stability is evaluated.
+    EXPECT_EQ(std::tuple(start.figures.streak, context.session.stableCount, history.count), std::tuple(0, 0, 1));
+    EXPECT_EQ(std::tuple(history.slots[0].timestamp, history.slots[0].footprintMB), std::tuple(script.now, 105.5f));
 }
 
 // One session tick by tick: a streak counts strict rises and alarms at 3; the growth alarm at the
@@ -73,16 +52,18 @@ TEST_F(SessionTest, GrowthAlertsAtTheLimitNotBelowIt) {
 // new baseline; after a zero footprint the next tick compares with nothing.
 TEST_F(SessionTest, ATimelineOfStreaksAlarmsStabilityAndReanchoring) {
     context.settings.growthLimitMB = 20.0f;
-    const std::string calm = "Memory footprint stable.", streak = "[⚠️ Streak: 3x consecutive increases] ",
-                      growth = "[🔥 Growth > 20 MB] ";
+    const std::string calm = "Memory footprint stable.", growth = "[🔥 Growth > 20 MB] ";
+    auto streak = [](int n) { return "[⚠️ Streak: " + std::to_string(n) + "x consecutive increases] "; };
     struct Tick { double mb; int64_t streak, stable; const char* delta; std::string details; };
     std::vector<Tick> ticks = {
         {100, 0, 0, "0.00 MB", calm},  // Start's own tick: not compared
         {101, 1, 1, "1.00 MB", calm},       {101, 0, 2, "1.00 MB", calm},    {102, 1, 3, "2.00 MB", calm},
-        {103, 2, 4, "3.00 MB", calm},       {104, 3, 5, "4.00 MB", streak},  {96.75, 0, 6, "-3.25 MB", calm},
+        {103, 2, 4, "3.00 MB", calm},       {104, 3, 5, "4.00 MB", streak(3)},  {96.75, 0, 6, "-3.25 MB", calm},
         {111, 1, 0, "11.00 MB", calm},      // 11 MB from where the stable run began
-        {121, 2, 1, "21.00 MB", growth},    // 10 MB from 111: stable
-        {122, 3, 0, "22.00 MB", streak + growth},  // 11 MB from 111, though 1 MB from the tick before
+        {119.99, 2, 1, "19.99 MB", calm},   // 8.99 MB from 111: stable, and just below the limit
+        {120, 3, 2, "20.00 MB", streak(3) + growth},
+        {121, 4, 3, "21.00 MB", streak(4) + growth},  // 10 MB from 111: stable
+        {122, 5, 0, "22.00 MB", streak(5) + growth},  // 11 MB from 111, though 1 MB from the tick before
     };
     for (int64_t stable = 1; stable <= 14; ++stable) ticks.push_back({122, 0, stable, "22.00 MB", growth});
     ticks.insert(ticks.end(), {{122, 0, 0, "0.00 MB", calm},  // the fifteenth: the new baseline
@@ -99,46 +80,56 @@ TEST_F(SessionTest, ATimelineOfStreaksAlarmsStabilityAndReanchoring) {
         EXPECT_EQ(U8(r.alerts->streak), r.figures.streakAlert ? "🔴 Streak Warning" : "🟢 Streak Normal");
         EXPECT_EQ(U8(r.alerts->growth), r.figures.growthAlert ? "🔴 Growth Limit Exceeded" : "🟢 Growth Normal");
         // The counters start again from the new baseline.
-        if (i == 24 || i == 27) EXPECT_EQ(U8(r.panel->pageFaults), i == 24 ? "0" : "30");
+        if (i == 26 || i == 29) { EXPECT_EQ(U8(r.panel->pageFaults), i == 26 ? "0" : "30"); }
     }
-    EXPECT_EQ(history.slots[25].footprintMB, 0.0f);  // a zero footprint is a sample like any other
+    EXPECT_EQ(history.slots[27].footprintMB, 0.0f);  // a zero footprint is a sample like any other
 }
 
 TEST_F(SessionTest, StartKeepsTheStableCountOfThePreviousSession) {
-    Run(Footprints({100, 100, 100, 100, 100, 100, 100, 100, 100, 100, 100}));  // 9 stable ticks
+    Run(Footprints(std::vector<double>(11, 100)));  // 9 stable ticks
     StopSession(context);
     ASSERT_EQ(context.session.stableCount, 9);
-    std::vector<double> mbs{100};
-    for (int i = 0; i < 8; ++i) mbs.push_back(105);
-    const std::vector<Seen> records = Run(Footprints(mbs));
+    const std::vector<Seen> records = Run(Footprints({100, 105, 105, 105, 105, 105, 105, 105, 105}));
     // The first tick is not compared; the sixth stable one is the fifteenth of the count.
-    EXPECT_EQ(U8(records[5].panel->delta), "5.00 MB");
-    EXPECT_EQ(U8(records[6].panel->delta), "0.00 MB");
+    EXPECT_EQ(U8(records[5].panel->delta + u"|" + records[6].panel->delta), "5.00 MB|0.00 MB");
 }
 
-TEST_F(SessionTest, PeakFollowsTheHighestFootprintAndTheBadgeTheChosenStatistic) {
-    const struct { int64_t item; const char* badge; } cases[] = {
-        {0, "120.00 MB"}, {1, "150.00 MB"}, {2, "20.00 MB"}, {7, "(none)"}};
+// The badge follows the chosen statistic at every tick and at once when it is chosen (0.00 for
+// footprint and delta until the next tick); Dock Stats off clears it at once and at every tick.
+TEST_F(SessionTest, PeakAndTheBadgeOfTheChosenStatistic) {
+    const struct { int64_t item; const char* badge; } cases[] = {{0, "120.00 MB"}, {1, "150.00 MB"}, {2, "20.00 MB"}, {7, "(none)"}};
     for (const auto& c : cases) {
         context.settings.dockStatItem = c.item;
         const std::vector<Seen> records = Run(Footprints({100, 150, 120}));
-        EXPECT_EQ(U8(records.back().panel->peak), "150.00 MB");
-        EXPECT_EQ(U8(records.back().badge.value_or(u"(none)")), c.badge) << c.item;
+        EXPECT_EQ(U8(records.back().panel->peak) + " " + records.back().Badge(), "150.00 MB " + std::string(c.badge));
         StopSession(context);
     }
-    context.settings.dockStatItem = 0;
-    context.settings.dockStatsEnabled = false;
-    EXPECT_EQ(U8(Run(Footprints({100, 150})).back().badge.value_or(u"(none)")), "");  // every tick clears it
+    const struct { int64_t item; const char* badge; } picks[] = {{1, "150.00 MB"}, {0, "0.00 MB"}, {2, "0.00 MB"}, {-1, "(none)"}};
+    for (const auto& c : picks) EXPECT_EQ(See(SelectDockStat(context, c.item)).Badge(), c.badge) << c.item;
+    Run(Footprints({100, 150}));
+    script.readings.push_back(script.readings.back());
+    const Seen off = See(ToggleDockStats(context));
+    EXPECT_EQ(std::tuple(off.statListEnabled, off.Badge()), std::tuple(std::optional(false), std::string("")));
+    EXPECT_EQ(See(TickSession(context)).Badge(), "");
+    EXPECT_EQ(See(StopSession(context)).Badge(), "(none)");  // off: Stop leaves it
+    const Seen on = See(ToggleDockStats(context));
+    EXPECT_EQ(std::tuple(on.statListEnabled, on.Badge()), std::tuple(std::optional(true), std::string("(none)")));
 }
 
 // Pause skips ticks without reading or resetting; sleep pauses and wake resumes, also a session
-// the user paused, and only during a session. (The window's round resumes by the button.)
-TEST_F(SessionTest, PauseSleepAndWake) {
+// the user paused, and only during a session. The slider's interval re-arms a running session's
+// timer, not a paused or an idle one's.
+TEST_F(SessionTest, PauseSleepWakeAndTheSlider) {
     EXPECT_FALSE(See(SystemWillSleep(context)).status || context.session.paused);  // idle: nothing
+    const Seen idle = See(SetRefreshInterval(context, 1300));
+    EXPECT_EQ(std::tuple(idle.refreshIntervalMs, idle.timer), std::tuple(std::optional<int64_t>(1500), TimerChange::None));
     script.readings = Footprints({100, 101, 102, 103});
-    StartSession(context, false);
+    EXPECT_EQ(See(StartSession(context, false)).timerIntervalMs, 1500);
+    const Seen running = See(SetRefreshInterval(context, 2600));
+    EXPECT_EQ(std::tuple(running.timer, running.timerIntervalMs), std::tuple(TimerChange::Arm, int64_t{2500}));
     const Seen pause = See(TogglePause(context));
     EXPECT_EQ(U8(pause.pauseCaption.value_or(u"") + u"|" + pause.status.value_or(u"")), "▶ Resume|Status: ⏸ Paused");
+    EXPECT_EQ(See(SetRefreshInterval(context, 600)).timer, TimerChange::None);
     for (int i = 0; i < 3; ++i) {
         const Seen skipped = See(TickSession(context));
         EXPECT_FALSE(skipped.ticked || skipped.panel || skipped.status || skipped.badge);
@@ -148,40 +139,35 @@ TEST_F(SessionTest, PauseSleepAndWake) {
     const Seen wake = See(SystemDidWake(context));
     EXPECT_EQ(U8(wake.pauseCaption.value_or(u"") + u"|" + wake.status.value_or(u"")), "⏸ Pause|Status: 🟢 Monitoring active");
     EXPECT_EQ(TickSession(context).figures.streak, 1);  // the streak went on where it stood
-    EXPECT_EQ(history.count, 2);
     TogglePause(context);
     EXPECT_EQ(U8(See(StopSession(context)).pauseCaption.value_or(u"")), "⏸ Pause");  // Stop ends the pause
     EXPECT_FALSE(See(SystemDidWake(context)).status);
+    const struct { int64_t value, snapped; } snaps[] = {{749, 500}, {750, 1000}, {1249, 1000}, {4999, 5000}};
+    for (const auto& c : snaps) EXPECT_EQ(SnapRefreshInterval(c.value), c.snapped) << c.value;
 }
 
 TEST_F(SessionTest, TheTargetsEndStopsWithTheReport) {
-    const struct { const char* name; bool reused; } cases[] = {{"gone", false}, {"PID reused", true}};
-    for (const auto& c : cases) {
-        std::vector<Reading> readings = Footprints({100, 101, 102, 103, 0});
-        if (c.reused)
-            readings.back() = Footprints({500}).front(), readings.back().startTime = 778;
-        else
-            readings.back().gone = true;
+    for (bool reused : {false, true}) {
+        std::vector<Reading> readings = Footprints({100, 101, 102, 103, 500});
+        if (reused) readings.back().startTime = 778;
+        readings.back().gone = !reused;
         const Seen end = Run(readings).back();
-        EXPECT_TRUE(end.stopped && end.targetEnded) << c.name;
-        EXPECT_FALSE(end.ticked) << c.name;  // never a sample of the stranger
-        EXPECT_EQ(U8(end.status.value_or(u"")), "Status: ❌ Process terminated") << c.name;
-        EXPECT_EQ(end.report, RunPhaseAnalysis(history)) << c.name;
-        EXPECT_EQ(history.count, 3) << c.name;
-        EXPECT_EQ(end.timer, TimerChange::Remove);
-        EXPECT_EQ(U8(end.badge.value_or(u"(none)")), "");
-        EXPECT_EQ(U8(end.alerts->streak + end.alerts->growth + end.alerts->status + end.alerts->details),
-                  "⚪ Streak Warning⚪ Growth Limit⚪ Status: IdleMonitoring session completed!");
-        EXPECT_TRUE(end.controls->startEnabled && !end.controls->stopEnabled && end.controls->analyzeEnabled);
-        EXPECT_FALSE(context.session.active);
+        SCOPED_TRACE(reused ? "PID reused" : "gone");
+        EXPECT_TRUE(end.stopped && end.targetEnded && !end.ticked);  // never a sample of the stranger
+        EXPECT_EQ(U8(end.status.value_or(u"")), "Status: ❌ Process terminated");
+        EXPECT_EQ(std::tuple(end.report, history.count), std::tuple(RunPhaseAnalysis(history), int64_t{3}));
+        EXPECT_EQ(std::tuple(end.timer, end.Badge(), Controls(end)), std::tuple(TimerChange::Remove, std::string(), std::string("10011")));
+        EXPECT_EQ(Alerts(end), "⚪ Streak Warning|⚪ Growth Limit|⚪ Status: Idle|Monitoring session completed!");
     }
 }
 
-TEST_F(SessionTest, StartWithoutTargetOrWithAnUnreadableOne) {
+TEST_F(SessionTest, StartWithoutTargetOrWithAnUnreadableOneAndStopWhenIdle) {
+    const Seen stop = See(StopSession(context));
+    EXPECT_TRUE(!stop.stopped && stop.report.empty());
+    EXPECT_EQ(U8(stop.status.value_or(u"")), "Status: 🔴 Monitoring stopped");
     SetMonitorTarget(context, {-1, u"", u"", 0});
     const Seen none = See(StartSession(context, false));
-    EXPECT_EQ(U8(none.errorTitle), "Error!");
-    EXPECT_EQ(U8(none.errorMessage), "Please select a process to analyze first.\n");
+    EXPECT_EQ(U8(none.errorTitle + u"|" + none.errorMessage), "Error!|Please select a process to analyze first.\n");
     EXPECT_FALSE(context.session.active || none.status || none.controls);
 
     SetMonitorTarget(context, {4242, u"Target", u"", 777});
@@ -191,16 +177,19 @@ TEST_F(SessionTest, StartWithoutTargetOrWithAnUnreadableOne) {
     gone[0].gone = gone[1].gone = true;
     const Seen start = Run(gone).front();
     // The old baseline and history stay; the first tick ends the session with their report.
-    EXPECT_TRUE(start.stopped && start.targetEnded);
-    EXPECT_EQ(history.count, 3);
-    EXPECT_EQ(start.report, RunPhaseAnalysis(history));
+    EXPECT_TRUE(start.stopped && start.targetEnded && start.timer == TimerChange::Remove);
+    EXPECT_EQ(std::tuple(start.report, history.count), std::tuple(RunPhaseAnalysis(history), int64_t{3}));
     EXPECT_NE(start.report.find(u"DIAGNOSTIC VERDICT"), Text::npos);  // a whole report, not text 30
-    EXPECT_EQ(start.timer, TimerChange::Remove);
 }
 
-TEST_F(SessionTest, StopOfAnIdleSessionResetsTheWindowWithoutAReport) {
-    const Seen stop = See(StopSession(context));
-    EXPECT_FALSE(stop.stopped);
-    EXPECT_TRUE(stop.report.empty());
-    EXPECT_EQ(U8(stop.status.value_or(u"")), "Status: 🔴 Monitoring stopped");
+TEST(SessionTexts, FormatsBadgeAndWindowTitle) {
+    const struct { int64_t bytes; const char* text; } sizes[] = {
+        {0, "Zero KB"}, {1, "1 byte"}, {999, "999 bytes"}, {1499, "1 KB"}, {1500, "2 KB"}, {999500, "1 MB"},
+        {12345678, "12.3 MB"}, {999960000, "1 GB"}, {1500000000, "1.5 GB"}, {-1500, "-2 KB"}, {INT64_MAX, "9.22 EB"}};
+    for (const auto& c : sizes) EXPECT_EQ(U8(PlainByteCount(c.bytes)), c.text) << c.bytes;
+    EXPECT_EQ(U8(PlainGroupedCount(-1234567) + u" " + PlainGroupedCount(999)), "-1,234,567 999");
+    EXPECT_EQ(U8(PlainGroupedCount(INT64_MIN)), "-9,223,372,036,854,775,808");
+    EXPECT_EQ(U8(BadgeText(-3.25f) + u"|" + RefreshIntervalText(1500)), "-3.25 MB|1500 ms");
+    EXPECT_EQ(U8(WindowTitle(u"212.75 MB")), std::string(QuolkNameAndVersion) + " — 212.75 MB");
+    EXPECT_EQ(U8(WindowTitle(u"")), QuolkNameAndVersion);
 }
