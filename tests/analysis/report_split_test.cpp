@@ -3,27 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "analysis/analysis_test_support.h"
-#include "analysis/phase_analysis.h"
-#include "analysis/report_text.h"
 
 using namespace analysis_test;
-
-namespace {
-
-PhaseRow RowOf(PhaseKind kind, Text from, Text to, float startMB, float endMB, TextId noteId) {
-    PhaseRow row;
-    row.kind = kind;
-    row.startTime = std::move(from);
-    row.endTime = std::move(to);
-    row.startMB = startMB;
-    row.endMB = endMB;
-    row.deltaMB = endMB - startMB;
-    row.rateMBs = row.deltaMB / 10.0f;
-    row.noteId = noteId;
-    return row;
-}
-
-}  // namespace
 
 using ReportSplitting = EnglishTest;
 
@@ -54,32 +35,4 @@ TEST_F(ReportSplitting, RowsFromTheTableAndTheVerdictSectionAsSummary) {
     const ReportSplit insufficient = SplitReport(InsufficientData + u"\r\nb\r\n");
     EXPECT_TRUE(insufficient.rows.empty());
     EXPECT_EQ(SummaryFieldText(insufficient), u"\n" + InsufficientData + u"\r\nb\r\n");
-}
-
-// Every phase row is a list row in another language too (in French the baseline rows begin with "Phase").
-TEST(ReportSplittingTranslated, EveryPhaseRowBecomesAListRow) {
-    for (const char16_t* language : {u"fr"}) {
-        LoadStringTable(language);
-        SegmentationResult result;
-        const PhaseKind kinds[] = {PhaseKind::WarmUp, PhaseKind::Baseline, PhaseKind::Spike,
-                                   PhaseKind::Release, PhaseKind::Baseline, PhaseKind::Flatline};
-        int second = 0;
-        for (PhaseKind kind : kinds) {
-            result.rows.push_back(RowOf(kind, Str(second) + u"s", Str(second + 10) + u"s", 10.0f, 10.0f,
-                                        PhaseNoteId(kind, kind == PhaseKind::Flatline)));
-            second += 10;
-        }
-        result.finalKind = PhaseKind::Flatline;
-        const ReportSplit split = SplitReport(BuildReportText(result));
-        ASSERT_EQ(split.rows.size(), std::size(kinds)) << TextToUtf8(language);
-        for (size_t i = 0; i < std::size(kinds); ++i) {
-            EXPECT_TRUE(split.rows[i][0].starts_with(LookupText(PhaseNameId(kinds[i])) + u" ("))
-                << TextToUtf8(language) << " " << TextToUtf8(split.rows[i][0]);
-            EXPECT_EQ(split.rows[i][4], LookupText(PhaseNoteId(kinds[i], kinds[i] == PhaseKind::Flatline)));
-        }
-        EXPECT_FALSE(Trim(split.summary).empty()) << TextToUtf8(language);
-        EXPECT_EQ(FindString(split.summary, LookupText(TextId::VerdictHeading)), 0)
-            << "the heading itself is not in the summary";
-    }
-    LoadStringTable(u"en");
 }

@@ -3,6 +3,7 @@
 #include <numeric>
 
 #include "analysis/phase_analysis.h"
+#include "analysis/report_split.h"
 #include "analysis/report_text.h"
 #include "analysis_test_support.h"
 
@@ -82,6 +83,11 @@ TEST(TranslatedReport, OnlyNamesNotesVerdictHeaderAndEvidenceFollowTheLanguage) 
         for (const char16_t* figure : {u"100.0 MB", u"32.8", u"+4.0 MB", u"0.0 MB"})
             EXPECT_NE(evidence.find(figure), Text::npos) << TextToUtf8(figure);
         EXPECT_EQ(lines.end()[-2] + lines.back(), english.end()[-2] + english.back());  // the closing banner
+        // Every row, whatever its translated name begins with, is a list row; the heading is no summary.
+        const ReportSplit split = SplitReport(RunPhaseAnalysis(history));
+        ASSERT_EQ(split.rows.size(), 6u);
+        for (size_t i = 0; i < 6; ++i) EXPECT_TRUE(lines[5 + i].starts_with(split.rows[i][0])) << i;
+        EXPECT_TRUE(!split.summary.empty() && split.summary.find(lines[13]) == Text::npos);
     }
     LoadStringTable(u"en");
 }
