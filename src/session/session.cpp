@@ -83,9 +83,9 @@ void Tick(SessionContext& context, TickRecord& r) {
     r.figures = Figures(context.settings, s, sample, now);
     const TickFigures& f = r.figures;
     if (context.settings.csvOutputEnabled && context.log.file != 0 && !context.log.failed) {
-        r.logRow = MonitorLogRow(now, f.virtualMB, f.footprintMB, f.deltaMB, f.peakMB,
-                                 AlertDetailsText(context.settings, f));
-        NoteLogFailure(r, WriteMonitorLogRow(context.log, r.logRow, f.AlertTick()));
+        const Text row = MonitorLogRow(now, f.virtualMB, f.footprintMB, f.deltaMB, f.peakMB,
+                                       AlertDetailsText(context.settings, f));
+        NoteLogFailure(r, WriteMonitorLogRow(context.log, row, f.AlertTick()));
     }
     AppendHistoryPoint(context.history, now, f.footprintMB, f.virtualMB);
 }

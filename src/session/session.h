@@ -78,7 +78,7 @@ struct SessionContext {
 };
 
 // --- What an operation did ----------------------------------------------------------------------
-// A record of facts, and no texts but the log row: what the window shows of it is made on demand
+// A record of facts, and no texts but the report: what the window shows of it is made on demand
 // by SessionViewOf (session/session_view.h), which the recorder asks only for its live line.
 
 // The figures of one sample.
@@ -96,7 +96,7 @@ struct TickFigures {
 // What each operation sets (the rest stays false or empty):
 //   StartSession        noTarget alone when no target is chosen. Otherwise started, the log's
 //                       failure when it could not be created, and what its own first tick sets.
-//   TickSession         ticked, the figures, the log row (a row was written) and the log's failure;
+//   TickSession         ticked, the figures and the log's failure;
 //                       or, when the target cannot be read, wentIdle, stopped, targetEnded and the
 //                       report. Nothing while the session is idle or paused.
 //   StopSession         wentIdle, also for an idle session; stopped and the report when a session
@@ -111,7 +111,6 @@ struct TickRecord {
     bool started{};   // a session began: a new baseline, a new log when the CSV option is on
     bool ticked{};    // a sample was taken: the figures, the history, the log moved on
     TickFigures figures;
-    Text logRow;     // the row written to the log; empty when none was
     bool wentIdle{};  // Stop ran or the target ended: the session is idle now
     bool stopped{};   // a running session ended here
     bool targetEnded{};  // the target could not be read or its PID belongs to another process now
