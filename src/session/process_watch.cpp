@@ -103,6 +103,7 @@ bool ProcessWatch::StartWatching(ProcessTableEntry& entry, const std::string& na
     context.settings.streakThreshold = settings_.streakThreshold;
     context.settings.growthLimitMB = settings_.growthLimitMB;
     context.settings.dockStatsEnabled = false;
+    context.keepsHistory = false;  // the leak test reads the window's points, not the history
     ProcessDescription target;
     target.pid = entry.pid;
     target.name = TextFromUtf8(name);

@@ -37,7 +37,7 @@ void Stop(SessionContext& context, TickRecord& r) {
     MonitorSession& s = context.session;
     r.wentIdle = true;
     r.stopped = s.active;
-    if (s.active) r.report = RunPhaseAnalysis(context.history);
+    if (s.active && context.keepsHistory) r.report = RunPhaseAnalysis(context.history);
     s.active = false;
     NoteLogFailure(r, CloseMonitorLog(context.log));
 }
@@ -87,7 +87,7 @@ void Tick(SessionContext& context, TickRecord& r) {
                                        AlertDetailsText(context.settings, f));
         NoteLogFailure(r, WriteMonitorLogRow(context.log, row, f.AlertTick()));
     }
-    AppendHistoryPoint(context.history, now, f.footprintMB, f.virtualMB);
+    if (context.keepsHistory) AppendHistoryPoint(context.history, now, f.footprintMB, f.virtualMB);
 }
 
 }  // namespace

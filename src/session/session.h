@@ -75,6 +75,9 @@ struct SessionContext {
     MonitorLog log;
     SampleHistory history;  // the session's points, or the log the window analysed last
     SessionServices services;
+    // Off for a caller that judges the footprints by its own means: no tick then stores a point
+    // in the history, and Stop writes no report.
+    bool keepsHistory{true};
 };
 
 // --- What an operation did ----------------------------------------------------------------------

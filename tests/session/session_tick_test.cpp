@@ -193,3 +193,12 @@ TEST(SessionTexts, FormatsBadgeAndWindowTitle) {
     EXPECT_EQ(U8(WindowTitle(u"212.75 MB")), std::string(QuolkNameAndVersion) + " — 212.75 MB");
     EXPECT_EQ(U8(WindowTitle(u"")), QuolkNameAndVersion);
 }
+
+// A caller that judges the footprints by its own means (the watch) keeps no history and gets no
+// report at Stop.
+TEST_F(SessionTest, WithoutHistoryNoPointIsKeptNorReportWritten) {
+    context.keepsHistory = false;
+    Run(Footprints({100, 101, 102}));
+    const Seen stop = See(StopSession(context));
+    EXPECT_TRUE(stop.stopped && stop.report.empty() && history.count == 0);
+}
