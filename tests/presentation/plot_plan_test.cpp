@@ -103,10 +103,8 @@ TEST(PlotPlan, TheWireFormatCarriesThePlanAndRefusesAnythingElse) {
     ASSERT_EQ(back.ops.size(), plan.ops.size());
     EXPECT_EQ(back.points.size(), plan.points.size());
     for (size_t i = 0; i < plan.ops.size(); ++i) {
-        EXPECT_EQ(back.ops[i].kind, plan.ops[i].kind);
-        EXPECT_EQ(back.ops[i].text, plan.ops[i].text);
-        EXPECT_EQ(back.ops[i].colour, plan.ops[i].colour);
-        EXPECT_NEAR(back.ops[i].x, plan.ops[i].x, 0.005);
+        const PlotOp &a = back.ops[i], &b = plan.ops[i];
+        EXPECT_TRUE(a.kind == b.kind && a.text == b.text && a.colour == b.colour && std::abs(a.x - b.x) < 0.005) << i;
     }
     for (const char* bad : {"", "quolk-plot 1 0 600\n", "quolk-plot 1 10 10\nX 1 2\n", "quolk-plot 1 10 10\nB 1 2 nan 4 5\n",
                             "quolk-plot 1 10 10\nL 255 1 0 3 1 1 2 2\n", "quolk-plot 1 10 10\nB 1 2 3 4 -5\n"})
