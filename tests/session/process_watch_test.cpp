@@ -46,7 +46,8 @@ struct NamedSleeper {
         }
         // Until it has executed, however busy the machine.
         const std::string exe = "/proc/" + std::to_string(pid) + "/exe";
-        for (int i = 0; i < 1000 && std::filesystem::read_symlink(exe).string() != path; ++i) usleep(2000);
+        std::error_code gone;
+        for (int i = 0; i < 1000 && std::filesystem::read_symlink(exe, gone).string() != path; ++i) usleep(2000);
         return pid;
     }
 };
