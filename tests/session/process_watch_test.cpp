@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "scratch_dir.h"
@@ -44,11 +45,22 @@ struct NamedSleeper {
             execl(path.c_str(), name.c_str(), "60", static_cast<char*>(nullptr));
             _exit(127);
         }
-        // Until it has executed, however busy the machine.
-        const std::string exe = "/proc/" + std::to_string(pid) + "/exe";
-        std::error_code gone;
-        for (int i = 0; i < 1000 && std::filesystem::read_symlink(exe, gone).string() != path; ++i) usleep(2000);
+        WaitAsleep(pid, path);
         return pid;
+    }
+    // Until the process sleeps (in pause, or in sleep once it has executed), however busy the
+    // machine: then it has run and its figures are all there.
+    static void WaitAsleep(pid_t pid, const std::string& executable = "") {
+        const std::string dir = "/proc/" + std::to_string(pid);
+        for (int i = 0; i < 1000; ++i) {
+            std::error_code gone;
+            std::string line;
+            std::getline(std::ifstream(dir + "/stat"), line);
+            if (line.find(") S ") != std::string::npos &&
+                (executable.empty() || std::filesystem::read_symlink(dir + "/exe", gone).string() == executable))
+                return;
+            usleep(2000);
+        }
     }
 };
 
@@ -77,6 +89,7 @@ TEST(ProcessWatch, FollowsProcessesAsTheyStartAndEnd) {
         _exit(0);
     }
     const Ended ended{{&first, &second, &byPid}};
+    NamedSleeper::WaitAsleep(byPid);
     WatchSettings settings;
     settings.names = {sleeper.name, "no-such-process-name"};
     settings.pids = {byPid};
