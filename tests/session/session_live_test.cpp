@@ -26,19 +26,22 @@ double ReadOwnFootprintMB(int32_t pid) {
     return double(std::max<int64_t>(bytes, 0)) / 1048576.0;
 }
 
-// Touches 64 MB, then waits to be resumed, twice.
-void GrowTwice() {
-    for (int step = 0; step < 2; ++step) {
-        char* block = static_cast<char*>(std::malloc(64 << 20));
-        std::memset(block, 1, 64 << 20);
-        kept = block;  // so that the writes cannot be left out
-        ChildProcess::Pause();
-    }
-}
+}  // namespace
 
-// Start, a tick after the child's second step and one after its end: the footprint grows by the
-// step, and the end (the zombie it leaves until reaped is no target either) stops the session.
-void FollowToTheEnd(ChildProcess& child, SessionContext& context) {
+// Start, a tick after the child's second step of 64 MB and one after its end: the footprint grows
+// by the step, and the end (the zombie it leaves until reaped is no target either) stops the session.
+TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
+    LoadStringTable(u"en");
+    ChildProcess child([] {
+        for (int step = 0; step < 2; ++step) {
+            char* block = static_cast<char*>(std::malloc(64 << 20));
+            std::memset(block, 1, 64 << 20);
+            kept = block;  // so that the writes cannot be left out
+            ChildProcess::Pause();
+        }
+    });
+    ASSERT_TRUE(child.WaitUntil());
+    SessionContext context;
     SetMonitorTarget(context, {child.Pid(), u"child", u"", ProcessStartTime(child.Pid())});
     EXPECT_TRUE(context.session.held.held && context.session.held.hold.pidFd >= 0) << "held from the choice";
     const TickRecord start = StartSession(context, false);
@@ -55,16 +58,6 @@ void FollowToTheEnd(ChildProcess& child, SessionContext& context) {
     EXPECT_TRUE(end.targetEnded && end.stopped);
     EXPECT_EQ(TextToUtf8(SessionViewOf(context, end).status.value_or(u"")), "Status: ❌ Process terminated");
     EXPECT_EQ(context.history.count, 2);
-}
-
-}  // namespace
-
-TEST(SessionLive, FollowsAChildThatGrowsAndEndsWhenItIsGone) {
-    LoadStringTable(u"en");
-    ChildProcess child(GrowTwice);
-    ASSERT_TRUE(child.WaitUntil());
-    SessionContext context;
-    FollowToTheEnd(child, context);
 }
 
 // A server that forks an idle worker every 3 s for 18 s of a 30 s session (its clock moves a
