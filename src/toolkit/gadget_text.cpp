@@ -1,8 +1,11 @@
 // Text fields: the editable string gadget, the text label and the titled frame.
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+
+#include <algorithm>
 
 #include "toolkit/event_queue.h"
 #include "toolkit/gadget.h"
@@ -37,6 +40,15 @@ class Xo_QGroupBox : public QGroupBox {
 public:
     explicit Xo_QGroupBox(QWidget* parent) : QGroupBox(parent) {}
 };
+
+// A label's first line starts at its top edge, where the font's ascent leaves no room for the marks
+// over capitals (the dots of "Ü" rise two pixels above it in the desktop's 9-point font) and the
+// edge would cut them off: the label keeps that much room above its text.
+int RoomAboveCapitalMarks(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int top = metrics.tightBoundingRect(QStringLiteral("\u00C0\u00C9\u00CE\u00D5\u00DC\u00C5")).top();
+    return std::max(0, -top - metrics.ascent());
+}
 
 class StringFunctions : public XoGadgetFunctions {};
 class TextFunctions : public XoGadgetFunctions {};
@@ -79,6 +91,7 @@ int64_t TextGadget(int64_t number, int x, int y, int width, int height, TextView
     if (flags & TextRight) alignment = Qt::AlignTop | Qt::AlignRight;
     if (flags & TextCenter) alignment = Qt::AlignTop | Qt::AlignHCenter;
     label->setAlignment(alignment);
+    label->setContentsMargins(0, RoomAboveCapitalMarks(label->font()), 0, 0);
     if (flags & TextBorder) label->setFrameStyle(QFrame::Box | QFrame::Plain);
     return RegisterGadget(number, GadgetKindText, x, y, width, height, label, label, flags,
                           std::make_unique<TextFunctions>());
