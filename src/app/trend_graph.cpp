@@ -7,7 +7,7 @@ void DrawTrendGraph(int64_t canvasGadget, const SampleHistory& history, TrendPla
     const int width = int(GadgetWidth(canvasGadget));
     const int height = int(GadgetHeight(canvasGadget));
     if (!StartDrawing(CanvasOutput(canvasGadget))) return;
-    PlanTrendGraph(history, width, height, plan);
+    PlanTrendGraph(history, width, height, plan, DrawingTextWidth);
     for (const TrendDrawOp& op : plan.ops) {
         switch (op.kind) {
             case TrendDrawOp::SetMode: DrawingMode(op.mode); break;

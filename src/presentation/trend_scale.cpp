@@ -1,25 +1,36 @@
 #include "presentation/trend_scale.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "strings/stringtable.h"
 
 namespace {
 
-// The plot's frame on the canvas; the right margin leaves room for the legend.
+// The plot's frame on the canvas; the right margin leaves room for the legend, which keeps
+// LegendGap from the plot and from the canvas's right edge.
 constexpr int PlotLeft = 65;
 constexpr int PlotTop = 20;
-constexpr int RightMargin = 125;
 constexpr int GridLines = 5;
+constexpr int LegendGap = 10;
+// The legend box: at least this wide; its texts start this far into it and keep a margin to its
+// right edge.
+constexpr int LegendMinWidth = 105;
+constexpr int LegendTextLeft = 25;
+constexpr int LegendTextMargin = 8;
 
 struct Plot {
+    int right{};  // where the grid lines end
     float width{};
     float height{};
     float bottom{};
     float slotStep{};
 };
 
-Plot PlotOf(int width, int height) {
+Plot PlotOf(int width, int height, int legendWidth) {
     Plot plot;
-    plot.width = float(width - 190);
+    plot.right = width - legendWidth - 2 * LegendGap;
+    plot.width = float(plot.right - PlotLeft);
     plot.height = float(height - 45);
     plot.bottom = float(PlotTop) + plot.height;
     plot.slotStep = plot.width / 299.0f;
@@ -59,11 +70,11 @@ void AddText(TrendPlan& plan, double x, double y, Text text, uint32_t colour) {
     plan.ops.push_back(op);
 }
 
-void PlanGrid(TrendPlan& plan, int width, const Plot& plot) {
+void PlanGrid(TrendPlan& plan, const Plot& plot) {
     for (int i = 0; i < GridLines; ++i) {
         const float y = float(PlotTop) + float(i) * (plot.height / 4.0f);
         AddText(plan, 5.0, double(y) - 6.0, TrendGridLabel(plan.scale, i), TrendAxisLabel);
-        AddShape(plan, TrendDrawOp::DrawLine, PlotLeft, Pixel(y), width - RightMargin, Pixel(y), TrendGrid);
+        AddShape(plan, TrendDrawOp::DrawLine, PlotLeft, Pixel(y), plot.right, Pixel(y), TrendGrid);
     }
 }
 
@@ -88,16 +99,25 @@ void PlanLines(TrendPlan& plan, const SampleHistory& history, const Plot& plot) 
     }
 }
 
-void PlanLegend(TrendPlan& plan, int width) {
+// The legend box's width: its narrowest, or wide enough for the longer of its texts.
+int LegendWidth(TrendTextWidth textWidth) {
+    if (!textWidth) return LegendMinWidth;
+    const double longest = std::max(textWidth(LookupText(TextId::LegendFootprint)),
+                                    textWidth(LookupText(TextId::LegendVirtual)));
+    return std::max(LegendMinWidth, LegendTextLeft + int(std::ceil(longest)) + LegendTextMargin);
+}
+
+void PlanLegend(TrendPlan& plan, int width, int legendWidth) {
+    const int left = width - LegendGap - legendWidth;
     AddMode(plan, 0);
-    AddShape(plan, TrendDrawOp::FillBox, width - 115, 10, 105, 60, TrendLegendBox);
-    AddShape(plan, TrendDrawOp::FillBox, width - 108, 20, 12, 12, TrendFootprint);
+    AddShape(plan, TrendDrawOp::FillBox, left, 10, legendWidth, 60, TrendLegendBox);
+    AddShape(plan, TrendDrawOp::FillBox, left + 7, 20, 12, 12, TrendFootprint);
     AddMode(plan, 1);
-    AddText(plan, width - 90, 18, LookupText(TextId::LegendFootprint), TrendLegendText);
+    AddText(plan, left + LegendTextLeft, 18, LookupText(TextId::LegendFootprint), TrendLegendText);
     AddMode(plan, 0);
-    AddShape(plan, TrendDrawOp::FillBox, width - 108, 42, 12, 12, TrendVirtual);
+    AddShape(plan, TrendDrawOp::FillBox, left + 7, 42, 12, 12, TrendVirtual);
     AddMode(plan, 1);
-    AddText(plan, width - 90, 40, LookupText(TextId::LegendVirtual), TrendLegendText);
+    AddText(plan, left + LegendTextLeft, 40, LookupText(TextId::LegendVirtual), TrendLegendText);
 }
 
 }  // namespace
@@ -132,15 +152,17 @@ Text TrendGridLabel(const TrendScale& scale, int line) {
     return Str(int64_t(Round(value, RoundNearest))) + u" MB";
 }
 
-void PlanTrendGraph(const SampleHistory& history, int width, int height, TrendPlan& plan) {
+void PlanTrendGraph(const SampleHistory& history, int width, int height, TrendPlan& plan,
+                    TrendTextWidth textWidth) {
     plan.ops.clear();
     plan.texts.clear();
     plan.scale = ComputeTrendScale(history);
-    const Plot plot = PlotOf(width, height);
+    const int legendWidth = LegendWidth(textWidth);
+    const Plot plot = PlotOf(width, height, legendWidth);
     AddMode(plan, 0);
     AddShape(plan, TrendDrawOp::FillBox, 0, 0, width, height, TrendBackground);
     AddMode(plan, 1);
-    PlanGrid(plan, width, plot);
+    PlanGrid(plan, plot);
     PlanLines(plan, history, plot);
-    PlanLegend(plan, width);
+    PlanLegend(plan, width, legendWidth);
 }

@@ -51,6 +51,11 @@ struct TrendPlan {
     std::vector<Text> texts;
 };
 
+// The width a text takes on the canvas, as the window measures it in the font it draws with.
+using TrendTextWidth = double (*)(TextView text);
+
 // The whole picture for a canvas of width × height from the history's 300 slots; the plan's
-// storage is reused from call to call.
-void PlanTrendGraph(const SampleHistory& history, int width, int height, TrendPlan& plan);
+// storage is reused from call to call. With `textWidth` the legend's box widens (and the plot
+// narrows) to hold its longest text; without it the box keeps its narrowest width.
+void PlanTrendGraph(const SampleHistory& history, int width, int height, TrendPlan& plan,
+                    TrendTextWidth textWidth = nullptr);

@@ -204,9 +204,8 @@ struct TextRendering {
 
 TextRendering RenderText(const QString& string, const QFont& font, double fx, double fy) {
     TextRendering r;
-    const bool withEmoji = HasEmoji(string);
     std::optional<EmojiTextLayout> layout;
-    if (withEmoji) {
+    if (HasEmoji(string)) {
         layout.emplace(string, font, 0, 0.0);
         r.width = layout->NaturalSize().width();
         r.height = std::max(layout->NaturalSize().height(), QFontMetricsF(font).height());
@@ -257,4 +256,10 @@ double RasterText(CanvasBuffer& buffer, double x, double y, TextView text, uint3
     if (!r.coverage.isNull()) BlendCoverage(buffer, r.coverage, int(left), int(top), ChannelsOf(colour));
     if (!r.emoji.isNull()) BlendColourGlyphs(buffer, r.emoji, int(left), int(top));
     return x + r.width;
+}
+
+double RasterTextWidth(TextView text, const QFont& font) {
+    const QString string = ToQString(text);
+    if (HasEmoji(string)) return EmojiTextLayout(string, font, 0, 0.0).NaturalSize().width();
+    return QFontMetricsF(font).horizontalAdvance(string);
 }

@@ -31,3 +31,5 @@ void RasterLine(CanvasBuffer& buffer, int x1, int y1, int x2, int y2, uint32_t c
 // filled with backColour. Returns x plus the measured width.
 double RasterText(CanvasBuffer& buffer, double x, double y, TextView text, uint32_t colour,
                   uint32_t backColour, bool transparent, const QFont& font);
+// The width RasterText gives the text in the font, emoji in the emoji font included.
+double RasterTextWidth(TextView text, const QFont& font);

@@ -58,6 +58,8 @@ double DrawText(double x, double y, TextView text, uint32_t colour) {
                       QGuiApplication::font());
 }
 
+double DrawingTextWidth(TextView text) { return RasterTextWidth(text, QGuiApplication::font()); }
+
 void DrawingMode(int mode) {
     if (context.open) context.mode = mode;
 }

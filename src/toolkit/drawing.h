@@ -31,5 +31,7 @@ void LineXY(int x1, int y1, int x2, int y2, uint32_t colour);
 // transparent its box is first filled with the back colour (black). Returns x plus the text's
 // width (x itself when no context is open).
 double DrawText(double x, double y, TextView text, uint32_t colour);
+// The width DrawText gives the text, with or without a context: for fitting boxes to texts.
+double DrawingTextWidth(TextView text);
 // 0 default, 1 transparent text background.
 void DrawingMode(int mode);
