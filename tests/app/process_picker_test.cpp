@@ -2,7 +2,6 @@
 
 #include <QAbstractItemView>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -37,126 +36,77 @@ protected:
         ASSERT_TRUE(OpenWindow(0, 100, 100, 600, 500, u"main"));
     }
     static void GiveUp() { PostEvent(EventCodeGadget, PickerWindow, PickerCancel); }
-    // A script's first step: once the sheet is up, a click unchecks "User Apps Only".
-    static bool ListAllOnceOpen() {
-        if (!IsGadget(PickerCancel) || !WindowID(PickerWindow)->isVisible()) return false;
-        QTest::mouseClick(GadgetID(PickerUserAppsOnly), Qt::LeftButton, {}, QPoint(5, 10));
-        return true;
-    }
     static QWidget* Rows() { return GadgetID(PickerList)->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport")); }
 };
 
 }  // namespace
 
-// Unchecking "User Apps Only" and typing the PID finds a process the test started; it is chosen
-// with Select or by a double click, and the choice names the process for good.
-TEST_F(ProcessPickerTest, SearchByPidAndChoose) {
+// Unchecking "User Apps Only" and typing the PID finds a process the test started; a click selects
+// its row, which enables Select. Select and a double click choose it, Return (Cancel is the
+// default) and Escape cancel. Select without a row keeps the sheet open, and other windows' events
+// are dropped meanwhile.
+TEST_F(ProcessPickerTest, SearchByPidThenEachGestureChoosesOrCancels) {
     ChildProcess child([] { for (;;) ChildProcess::Pause(); });
     ASSERT_TRUE(child.WaitUntil());
-    for (bool doubleClick : {false, true}) {
+    const struct { const char* gesture; bool chooses; } table[] = {
+        {"Select", true}, {"double click", true}, {"Return", false}, {"Escape", false}};
+    for (const auto& row : table) {
+        QPoint at;
         LoopScript script(
             {[&] {
                  if (!IsGadget(PickerCancel) || !WindowID(PickerWindow)->isVisible()) return false;
                  EXPECT_EQ(GetGadgetState(PickerUserAppsOnly), CheckBoxChecked);
-                 EXPECT_EQ(qobject_cast<QLineEdit*>(GadgetID(PickerSearch))->placeholderText(),
-                           QStringLiteral("Type an app or process name"));
                  EXPECT_TRUE(qobject_cast<QPushButton*>(GadgetID(PickerCancel))->isDefault());
-                 EXPECT_FALSE(SelectEnabled()) << "no row selected";
                  // A forked test child is a desktop application only when the test runs on a display.
                  EXPECT_EQ(RowOf(child.Pid()) >= 0, IsUserAppProcess(child.Pid()));
+                 PostEvent(EventCodeGadget, PickerWindow, PickerSelect);
+                 PostEvent(EventCodeGadget, 0, 5);
+                 PostEvent(EventCodeTimer, 0, 47);
                  QTest::mouseClick(GadgetID(PickerUserAppsOnly), Qt::LeftButton, {}, QPoint(5, 10));
                  return true;
              },
              [&] {
-                 EXPECT_EQ(GetGadgetState(PickerUserAppsOnly), CheckBoxUnchecked);
-                 EXPECT_GE(CountGadgetItems(PickerList), 3) << "all processes";
+                 EXPECT_TRUE(IsWindow(PickerWindow)) << "Select without a row keeps the sheet open";
+                 EXPECT_FALSE(SelectEnabled());
                  QTest::keyClicks(GadgetID(PickerSearch), QString::number(child.Pid()));
                  return true;
              },
              [&] {
-                 const int64_t row = RowOf(child.Pid());
-                 EXPECT_GE(row, 0);
                  for (int64_t r = 0; r < CountGadgetItems(PickerList); ++r)
                      EXPECT_NE(FindString(GetGadgetItemText(PickerList, r, 0) + u" " +
                                               LCase(GetGadgetItemText(PickerList, r, 1)),
                                           Str(child.Pid())),
                                0);
-                 SetGadgetState(PickerList, row);
-                 if (doubleClick) QueueToolkitEvent(EventCodeGadget, PickerWindow, PickerList, EventTypeLeftDoubleClick);
-                 else PostEvent(EventCodeGadget, PickerWindow, PickerSelect);
+                 auto* list = qobject_cast<QAbstractItemView*>(GadgetID(PickerList));
+                 const int64_t found = RowOf(child.Pid());
+                 if (found < 0) return ADD_FAILURE() << "no row for the child", false;
+                 at = list->visualRect(list->model()->index(int(found), 1)).center();
+                 QTest::mouseClick(Rows(), Qt::LeftButton, {}, at);
+                 return true;
+             },
+             [&] {
+                 EXPECT_TRUE(SelectEnabled());
+                 if (row.gesture[0] == 'S') PostEvent(EventCodeGadget, PickerWindow, PickerSelect);
+                 if (row.gesture[0] == 'd') {
+                     // The second press of a double click arrives as the double click itself.
+                     QTest::mouseDClick(Rows(), Qt::LeftButton, {}, at);
+                     QTest::mouseRelease(Rows(), Qt::LeftButton, {}, at);
+                 }
+                 if (!row.chooses) QTest::keyClick(GadgetID(PickerList), row.gesture[0] == 'R' ? Qt::Key_Return : Qt::Key_Escape);
                  return true;
              }},
             GiveUp);
         const std::optional<ProcessDescription> picked = PickProcess(0);
-        ASSERT_TRUE(picked.has_value()) << (doubleClick ? "double click" : "Select");
+        EXPECT_FALSE(IsWindow(PickerWindow)) << row.gesture;
+        EXPECT_EQ(QueuedEventCount(), 0) << row.gesture;
+        ASSERT_EQ(picked.has_value(), row.chooses) << row.gesture;
+        if (!picked) continue;
         EXPECT_EQ(picked->pid, child.Pid());
         // The child is a fork of this program: its executable is this program's.
         const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
         EXPECT_EQ(TextToUtf8(picked->path), exe.string());
         EXPECT_EQ(TextToUtf8(picked->name), exe.filename().string());
-        EXPECT_NE(picked->startTime, 0u);
         EXPECT_EQ(picked->startTime, ProcessStartTime(child.Pid()));
-        EXPECT_FALSE(IsWindow(PickerWindow));
-    }
-}
-
-// Select without a selected row does nothing; a selection enables it once the loop sees a change;
-// Cancel ends without a choice; events of other windows are dropped meanwhile.
-TEST_F(ProcessPickerTest, SelectNeedsARowAndCancelChoosesNothing) {
-    LoopScript script(
-        {ListAllOnceOpen,
-         [&] {
-             EXPECT_FALSE(SelectEnabled());
-             PostEvent(EventCodeGadget, PickerWindow, PickerSelect);
-             PostEvent(EventCodeGadget, 0, 5);
-             PostEvent(EventCodeTimer, 0, 47);
-             return true;
-         },
-         [&] {
-             EXPECT_TRUE(IsWindow(PickerWindow)) << "Select without a row keeps the sheet open";
-             EXPECT_GT(CountGadgetItems(PickerList), 0);
-             // A real click on the first row selects it; the list reports the change.
-             QTest::mouseClick(Rows(), Qt::LeftButton, {}, QPoint(40, 8));
-             return true;
-         },
-         [&] {
-             EXPECT_EQ(GetGadgetState(PickerList), 0);
-             EXPECT_TRUE(SelectEnabled());
-             PostEvent(EventCodeGadget, PickerWindow, PickerCancel);
-             return true;
-         }},
-        GiveUp);
-    EXPECT_FALSE(PickProcess(0).has_value());
-    EXPECT_FALSE(IsWindow(PickerWindow));
-    EXPECT_EQ(QueuedEventCount(), 0);
-}
-
-// In every process's list: a double click on a row chooses it; Return presses the default button,
-// Cancel, and Escape cancels too, whatever row is selected.
-TEST_F(ProcessPickerTest, DoubleClickChoosesReturnAndEscapeCancel) {
-    const struct { const char* gesture; bool chooses; } table[] = {{"double click", true}, {"Return", false}, {"Escape", false}};
-    for (const auto& row : table) {
-        Text firstPid;
-        LoopScript script(
-            {ListAllOnceOpen,
-             [&] {
-                 firstPid = GetGadgetItemText(PickerList, 0, 0);
-                 QWidget* rows = Rows();
-                 QTest::mouseClick(rows, Qt::LeftButton, {}, QPoint(40, 8));
-                 if (row.chooses) {
-                     // The second press of a double click arrives as the double click itself.
-                     QTest::mouseDClick(rows, Qt::LeftButton, {}, QPoint(40, 8));
-                     QTest::mouseRelease(rows, Qt::LeftButton, {}, QPoint(40, 8));
-                     return true;
-                 }
-                 QTest::keyClick(GadgetID(PickerList), row.gesture[0] == 'R' ? Qt::Key_Return : Qt::Key_Escape);
-                 return true;
-             }},
-            GiveUp);
-        const std::optional<ProcessDescription> picked = PickProcess(0);
-        EXPECT_EQ(picked.has_value(), row.chooses) << row.gesture;
-        if (picked) EXPECT_EQ(Str(picked->pid), firstPid) << row.gesture;
-        EXPECT_FALSE(IsWindow(PickerWindow)) << row.gesture;
     }
 }
 

@@ -111,13 +111,3 @@ TEST_F(ReportWindowTest, InsufficientDataFillsTheSummaryAlone) {
     EXPECT_FALSE(MainWindowDisabled());
     EXPECT_TRUE(calls.empty());
 }
-
-TEST(ReportWindowTitle, BySource) {
-    LoadStringTable(u"en");
-    EXPECT_EQ(ReportWindowTitle(true, u"Safari"), u"Memory Phase Analysis");
-    EXPECT_EQ(ReportWindowTitle(false, u"Safari"), u"Memory Phase Analysis for Safari");
-    EXPECT_EQ(ReportWindowTitle(false, u""), u"");
-    LoadStringTable(u"de");
-    EXPECT_EQ(ReportWindowTitle(false, u"x"), LookupText(TextId::ReportTitleFor) + u"x");
-    LoadStringTable(u"en");
-}

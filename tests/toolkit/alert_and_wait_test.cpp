@@ -13,20 +13,6 @@ namespace {
 
 using AlertTest = ToolkitTest;
 
-TEST_F(AlertTest, TheResponderSeesTheButtonsAndAnswersByTheirNumber) {
-    RequesterCall seen;
-    SetRequesterResponder([&](const RequesterCall& call) {
-        seen = call;
-        return RequesterResponse{2, u""};
-    });
-    EXPECT_EQ(AlertRequester(u"Quolk", u"About", {u"Ok", u"See My Other Apps"}), 2);
-    SetRequesterResponder(nullptr);
-    EXPECT_EQ(seen.kind, RequesterCall::Alert);
-    EXPECT_EQ(seen.title, u"Quolk");
-    EXPECT_EQ(seen.message, u"About");
-    EXPECT_EQ(seen.buttons, (std::vector<Text>{u"Ok", u"See My Other Apps"}));
-}
-
 TEST_F(AlertTest, TheRealAlertShowsTheButtonsInOrderAndTheFirstIsTheDefaultAndEscapesAnswer) {
     // click: the button clicked, or -1 for Escape, which answers as the first button.
     const struct { int click; int answer; } table[] = {{0, 1}, {1, 2}, {-1, 1}};
@@ -49,20 +35,6 @@ TEST_F(AlertTest, TheRealAlertShowsTheButtonsInOrderAndTheFirstIsTheDefaultAndEs
         EXPECT_EQ(titles.size(), 2u);
         EXPECT_TRUE(firstIsDefault);
     }
-}
-
-TEST_F(AlertTest, TheWaitHookRunsOnlyWhenTheQueueIsEmptyAndWhatItQueuesIsTakenAtOnce) {
-    int calls = 0;
-    SetEventWaitHook([&] {
-        ++calls;
-        PostEvent(EventCodeFirstProgramDefined + 5);
-    });
-    PostEvent(EventCodeFirstProgramDefined);
-    EXPECT_EQ(WaitWindowEvent(), EventCodeFirstProgramDefined);
-    EXPECT_EQ(calls, 0);
-    EXPECT_EQ(WaitWindowEvent(), EventCodeFirstProgramDefined + 5);
-    EXPECT_EQ(calls, 1);
-    SetEventWaitHook(nullptr);
 }
 
 }  // namespace
