@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -178,16 +177,6 @@ TEST(OpenFileRequesterDialog, ReturnsTheChosenFullPathOrNothingOnCancel) {
     EXPECT_EQ(selected, QStringList{file});
     WhenModalOpens([](QWidget* dialog) { dialog->close(); });
     EXPECT_EQ(OpenFileRequester(u"Open log", start, u"", 0), u"");
-}
-
-TEST(Clipboard, HoldsTheTextExactlyAsPlainText) {
-    for (const Text& text : {Text(u"line1\r\nline2 \U0001F6A8\n\r"), Text(u"first"), Text(u"")}) {
-        ASSERT_EQ(SetClipboardText(text), 1);
-        const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-        ASSERT_NE(data, nullptr);
-        EXPECT_EQ(data->text().toStdU16String(), text);
-        EXPECT_FALSE(data->hasHtml());
-    }
 }
 
 }  // namespace
