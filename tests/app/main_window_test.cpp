@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <map>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "app_fixture.h"
@@ -22,7 +21,6 @@
 #include "app/profiles.h"
 #include "app/report_window.h"
 #include "presentation/trend_scale.h"
-#include "quolk_version.h"
 #include "toolkit/canvas_gadget.h"
 #include "toolkit/canvas_raster.h"
 #include "toolkit/emoji_text.h"
@@ -167,6 +165,10 @@ TEST_P(WindowLayout, EveryWindowShowsItsWholeTextsApart) {
         {GadgetKindCanvas, {GadgetTrendGraph}},
         {GadgetKindTrackBar, {GadgetRefreshSlider}},
     });
+    // The graph's background, grid and legend are drawn before any session.
+    const CanvasBuffer* graph = CanvasBufferOfGadget(GadgetTrendGraph);
+    ASSERT_TRUE(graph && !graph->pixels.empty());
+    EXPECT_EQ(RGB(graph->pixels[4], graph->pixels[5], graph->pixels[6]), TrendBackground);
     // The edit button shows with the custom profile only.
     SetGadgetState(GadgetProfileList, ProfileCustom);
     QueueToolkitEvent(EventCodeGadget, MainWindow, GadgetProfileList, EventTypeChange);
@@ -202,32 +204,5 @@ TEST_P(WindowLayout, EveryWindowShowsItsWholeTextsApart) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, WindowLayout, testing::Values(u"en", u"fr", u"de", u"es", u"it"),
                          [](const testing::TestParamInfo<const char16_t*>& info) { return TextToUtf8(info.param); });
-
-using MainWindowTest = AppTest;
-
-TEST_F(MainWindowTest, OpensReadyToChooseATarget) {
-    const struct { int64_t gadget; bool enabled, visible; int64_t state; } table[] = {
-        {GadgetStart, false, true, 0}, {GadgetPause, false, true, 0}, {GadgetStop, false, true, 0},
-        {GadgetAnalyze, true, true, 0}, {GadgetEditProfile, true, false, 0}, {GadgetDockStats, true, true, 1},
-        {GadgetRefreshSlider, true, true, 1000}, {GadgetCsvOutput, true, true, 0}, {GadgetBrowse, true, true, 0},
-    };
-    for (const auto& row : table) {
-        QWidget* view = GadgetID(row.gadget);
-        ASSERT_NE(view, nullptr) << row.gadget;
-        EXPECT_EQ(std::tuple(view->isEnabled(), !view->isHidden(), GetGadgetState(row.gadget)),
-                  std::tuple(row.enabled, row.visible, row.state)) << row.gadget;
-    }
-    EXPECT_EQ(CountGadgetItems(GadgetProfileList), 4);
-    EXPECT_EQ(CountGadgetItems(GadgetDockStatList), 3);
-    EXPECT_EQ(TextToUtf8(GetWindowTitle(MainWindow)), QuolkNameAndVersion);
-    // The graph's dark background before any session.
-    const CanvasBuffer* graph = CanvasBufferOfGadget(GadgetTrendGraph);
-    ASSERT_TRUE(graph && !graph->pixels.empty());
-    const uint8_t* pixel = &graph->pixels[size_t(graph->width + 1) * 4];
-    EXPECT_EQ(uint32_t(pixel[0]) | uint32_t(pixel[1]) << 8 | uint32_t(pixel[2]) << 16, TrendBackground);
-    EXPECT_EQ(GadgetID(GadgetProfileList)->toolTip().toStdString(),
-              "Memory Growth (MB): 200\nNumber of Leak Streaks: 3\nRefresh Interval (ms): 1000");
-}
-
 
 }  // namespace

@@ -99,13 +99,9 @@ TEST_F(SleepWakeTest, OnlyLogindsSleepAndWakeArriveAsEventsOfTheMainWindowUntilQ
     EXPECT_EQ(uniqueNames, 1);
 }
 
-TEST_F(SleepWakeTest, WithoutLogindOrWithoutABusThereIsNoObserver) {
-    {
-        EnvScope scope(SystemBusAddressVariable, bus.address);  // a bus, but nobody owns logind's name
-        EXPECT_EQ(StartSleepWakeObserver(), nullptr);
-    }
-    ScratchDir dir;
-    EnvScope scope(SystemBusAddressVariable, "unix:path=" + dir.File("no-bus-here"));
+// A bus where nobody owns logind's name gives no observer (the start-up test has no bus at all).
+TEST_F(SleepWakeTest, WithoutLogindThereIsNoObserver) {
+    EnvScope scope(SystemBusAddressVariable, bus.address);
     EXPECT_EQ(StartSleepWakeObserver(), nullptr);
 }
 

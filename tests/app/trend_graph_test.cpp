@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "presentation/trend_scale.h"
 #include "strings/stringtable.h"
 #include "toolkit/canvas_gadget.h"
@@ -45,16 +47,40 @@ TEST_F(TrendGraphTest, EveryKindOfStepOfThePlanReachesTheCanvas) {
     for (int i = 0; i < 300; ++i) AppendHistoryPoint(history, i, i < 150 ? 40.0f : 50.0f, 5000.0f);
     DrawTrendGraph(Canvas, history, plan);
     const struct { int x, y; uint32_t colour; } probes[] = {
-        {1, 1, TrendBackground}, {200, 115, TrendGrid}, {549, 69, TrendLegendBox}, {452, 20, TrendFootprint},
-        {452, 42, TrendVirtual}, {300, 20, TrendVirtual},  // the virtual size, far above the scale, on the top line
+        {1, 1, TrendBackground}, {200, 115, TrendGrid}, {300, 20, TrendVirtual},  // far above the scale: on the top line
     };
     for (const auto& p : probes) EXPECT_EQ(PixelAt(p.x, p.y), p.colour) << p.x << "," << p.y;
-    int rise = 0;  // the footprint steps up between slots 149 and 150, near x 250: a steep line
-    for (int y = 0; y < 140; ++y) rise += PixelAt(249, y) == TrendFootprint || PixelAt(250, y) == TrendFootprint;
+    int rise = 0;  // the footprint steps up between slots 149 and 150, mid-plot: a steep line
+    for (int x = 200; x < 300; ++x) {
+        int column = 0;
+        for (int y = 0; y < 140; ++y) column += PixelAt(x, y) == TrendFootprint;
+        rise = std::max(rise, column);
+    }
     EXPECT_GT(rise, 10);
     int ink = 0, boxed = 0;
     for (int y = 0; y < 140; ++y)
         for (int x = 0; x < 64; ++x) ink += PixelAt(x, y) != TrendBackground, boxed += PixelAt(x, y) == 0;
     EXPECT_GT(ink, 100) << "the axis labels are drawn";
     EXPECT_EQ(boxed, 0) << "in the transparent mode";
+}
+
+// In every language the legend's box holds both its texts, however long, and stays clear of the
+// plot: right of the box and between it and the grid there is only the background.
+TEST_F(TrendGraphTest, TheLegendBoxHoldsItsTextsInEveryLanguage) {
+    for (const char16_t* language : {u"en", u"fr", u"de", u"es", u"it"}) {
+        LoadStringTable(language);
+        DrawTrendGraph(Canvas, SampleHistory(), plan);
+        int left = 560, right = 0, gridEnd = 0;
+        for (int x = 0; x < 560; ++x) {
+            if (PixelAt(x, 15) == TrendLegendBox) left = std::min(left, x), right = std::max(right, x);
+            if (PixelAt(x, 20) == TrendGrid) gridEnd = x;
+        }
+        ASSERT_LT(left, right) << TextToUtf8(language);
+        EXPECT_LT(gridEnd, left - 1) << TextToUtf8(language);
+        int outside = 0;
+        for (int y = 10; y < 70; ++y)
+            for (int x = right + 1; x < 560; ++x) outside += PixelAt(x, y) != TrendBackground;
+        EXPECT_EQ(outside, 0) << TextToUtf8(language) << ": the legend's texts run past its box";
+    }
+    LoadStringTable(u"en");
 }
