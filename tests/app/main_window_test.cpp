@@ -1,5 +1,6 @@
 // The windows' layout as rules, in each language: every gadget the program addresses exists with
 // its kind, and every gadget lies inside its window, overlaps no sibling and shows its whole text.
+// And what the window manager reads of the dialogs over the main window.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -8,7 +9,9 @@
 #include <QPushButton>
 #include <QStyleOption>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolTip>
+#include <QWindow>
 
 #include <algorithm>
 #include <map>
@@ -17,6 +20,7 @@
 
 #include "app_fixture.h"
 #include "app/custom_profile_dialog.h"
+#include "app/monitoring.h"
 #include "app/process_picker.h"
 #include "app/profiles.h"
 #include "app/report_window.h"
@@ -145,15 +149,27 @@ Text LongCellReport() {
            u"DIAGNOSTIC VERDICT & EVIDENCE SUMMARY:\r\n" + ruler + u"✅ NO EVIDENCE\r\n" + banner;
 }
 
+// What the window manager reads of a window over the main window: its type, its modality and
+// whether the main window is its transient parent (it stays above it and is minimised with it).
+std::string Hints(QWidget* window) {
+    if (!window) return "not open";
+    const QWindow* handle = window->windowHandle();
+    return std::to_string(window->windowType()) + " " + std::to_string(window->windowModality()) +
+           (handle && handle->transientParent() == WindowID(MainWindow)->windowHandle() ? " over main" : "");
+}
+const std::string kSheet = std::to_string(Qt::Dialog) + " " + std::to_string(Qt::WindowModal) + " over main";
+
 class WindowLayout : public AppTest, public testing::WithParamInterface<const char16_t*> {};
 
 // In each language the main window, the picker, the custom profile sheet, the report window and the
-// glossary each show every text whole, inside their window, with no two gadgets over each other.
+// glossary each show every text whole, inside their window, with no two gadgets over each other;
+// each is a sheet (the glossary a tool window) over the main window.
 TEST_P(WindowLayout, EveryWindowShowsItsWholeTextsApart) {
     CloseWindow(MainWindow);
     LoadStringTable(GetParam());
     ASSERT_TRUE(OpenMainWindow(state));
     std::map<std::string, std::vector<std::string>> faults;
+    std::map<std::string, std::string> hints;
     faults["main"] = LayoutFaults(MainWindow, {
         {GadgetKindButton, {GadgetBrowse, GadgetEditProfile, GadgetGlossary, GadgetStart, GadgetPause, GadgetStop,
                             GadgetAnalyze, GadgetBuyMe}},
@@ -176,16 +192,19 @@ TEST_P(WindowLayout, EveryWindowShowsItsWholeTextsApart) {
     RunLoop({[] { PostEvent(EventCodeGadget, MainWindow, GadgetBrowse); },
              [&] {
                  faults["picker"] = LayoutFaults(PickerWindow, {});
+                 hints["picker"] = Hints(WindowID(PickerWindow));
                  PostEvent(EventCodeGadget, PickerWindow, PickerCancel);
              },
              [] { PostEvent(EventCodeGadget, MainWindow, GadgetEditProfile); },
              [&] {
                  faults["custom profile"] = LayoutFaults(CustomProfileWindow, {});
+                 hints["custom profile"] = Hints(WindowID(CustomProfileWindow));
                  PostEvent(EventCodeGadget, CustomProfileWindow, GadgetCustomCancel);
              },
              [] { ShowAnalysisReport(LongCellReport(), true, u"", MainWindow); },
              [&] {
                  faults["report"] = LayoutFaults(ReportWindow, {});
+                 hints["report"] = Hints(WindowID(ReportWindow));
                  // The mouse resting on the cut note.
                  auto* list = qobject_cast<QTableWidget*>(GadgetID(ReportPhaseList));
                  const QPoint at = list->visualRect(list->model()->index(0, 4)).center();
@@ -196,7 +215,13 @@ TEST_P(WindowLayout, EveryWindowShowsItsWholeTextsApart) {
                  PostEvent(EventCodeGadget, ReportWindow, ReportClose);
              },
              [] { PostEvent(EventCodeGadget, MainWindow, GadgetGlossary); },
-             [&] { faults["glossary"] = PopoverFaults("the glossary", PopoverID(state.glossaryPopover->popover)); }});
+             [&] {
+                 faults["glossary"] = PopoverFaults("the glossary", PopoverID(state.glossaryPopover->popover));
+                 hints["glossary"] = Hints(PopoverID(state.glossaryPopover->popover));
+             }});
+    const std::string tool = std::to_string(Qt::Tool) + " " + std::to_string(Qt::NonModal) + " over main";
+    EXPECT_EQ(hints, (std::map<std::string, std::string>{
+                         {"picker", kSheet}, {"custom profile", kSheet}, {"report", kSheet}, {"glossary", tool}}));
     for (const auto& [window, found] : faults)
         for (const std::string& fault : found) ADD_FAILURE() << window << ": " << fault;
     EXPECT_EQ(cutCellTip.toStdString(), cutCell.toStdString()) << "a cut cell shows its whole text as its tooltip";
@@ -204,5 +229,54 @@ TEST_P(WindowLayout, EveryWindowShowsItsWholeTextsApart) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, WindowLayout, testing::Values(u"en", u"fr", u"de", u"es", u"it"),
                          [](const testing::TestParamInfo<const char16_t*>& info) { return TextToUtf8(info.param); });
+
+using MainWindowTest = AppTest;
+
+// Reads the hints of the requester or file dialog that opens next, then closes it.
+void ReadModalDialog(std::string& seen, int attempts = 300) {
+    QTimer::singleShot(10, [&seen, attempts] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            seen = Hints(dialog);
+            dialog->close();
+        } else if (attempts > 0) {
+            ReadModalDialog(seen, attempts - 1);
+        }
+    });
+}
+
+// The requesters and the file dialog are Qt's own dialogs, application-modal over the key window
+// (the main window's own sheets are the layout test's matter).
+TEST_F(MainWindowTest, RequestersAndTheFileDialogAreModalOverTheMainWindow) {
+    SetRequesterResponder(nullptr);
+    const std::string want = std::to_string(Qt::Dialog) + " " + std::to_string(Qt::ApplicationModal) + " over main";
+    std::string asked;
+    ReadModalDialog(asked);
+    ConfirmQuit();
+    EXPECT_EQ(asked, want) << "message requester";
+    asked.clear();
+    ReadModalDialog(asked);
+    AnalyzeClicked(state);
+    EXPECT_EQ(asked, want) << "file dialog";
+}
+
+// The main window waits disabled behind the report: turning to it brings the report back, also
+// from being minimised on its own.
+TEST_F(MainWindowTest, TheReportComesBackWhenTheUserTurnsToTheMainWindow) {
+    bool minimisedBefore = false, minimisedAfter = true;
+    RunLoop({
+        [] { ShowAnalysisReport(u"report", true, u"", MainWindow); },
+        [&] {
+            WindowID(ReportWindow)->showMinimized();
+            minimisedBefore = WindowID(ReportWindow)->isMinimized();
+            QueueToolkitEvent(EventCodeActivateWindow, MainWindow, MainWindow, 0);
+        },
+        [&] {
+            minimisedAfter = WindowID(ReportWindow)->isMinimized();
+            PostEvent(EventCodeGadget, ReportWindow, ReportClose);
+        },
+    });
+    EXPECT_TRUE(minimisedBefore);
+    EXPECT_FALSE(minimisedAfter);
+}
 
 }  // namespace
