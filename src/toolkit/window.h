@@ -46,8 +46,6 @@ void SetActiveWindow(int64_t number);
 int64_t GetActiveWindow();
 // 1: input to the window is blocked and its title-bar buttons are disabled; 0: restored.
 void DisableWindow(int64_t number, int state);
-// 1: the window stays above normal windows; 0: normal again.
-void StickyWindow(int64_t number, int state);
 // Gadgets created from now on go into this window; the previous gadget list, or -1.
 int64_t UseGadgetList(int64_t window);
 

@@ -1,5 +1,5 @@
-// Window states that the program switches while a window is open: disabled, sticky, shown as a
-// sheet, pinned in place.
+// Window states that the program switches while a window is open: disabled, shown as a sheet,
+// pinned in place.
 #include <QPointer>
 #include <QWindow>
 
@@ -85,14 +85,6 @@ void DisableWindow(int64_t number, int state) {
         ApplyWindowFlags(window, (window->windowFlags() & ~TitleBarButtons) | buttons);
         if (focus) focus->setFocus();
     }
-}
-
-void StickyWindow(int64_t number, int state) {
-    WindowRecord* record = FindWindowRecord(number);
-    if (!record) return;
-    Qt::WindowFlags flags = record->window->windowFlags();
-    flags.setFlag(Qt::WindowStaysOnTopHint, state != 0);
-    ApplyWindowFlags(record->window, flags);
 }
 
 void BeginSheet(int64_t window, int64_t parentWindow) {
