@@ -40,6 +40,7 @@ private:
 struct PopoverRecord {
     QPointer<QFrame> frame;
     QPointer<QLabel> label;
+    QPointer<QObject> anchor;  // on the window it was last shown over
 
     PopoverRecord() = default;
     PopoverRecord(const PopoverRecord&) = delete;
@@ -141,7 +142,10 @@ void ShowPopover(int64_t popover, int64_t gadget, int edge) {
     // A tool window of the gadget's window stays above it and goes with it.
     if (frame->parentWidget() != view->window()) {
         frame->setParent(view->window(), frame->windowFlags());
-        view->window()->installEventFilter(new Xo_PopoverAnchor(frame));
+        // Shown over another window, it no longer follows the one before.
+        delete record->anchor.data();
+        record->anchor = new Xo_PopoverAnchor(frame);
+        view->window()->installEventFilter(record->anchor);
     }
     const QRect area(view->mapToGlobal(QPoint(0, 0)), view->size());
     frame->move(PlaceOnScreen(area, frame->size(), edge, view->screen()));

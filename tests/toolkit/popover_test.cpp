@@ -40,6 +40,27 @@ TEST_F(PopoverTest, OpensAtTheAskedEdgeOfTheGadgetAndStaysUntilClosed) {
     }
 }
 
+// Moving its window closes it (it would point at nothing); once shown over another window, the
+// one before no longer does.
+TEST_F(PopoverTest, MovingTheWindowItIsShownOverClosesIt) {
+    ASSERT_TRUE(OpenWindow(0, 100, 100, 300, 200, u"First"));
+    ButtonGadget(1, 10, 10, 28, 28, u"?");
+    ASSERT_TRUE(OpenWindow(2, 500, 100, 300, 200, u"Second"));
+    ButtonGadget(3, 10, 10, 28, 28, u"?");
+    Settle();
+    const int64_t popover = CreatePopover(AnyNumber, u"Help", 120, 60);
+    for (const int64_t shownOver : {0, 2}) {
+        ShowPopover(popover, shownOver == 0 ? 1 : 3, PopoverEdgeBottom);
+        WindowID(0)->move(WindowID(0)->pos() + QPoint(0, 30));
+        Settle();
+        EXPECT_EQ(IsPopoverShown(popover), shownOver != 0) << shownOver;
+    }
+    WindowID(2)->move(WindowID(2)->pos() + QPoint(0, 30));
+    Settle();
+    EXPECT_FALSE(IsPopoverShown(popover));
+    FreePopover(popover);
+}
+
 TEST_F(PopoverTest, TextWrapsInsideTheMarginsAndCarriageReturnsBreakLines) {
     ASSERT_TRUE(OpenWindow(0, 100, 100, 400, 300, u"Popovers"));
     ButtonGadget(1, 10, 10, 28, 28, u"?");
@@ -53,9 +74,6 @@ TEST_F(PopoverTest, TextWrapsInsideTheMarginsAndCarriageReturnsBreakLines) {
 
 TEST_F(PopoverTest, MissingPopoversAndGadgetsDoNothingAndAClosedWindowTakesItsPopoverWithIt) {
     ShowPopover(77, 1, PopoverEdgeBottom);
-    ClosePopover(77);
-    EXPECT_FALSE(IsPopoverShown(77));
-    FreePopover(77);
     const int64_t popover = CreatePopover(AnyNumber, u"Help", 100, 50);
     ShowPopover(popover, 99, PopoverEdgeBottom);  // no such gadget
     EXPECT_FALSE(IsPopoverShown(popover));
