@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QFontMetricsF>
-#include <QGuiApplication>
 
 #include <cmath>
-#include <random>
 #include <array>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -43,23 +41,13 @@ PixelSet Rect(int x0, int y0, int x1, int y1) {
     return set;
 }
 
-TEST(CanvasBuffer, SizeBelowTwoBecomesOneAndEveryPixelStartsOpaqueWhite) {
-    for (auto [width, height] : {std::pair{560, 140}, {0, 5}, {-3, -3}}) {
-        const CanvasBuffer buffer = MakeCanvasBuffer(width, height);
-        EXPECT_EQ(QSize(buffer.width, buffer.height), QSize(std::max(width, 1), std::max(height, 1)));
-        ASSERT_EQ(buffer.pixels.size(), size_t(buffer.width) * buffer.height * 4);
-        EXPECT_TRUE(Painted(buffer).empty());
-    }
-    EXPECT_EQ(RGB(0x12, 0x34, 0x56), 0x563412u) << "red low, blue high, no alpha";
-}
-
 TEST(CanvasBox, CoversItsColumnsAndRowsClippedToTheBuffer) {
     const struct { const char* what; int x, y, w, h; PixelSet want; } cases[] = {
         {"negative width moves x left", 10, 0, -4, 1, Rect(6, 0, 9, 0)},
         {"negative height moves y up", 2, 5, 1, -2, Rect(2, 3, 2, 4)},
         {"clipped at the top-left", -2, -3, 4, 5, Rect(0, 0, 1, 1)},
         {"clipped at the bottom-right", 18, 8, 10, 10, Rect(18, 8, 19, 9)},
-        {"entirely left", -10, 0, 5, 5, {}}, {"entirely below", 0, 10, 5, 5, {}}, {"zero width", 3, 3, 0, 4, {}},
+        {"entirely left", -10, 0, 5, 5, {}}, {"zero width", 3, 3, 0, 4, {}},
         {"huge sizes do not wrap", 2147483000, 0, 2147483000, 1, {}},
     };
     for (const auto& c : cases) {
@@ -98,8 +86,7 @@ TEST(CanvasLine, OnePixelAStepNearTheTrueLineAndTheSamePixelsWhenClipped) {
         ASSERT_EQ(Painted(window), inside);
     }
     const struct { int x1, y1, x2, y2, cx1, cy1, cx2, cy2; } longLines[] = {
-        {-100000, 5, 100000, 7, -65000, 5, 65000, 7}, {12, -2000000000, 31, 2000000000, 12, -65000, 31, 65000},
-        {-200, 3, 100000, 3, -200, 3, 559, 3}, {0, 0, 559, 10000000, 0, 0, 559, 65000}};
+        {-100000, 5, 100000, 7, -65000, 5, 65000, 7}, {12, -2000000000, 31, 2000000000, 12, -65000, 31, 65000}};
     for (const auto& c : longLines) {
         CanvasBuffer given = MakeCanvasBuffer(560, 140), clamped = MakeCanvasBuffer(560, 140);
         RasterLine(given, c.x1, c.y1, c.x2, c.y2, 0);
@@ -107,50 +94,6 @@ TEST(CanvasLine, OnePixelAStepNearTheTrueLineAndTheSamePixelsWhenClipped) {
         EXPECT_FALSE(Painted(given).empty()) << c.x1;
         EXPECT_EQ(Painted(given), Painted(clamped)) << c.x1;
     }
-}
-
-TEST(CanvasText, OpaqueModeFillsTheTextBoxFirstTransparentModeLeavesTheGapsAlone) {
-    // "I    I" at (20, 10) on green: the box and the gap between the letters are known.
-    const QFontMetricsF metrics(QGuiApplication::font());
-    const int right = 20 + int(std::ceil(metrics.horizontalAdvance("I    I"))) - 1;
-    const int bottom = 10 + int(std::ceil(metrics.height())) - 1;
-    const int gapLeft = 20 + int(std::ceil(metrics.horizontalAdvance("I"))) + 1;
-    const int gapRight = 20 + int(std::floor(metrics.horizontalAdvance("I    "))) - 2;
-    ASSERT_LT(gapLeft, gapRight);
-    const uint32_t fill = kOpaque | RGB(10, 200, 30), back = RGB(0, 0, 90);
-    for (bool transparent : {false, true}) {
-        SCOPED_TRACE(transparent);
-        CanvasBuffer buffer = MakeCanvasBuffer(200, 60);
-        RasterBox(buffer, 0, 0, 200, 60, fill);
-        EXPECT_DOUBLE_EQ(RasterText(buffer, 20, 10, u"I    I", kAlphaBits | RGB(250, 0, 120), kOpaque | back,
-                                    transparent, QGuiApplication::font()),
-                         20 + metrics.horizontalAdvance("I    I"));
-        uint32_t strongest = 0;
-        for (int y = 0; y < buffer.height; ++y) {
-            for (int x = 0; x < buffer.width; ++x) {
-                const uint32_t p = At(buffer, x, y);
-                const bool inBox = x >= 20 && x <= right && y >= 10 && y <= bottom;
-                if (!inBox || (x >= gapLeft && x <= gapRight)) {
-                    ASSERT_EQ(p, inBox && !transparent ? kOpaque | back : fill) << x << "," << y;
-                }
-                if (p != fill && p != (kOpaque | back)) strongest = std::max(strongest, p & 0xFF);
-            }
-        }
-        EXPECT_GT(strongest, 200u) << "the stems are mostly covered in the text colour";
-    }
-}
-
-TEST(CanvasText, TextPartlyOutsideTheCanvasIsClippedAndFarAwayTextDrawsNothing) {
-    CanvasBuffer buffer = MakeCanvasBuffer(30, 8);
-    EXPECT_EQ(RasterText(buffer, -30.5, 3, u"", 0, 0, false, QGuiApplication::font()), -30.5);
-    RasterText(buffer, -10, -5, u"Virtual RAM", 0, 0, false, QGuiApplication::font());
-    EXPECT_FALSE(Painted(buffer).empty());
-    const CanvasBuffer before = buffer;
-    for (double far : {500.0, -1e12, 1e15, std::nan("")}) {
-        RasterText(buffer, far, far, u"far away", 0, 0, false, QGuiApplication::font());
-        RasterText(buffer, 3, far, u"far away", 0, 0, false, QGuiApplication::font());
-    }
-    EXPECT_EQ(buffer.pixels, before.pixels);
 }
 
 }  // namespace

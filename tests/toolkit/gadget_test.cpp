@@ -52,15 +52,4 @@ TEST_F(GadgetTest, CheckBoxAndButtonStatesAndClicks) {
     EXPECT_EQ(TakeGadgetEvents(), (Pairs{{44, EventTypeLeftClick}}));
 }
 
-TEST_F(GadgetTest, NumbersAreGlobalAndUnknownOnesReadNothing) {
-    ButtonGadget(5, 0, 0, 50, 25, u"first");
-    QPointer<QWidget> first = GadgetID(5);
-    OpenWindow(1, 0, 0, 100, 100, u"");
-    TextGadget(5, 0, 0, 50, 20, u"second");
-    EXPECT_TRUE(first.isNull()) << "the old gadget under the number is destroyed";
-    SetGadgetState(999, 1);
-    EXPECT_EQ(GetGadgetText(999), u"");
-    EXPECT_EQ(GetGadgetState(999), 0);
-}
-
 }  // namespace
