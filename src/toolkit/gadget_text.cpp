@@ -51,7 +51,15 @@ int RoomAboveCapitalMarks(const QFont& font) {
 }
 
 class StringFunctions : public XoGadgetFunctions {};
-class TextFunctions : public XoGadgetFunctions {};
+// A new text repaints the whole label: the label itself repaints only inside its margins, which
+// would keep the marks of the text before in the room above.
+class TextFunctions : public XoGadgetFunctions {
+public:
+    void SetGadgetText(TextView text) override {
+        XoGadgetFunctions::SetGadgetText(text);
+        Xo_view->update();
+    }
+};
 
 // A frame without a visible title still keeps the title it was given.
 class FrameFunctions : public XoGadgetFunctions {

@@ -4,8 +4,10 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QTableWidget>
+#include <QTest>
 
 #include <string>
 
@@ -155,6 +157,21 @@ TEST_F(EmojiRenderingTest, LabelsShowTheMarksOverCapitalsAndTheCanvasMeasuresAsI
     ASSERT_GT(marks, 1);
     EXPECT_GE(FindInk(Grab(GadgetID(1))).box.height(), FindInk(Grab(GadgetID(2))).box.height() + marks - 1)
         << "the dots of the \"\u00DC\" are cut off";
+    // A new text repaints the room above too, or the dots would stay on the screen.
+    struct PaintedArea : QObject {
+        QRegion region;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) region += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } painted;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(WindowID(0)));
+    QTest::qWait(30);  // every paint due so far done
+    GadgetID(1)->installEventFilter(&painted);
+    SetGadgetText(1, u"Pause");
+    QTest::qWait(30);
+    GadgetID(1)->removeEventFilter(&painted);
+    EXPECT_EQ(painted.region.boundingRect(), GadgetID(1)->rect());
 
     CanvasGadget(5, 10, 130, 150, 30);
     ASSERT_TRUE(StartDrawing(CanvasOutput(5)));
