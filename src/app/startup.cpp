@@ -60,9 +60,8 @@ bool StartApplication(AppState& state) {
     std::setlocale(LC_NUMERIC, "C");
     ClearHistory(state.history);
     const Text language = DetectLanguage();
-    LoadStringTable(language);
-    // Qt's dialogs speak the language of the program's own texts, which are English but for these.
-    const bool translated = language == u"fr" || language == u"de" || language == u"es" || language == u"it";
+    // Qt's dialogs speak the language of the program's own texts.
+    const bool translated = LoadStringTable(language);
     LoadToolkitTranslations(translated ? TextView(language) : TextView());
     return OpenMainWindow(state);
 }

@@ -66,10 +66,12 @@ TextView StringBlockForLanguage(TextView code) {
     return EnglishStringBlock();
 }
 
-void LoadStringTable(TextView code) {
+bool LoadStringTable(TextView code) {
     TextMap.ClearMap();
-    for (const StringEntry& entry : ReadStringBlock(StringBlockForLanguage(code)))
+    const TextView block = StringBlockForLanguage(code);
+    for (const StringEntry& entry : ReadStringBlock(block))
         TextMap.AddMapElement(entry.id) = Text(entry.text);
+    return block.data() != EnglishStringBlock().data();
 }
 
 Text LookupText(TextView id, TextView defaultText) {

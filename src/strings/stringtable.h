@@ -30,7 +30,8 @@ Text LanguageCodeFromTag(TextView tag);
 
 // Clears TextMap and fills it from the block of `code`: "fr", "de", "es" or "it" by exact match,
 // English for anything else. Identifiers the block lacks stay absent; nothing falls back.
-void LoadStringTable(TextView code);
+// True when a translation was loaded, false for English.
+bool LoadStringTable(TextView code);
 
 // A copy of the text stored under `id`, or `defaultText` when the loaded table has no such entry.
 Text LookupText(TextView id, TextView defaultText);
