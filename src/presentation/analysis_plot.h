@@ -16,20 +16,6 @@ struct PlotFacts {
     int width{1200}, height{600};
 };
 
-// A history's active slots with their times in seconds from the first (readings that share a
-// second spread across it, as the leak test reads them): footprint and virtual size.
-struct RunSeries {
-    std::vector<PlotPoint> footprint, virtualSize;
-    std::vector<int64_t> slots;  // the history slot of each point
-};
-RunSeries HistorySeries(const SampleHistory& history);
-
-// The leak test's result as the title tells it: "leak test: leak, +11.1 MB/min (95 %: 10.2 to 12.0)".
-std::string PlotLeakTestLine(const LeakTestResult& leak);
-
-// The verdict's headline without its symbol: "HIGH SUSPICION OF MEMORY LEAK".
-std::string VerdictHeadline(const PhaseAnalysis& analysis);
-
 PlotInput AnalysisPlot(const SampleHistory& history, const PhaseAnalysis& analysis, const LeakTestResult& leak,
                        const PlotFacts& facts);
 
