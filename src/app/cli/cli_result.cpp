@@ -60,7 +60,7 @@ int PrintResult(const CliOptions& options, const SampleHistory& history, const P
     const std::string text = options.json ? JsonSummary(analysis, leak, report, facts) : TextToUtf8(report);
     const int written = WriteOutput(out, err, text);
     // The picture comes after the report or JSON; one that cannot be written is status 2.
-    const bool plotted = PlotRunIfAsked(options, history, analysis, PlotName(facts), PlotDate(facts), err);
+    const bool plotted = PlotRunIfAsked(options, history, analysis, leak, PlotName(facts), PlotDate(facts), err);
     if (written) return written;
     if (!plotted) return ExitLoadError;
     if (!options.failOnLeak) return 0;
