@@ -14,6 +14,19 @@
 
 using nlohmann::ordered_json;
 
+// The stable names of the JSON, beside the texts of the report.
+NLOHMANN_JSON_SERIALIZE_ENUM(PhaseKind, {{PhaseKind::WarmUp, "warm_up"},
+                                         {PhaseKind::Spike, "spike"},
+                                         {PhaseKind::Release, "release"},
+                                         {PhaseKind::Baseline, "baseline"},
+                                         {PhaseKind::Flatline, "flatline"}})
+NLOHMANN_JSON_SERIALIZE_ENUM(StacksState, {{StacksState::Ready, "ready"},
+                                           {StacksState::StaticallyLinked, "statically_linked"},
+                                           {StacksState::SetId, "set_id"},
+                                           {StacksState::NeverAttached, "never_attached"},
+                                           {StacksState::NoMallocSeen, "no_malloc_seen"},
+                                           {StacksState::Failed, "failed"}})
+
 namespace {
 
 const char* const ToolName = "quolk";
@@ -39,17 +52,6 @@ double Significant(double value) {
 
 ordered_json TimeOrNull(int64_t unixSeconds) {
     return unixSeconds < 0 ? ordered_json(nullptr) : ordered_json(IsoUtc(unixSeconds));
-}
-
-const char* PhaseMachineName(PhaseKind kind) {
-    switch (kind) {
-        case PhaseKind::WarmUp: return "warm_up";
-        case PhaseKind::Spike: return "spike";
-        case PhaseKind::Release: return "release";
-        case PhaseKind::Baseline: return "baseline";
-        case PhaseKind::Flatline: return "flatline";
-    }
-    return "baseline";
 }
 
 ordered_json Target(const SummaryFacts& f) {
@@ -86,7 +88,7 @@ ordered_json Phases(const PhaseAnalysis& a) {
     if (!a.analysed) return rows;
     for (const PhaseRow& row : a.segmentation.rows) {
         rows.push_back({{"label", TextToUtf8(PhaseLabel(row))},
-                        {"kind", PhaseMachineName(row.kind)},
+                        {"kind", row.kind},
                         {"start", TextToUtf8(row.startTime)},
                         {"end", TextToUtf8(row.endTime)},
                         {"footprint", {{"startMB", Rounded(row.startMB)}, {"endMB", Rounded(row.endMB)}}},
@@ -99,7 +101,7 @@ ordered_json Phases(const PhaseAnalysis& a) {
 
 // The sampler's state and figures, and the stacks that grew most, their frames innermost first.
 ordered_json HeapSampling(const StacksReport& s) {
-    return ordered_json{{"status", StacksStateName(s.state)},
+    return ordered_json{{"status", s.state},
                         {"reason", s.reason.empty() ? ordered_json(nullptr) : ordered_json(s.reason)},
                         {"sampleBytes", s.sampleBytes},
                         {"samples", s.status.samples},

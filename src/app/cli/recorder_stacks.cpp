@@ -185,18 +185,6 @@ Text ReportWithStacks(TextView report, const StacksReport& stacks) {
     return Text(report.substr(0, cut)) + Section(stacks) + Text(report.substr(cut));
 }
 
-const char* StacksStateName(StacksState state) {
-    switch (state) {
-        case StacksState::Ready: return "ready";
-        case StacksState::StaticallyLinked: return "statically_linked";
-        case StacksState::SetId: return "set_id";
-        case StacksState::NeverAttached: return "never_attached";
-        case StacksState::NoMallocSeen: return "no_malloc_seen";
-        case StacksState::Failed: return "failed";
-    }
-    return "failed";
-}
-
 Text FrameText(const StackFrame& frame) {
     char offset[32];
     std::snprintf(offset, sizeof offset, "+0x%" PRIx64, frame.offset);

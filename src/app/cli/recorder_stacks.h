@@ -79,8 +79,5 @@ bool WriteStacksFile(RecordingStacks& stacks, const std::string& path, std::FILE
 // The report with the section "Where the memory grew" after the evidence, before the closing rule.
 Text ReportWithStacks(TextView report, const StacksReport& stacks);
 
-// The stacks' stable names in the JSON: "ready", "statically_linked", ...
-const char* StacksStateName(StacksState state);
-
 // "func — file:line", "func — module+0x1a2b" or "module+0x1a2b".
 Text FrameText(const StackFrame& frame);
