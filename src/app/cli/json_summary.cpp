@@ -177,12 +177,18 @@ std::string IsoUtc(int64_t unixSeconds) {
     return buffer;
 }
 
-std::string JsonSummary(const PhaseAnalysis& analysis, const LeakTestResult& leak, TextView report,
-                        const SummaryFacts& facts) {
-    ordered_json j;
-    j["tool"] = ToolName;
-    j["version"] = QuolkVersion;
-    j["source"] = facts.recorded ? "record" : "log";
+ordered_json JsonHead(const char* source) {
+    return ordered_json{{"tool", ToolName}, {"version", QuolkVersion}, {"source", source}};
+}
+
+std::string JsonText(const ordered_json& document) {
+    // Replacement instead of an exception for texts that are not valid UTF-8 (a process name).
+    return document.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+}
+
+ordered_json JsonSummaryObject(const PhaseAnalysis& analysis, const LeakTestResult& leak, TextView report,
+                               const SummaryFacts& facts) {
+    ordered_json j = JsonHead(facts.recorded ? "record" : "log");
     j["log"] = facts.logPath.empty() ? ordered_json(nullptr) : ordered_json(facts.logPath);
     j["target"] = Target(facts);
     j["intervalMs"] = facts.recorded ? ordered_json(facts.intervalMs) : ordered_json(nullptr);
@@ -205,6 +211,10 @@ std::string JsonSummary(const PhaseAnalysis& analysis, const LeakTestResult& lea
     }
     j["leakTest"] = LeakTest(leak);
     j["report"] = TextToUtf8(report);
-    // Replacement instead of an exception for texts that are not valid UTF-8 (a process name).
-    return j.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+    return j;
+}
+
+std::string JsonSummary(const PhaseAnalysis& analysis, const LeakTestResult& leak, TextView report,
+                        const SummaryFacts& facts) {
+    return JsonText(JsonSummaryObject(analysis, leak, report, facts));
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "analysis/leak_test.h"
 #include "analysis/phase_analysis.h"
 #include "runtime/text.h"
@@ -47,6 +49,14 @@ struct SummaryFacts {
 // The object as UTF-8 text, indented, with a line feed at the end.
 std::string JsonSummary(const PhaseAnalysis& analysis, const LeakTestResult& leak, TextView report,
                         const SummaryFacts& facts);
+// The object itself, for a document that holds more than one (--compare).
+nlohmann::ordered_json JsonSummaryObject(const PhaseAnalysis& analysis, const LeakTestResult& leak, TextView report,
+                                         const SummaryFacts& facts);
+
+// A document's first members: the tool, its version and the source of its figures ("log", ...).
+nlohmann::ordered_json JsonHead(const char* source);
+// A document as UTF-8 text, indented, with a line feed at the end.
+std::string JsonText(const nlohmann::ordered_json& document);
 
 // "2026-12-06T10:52:16Z"; "" for a negative time.
 std::string IsoUtc(int64_t unixSeconds);

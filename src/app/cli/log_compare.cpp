@@ -16,7 +16,6 @@
 #include "app/cli/json_summary.h"
 #include "app/cli/plot_output.h"
 #include "presentation/analysis_plot.h"
-#include "quolk_version.h"
 #include "strings/stringtable.h"
 
 using nlohmann::ordered_json;
@@ -113,20 +112,17 @@ std::string Json(const Run& before, const Run& after, const std::string& conclus
         facts.spanFirst = 1;
         facts.spanLast = std::min(r.rows, MaxLogRows);
         facts.spanOf = r.rows;
-        return ordered_json::parse(JsonSummary(r.analysis, r.leak, PhaseAnalysisReport(r.analysis), facts));
+        return JsonSummaryObject(r.analysis, r.leak, PhaseAnalysisReport(r.analysis), facts);
     };
     const RateChange change = CompareRates(before.rate, after.rate);
-    ordered_json j;
-    j["tool"] = "quolk";
-    j["version"] = QuolkVersion;
-    j["source"] = "compare";
+    ordered_json j = JsonHead("compare");
     j["before"] = side(before);
     j["after"] = side(after);
     j["comparison"] = {{"beforeRate", RateJson(before.rate)},
                        {"afterRate", RateJson(after.rate)},
                        {"change", change == RateChange::Same ? "same" : change == RateChange::Slower ? "slower" : "faster"},
                        {"conclusion", conclusion}};
-    return j.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
+    return JsonText(j);
 }
 
 }  // namespace
