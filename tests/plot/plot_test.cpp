@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <regex>
 
 #include <nlohmann/json.hpp>
 
@@ -34,52 +35,39 @@ std::string Log(const ScratchDir& dir, const std::string& name, int rows, const 
 // Deterministic noise of a few MB.
 double Noise(int i) { return std::sin(i * 12.9898) * 2.0; }
 
-const std::map<std::string, std::string> PhaseNames = {
-    {"warm_up", "Warm-Up / Initializing"},
-    {"spike", "Processing Spike / Memory Growth"},
-    {"release", "Post-Task Release / Garbage Collection"},
-    {"baseline", "Baseline Phase"},
-    {"flatline", "Extended Flatline (Resting)"}};
-
-// Cycles of growth and release: several phases of each kind.
-double Cycles(int i) { return 100 + (i % 100 < 50 ? i % 100 * 4.0 : 0.0) + i * 0.05; }
-
 TEST(Plot, TheSvgHoldsOneBandPerPhaseWithItsLabel) {
     ScratchDir dir;
-    const std::string log = Log(dir, "cycles.csv", 300, Cycles);
+    // Cycles of growth and release: several phases of each kind.
+    const std::string log = Log(dir, "cycles.csv", 300, [](int i) { return 100 + (i % 100 < 50 ? i % 100 * 4.0 : 0.0) + i * 0.05; });
     const Outcome json = RunQuolk(dir, {"--analyze", log, "--json", "--plot", dir.File("run.svg")});
     ASSERT_EQ(json.status, 0) << json.err;
     const auto phases = nlohmann::json::parse(json.out)["phases"];
     ASSERT_GE(phases.size(), 4u);
-
     QFile file(QString::fromStdString(dir.File("run.svg")));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QXmlStreamReader xml(&file);
-    std::vector<std::string> texts;
+    std::string texts = "\n";
     int paleFills = 0;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement) continue;
         const double opacity = xml.attributes().value("fill-opacity").toDouble();
         paleFills += opacity > 0 && opacity < 0.5;
-        if (xml.name() == QLatin1String("text")) texts.push_back(xml.readElementText().toStdString());
+        if (xml.name() == QLatin1String("text")) texts += xml.readElementText().toStdString() + "\n";
     }
     ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     // A band whose label does not fit has its number there, and the legend has one pale swatch per
-    // label with the numbers of its bands: "2, 4, 6 Processing Spike / Memory Growth".
-    std::map<size_t, std::string> numbered;
-    int swatches = 0;
-    for (const std::string& t : texts)
-        for (const auto& [kind, name] : PhaseNames)
-            if (t.ends_with(" " + name) && std::isdigit(t[0])) {
-                ++swatches;
-                std::istringstream numbers(t.substr(0, t.size() - name.size()));
-                for (std::string n; std::getline(numbers, n, ',');) numbered[std::stoul(n)] = name;
-            }
-    EXPECT_EQ(paleFills, int(phases.size()) + swatches);
+    // name of phase with the numbers of its bands: "2, 4, 6 Processing Spike / Memory Growth".
+    auto name = [&](size_t i) { const std::string label = phases[i]["label"]; return label.substr(0, label.rfind(" (")); };
+    std::map<std::string, std::string> legend;  // a name: ", 2, 4, 6,"
+    const std::regex numbered(R"((\d+(?:, \d+)*) (.+))");
+    std::smatch m;
+    for (const std::string& line : Lines(texts))
+        for (size_t i = 0; i < phases.size(); ++i)
+            if (std::regex_match(line, m, numbered) && m[2] == name(i)) legend[m[2]] = ", " + m[1].str() + ",";
+    EXPECT_EQ(paleFills, int(phases.size() + legend.size()));
     for (size_t i = 0; i < phases.size(); ++i) {
-        const std::string name = PhaseNames.at(phases[i]["kind"]);
-        const bool shown = std::count(texts.begin(), texts.end(), name) > 0 || numbered[i + 1] == name;
-        EXPECT_TRUE(shown) << i << " " << name;
+        const bool inLegend = legend[name(i)].find(", " + std::to_string(i + 1) + ",") != std::string::npos;
+        EXPECT_TRUE(inLegend || texts.find("\n" + name(i) + "\n") != std::string::npos) << i << " " << name(i) << "\n" << texts;
     }
 }
 
@@ -103,18 +91,14 @@ TEST(Plot, ThePngHasItsSizeAndTheFootprintRisesWhereTheLogRises) {
     const int flatA = FootprintTop(image, 120), flatB = FootprintTop(image, 300);
     const int riseA = FootprintTop(image, 380), riseB = FootprintTop(image, 540);
     ASSERT_GT(flatA, 0);
-    ASSERT_GT(riseB, 0);
     EXPECT_NEAR(flatA, flatB, 2);
     EXPECT_LT(riseA, flatB - 10);
     EXPECT_LT(riseB, riseA - 50);
-}
-
-TEST(Plot, ShortAndLongLogsDraw) {
-    ScratchDir dir;
+    // The shortest log and one far longer than the analysis reads draw too.
     for (int rows : {3, 100000}) {
-        const std::string log = Log(dir, "log.csv", rows, [](int i) { return 50 + i % 97 + Noise(i); });
-        const Outcome o = RunQuolk(dir, {"--analyze", log, "--plot", dir.File("run.png")});
-        EXPECT_EQ(o.status, 0) << rows << o.err;
+        const Outcome drawn = RunQuolk(dir, {"--analyze", Log(dir, "log.csv", rows, [](int i) { return 50 + i % 97 + Noise(i); }),
+                                             "--plot", dir.File("run.png")});
+        EXPECT_EQ(drawn.status, 0) << rows << drawn.err;
         EXPECT_FALSE(QImage(QString::fromStdString(dir.File("run.png"))).isNull()) << rows;
     }
 }
@@ -125,28 +109,17 @@ TEST(Plot, APlotThatCannotBeWrittenSaysWhyAfterTheReport) {
     const std::string log = Log(dir, "log.csv", 40, [](int i) { return 100.0 + i; });
     std::filesystem::create_directories(dir.File("alone/bin"));
     std::filesystem::copy_file(Quolk, dir.File("alone/bin/quolk"));
-    const struct {
-        std::string quolk, plot, message;
-        bool json;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string, bool> cases[] = {
         {Quolk, dir.File("missing/run.svg"), dir.File("missing/run.svg") + ": No such file or directory", false},
         {Quolk, dir.File("missing/run.png"), dir.File("missing/run.png") + ": No such file or directory", true},
         {dir.File("alone/bin/quolk"), dir.File("run.svg"), "needs the quolk-plot package", false},
     };
-    for (const auto& c : cases) {
-        std::vector<std::string> args{"--analyze", log, "--plot", c.plot};
-        if (c.json) args.push_back("--json");
-        const std::string command = "cd '" + dir.path + "' && env LANGUAGE= LC_ALL=C.UTF-8 '" + c.quolk + "' " +
-                                    [&] {
-                                        std::string joined;
-                                        for (const std::string& a : args) joined += "'" + a + "' ";
-                                        return joined;
-                                    }() +
-                                    ">out 2>err";
-        const int status = std::system(command.c_str());
-        EXPECT_EQ(WEXITSTATUS(status), 2) << c.plot;
-        EXPECT_NE(dir.Read("err").find(c.message), std::string::npos) << dir.Read("err");
-        EXPECT_NE(dir.Read("out").find(c.json ? "\"verdict\"" : "HIGH SUSPICION"), std::string::npos) << c.plot;
+    for (const auto& [quolk, plot, message, json] : cases) {
+        const int status = std::system(("env LANGUAGE= LC_ALL=C.UTF-8 '" + quolk + "' --analyze '" + log + "' --plot '" +
+                                        plot + (json ? "' --json" : "'") + " >" + dir.File("out") + " 2>" + dir.File("err")).c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 2) << plot;
+        EXPECT_NE(dir.Read("err").find(message), std::string::npos) << dir.Read("err");
+        EXPECT_NE(dir.Read("out").find(json ? "\"verdict\"" : "HIGH SUSPICION"), std::string::npos) << plot;
     }
 }
 
@@ -155,18 +128,15 @@ TEST(Compare, TellsWhichRunGrowsFasterAndFailsOnlyBeyondNoise) {
     const std::string flatA = Log(dir, "flat-a.csv", 300, [](int i) { return 200 + Noise(i); });
     const std::string flatB = Log(dir, "flat-b.csv", 300, [](int i) { return 180 + Noise(i + 7); });
     const std::string grows = Log(dir, "grows.csv", 300, [](int i) { return 200 + i * 0.2 + Noise(i); });
-    const struct {
-        std::string before, after, conclusion;
-        int status;
-    } cases[] = {
+    const std::tuple<std::string, std::string, std::string, int> cases[] = {
         {flatA, flatB, "no clear difference in growth: 0 → 0 MB/min (the 95 % intervals overlap)", 0},
         {flatA, grows, "AFTER grows >1000 % faster: 0 → 11.9 MB/min", 1},
         {grows, flatA, "AFTER grows 100 % slower: 11.9 → 0 MB/min", 0},
     };
-    for (const auto& c : cases) {
-        const Outcome o = RunQuolk(dir, {"--compare", c.before, c.after, "--fail-on-regression"});
-        EXPECT_EQ(o.status, c.status) << c.after;
-        EXPECT_NE(o.out.find("\n" + c.conclusion + "\n"), std::string::npos) << o.out;
+    for (const auto& [before, after, conclusion, status] : cases) {
+        const Outcome o = RunQuolk(dir, {"--compare", before, after, "--fail-on-regression"});
+        EXPECT_EQ(o.status, status) << after;
+        EXPECT_NE(o.out.find("\n" + conclusion + "\n"), std::string::npos) << o.out;
     }
     const Outcome json = RunQuolk(dir, {"--compare", grows, flatA, "--json", "--plot", dir.File("c.svg")});
     ASSERT_EQ(json.status, 0) << json.err;
@@ -176,7 +146,6 @@ TEST(Compare, TellsWhichRunGrowsFasterAndFailsOnlyBeyondNoise) {
     EXPECT_NEAR(j["comparison"]["beforeRate"]["mbPerMinute"].get<double>(), 12.0, 0.2);
     EXPECT_EQ(j["after"]["sampleCount"], 300);
     EXPECT_NE(dir.Read("c.svg").find("AFTER flat-a.csv"), std::string::npos);
-
     const Outcome missing = RunQuolk(dir, {"--compare", flatA, dir.File("none.csv")});
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find(dir.File("none.csv") + ": Could not open"), std::string::npos) << missing.err;

@@ -1,40 +1,44 @@
-// `quolk --serve` as a user runs it: where it cannot listen, what a scrape holds, a process that
-// ends leaving no series behind, and SIGTERM and SIGINT ending it cleanly.
+// `quolk --serve` as a user runs it: where it cannot listen, what a scrape holds (read by
+// Prometheus's own checker), a process that ends leaving no series behind, SIGTERM and SIGINT
+// ending it cleanly, and no Qt or X library mapped.
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/cli/command_line.h"
-#include "serve_support.h"
+#include "record_test_support.h"
 
 namespace record_test {
 namespace {
 
-TEST(Serve, WhereItCannotListenItSaysWhyWithStatus2) {
-    ScratchDir dir;
-    // A port taken by a listener of the test's own.
-    const int taken = socket(AF_INET, SOCK_STREAM, 0);
+// A loopback socket bound to a port the system chose, listening or not; its port.
+int BoundSocket(int& fd, bool listening) {
+    fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&address), length), 0);
-    listen(taken, 1);
-    getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string port = std::to_string(ntohs(address.sin_port));
-    const std::pair<std::string, std::string> cases[] = {
-        {"127.0.0.1:" + port, "quolk: cannot listen on 127.0.0.1:" + port + ": Address already in use\n"},
-        // TEST-NET-1: an address no machine of ours has.
-        {"192.0.2.1:" + port, "quolk: cannot listen on 192.0.2.1:" + port + ": Cannot assign requested address\n"},
-    };
-    for (const auto& [listen, message] : cases) {
-        const Outcome outcome = RunQuolk(dir, {"--serve", "--pid", "1", "--listen", listen});
-        EXPECT_EQ(outcome.status, ExitLoadError) << listen;
-        EXPECT_EQ(outcome.err, message);
-    }
-    close(taken);
-    const Outcome usage = RunQuolk(dir, {"--serve", "--pid", "1", "--listen", "localhost"});
-    EXPECT_EQ(usage.status, ExitUsageError);
-    EXPECT_EQ(Lines(usage.err).size(), 1u) << usage.err;
+    bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    if (listening) listen(fd, 1);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
 }
+
+// A shell command's exit status and standard output.
+std::pair<int, std::string> Shell(const std::string& command) {
+    std::FILE* pipe = popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+// The body of an HTTP GET; empty when the server does not answer.
+std::string Fetch(const std::string& url) { return Shell("curl -sf --max-time 5 '" + url + "'").second; }
 
 // The value of the series of `family` whose labels hold `labels`; empty when there is none.
 std::string Value(const std::string& scrape, const std::string& family, const std::string& labels) {
@@ -44,20 +48,42 @@ std::string Value(const std::string& scrape, const std::string& family, const st
     return "";
 }
 
+TEST(Serve, WhereItCannotListenItSaysWhyWithStatus2) {
+    ScratchDir dir;
+    int taken = -1;
+    const std::string port = std::to_string(BoundSocket(taken, true));
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {"127.0.0.1:" + port, ExitLoadError, "quolk: cannot listen on 127.0.0.1:" + port + ": Address already in use\n"},
+        // TEST-NET-1: an address no machine of ours has.
+        {"192.0.2.1:" + port, ExitLoadError,
+         "quolk: cannot listen on 192.0.2.1:" + port + ": Cannot assign requested address\n"},
+        {"localhost", ExitUsageError, "quolk: invalid value 'localhost' for --listen"},
+    };
+    for (const auto& [listen, status, message] : cases) {
+        const Outcome outcome = RunQuolk(dir, {"--serve", "--pid", "1", "--listen", listen});
+        EXPECT_EQ(outcome.status, status) << listen;
+        EXPECT_EQ(outcome.err.substr(0, message.size()), message);
+        EXPECT_EQ(Lines(outcome.err).size(), 1u) << outcome.err;
+    }
+    close(taken);
+}
+
 TEST(Serve, ScrapesHoldEachMatchingProcessUntilItEnds) {
     ScratchDir dir;
-    const std::string program = OwnAllocator(dir);
-    const std::string name = program.substr(program.rfind('/') + 1);
-    const pid_t small = StartAllocator(dir, program, "small", {"hold", "8"});
-    const pid_t large = StartAllocator(dir, program, "large", {"hold", "40"});
-    const int port = FreePort();
+    // A copy of the allocator under a name no other process on the machine has.
+    const std::string name = "qa" + std::to_string(getpid()), program = dir.File(name);
+    std::filesystem::copy_file(Allocator, program);
+    std::filesystem::permissions(program, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    const pid_t small = Spawn(dir, {program, "hold", "8"}, "small"), large = Spawn(dir, {program, "hold", "40"}, "large");
+    int unused = -1;
+    const int port = BoundSocket(unused, false);
+    close(unused);
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/metrics";
-    for (int stop : {SIGTERM, SIGINT}) {
+    const std::string smallLabels = "name=\"" + name + "\",pid=\"" + std::to_string(small) + "\"";
+    const std::string largeLabels = "name=\"" + name + "\",pid=\"" + std::to_string(large) + "\"";
+    for (int stop : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(stop);
-        const pid_t server = StartServing(dir, port, {"--match", name, "--interval", "100"});
-        ASSERT_GT(server, 0) << dir.Read("err");
-        const std::string smallLabels = "name=\"" + name + "\",pid=\"" + std::to_string(small) + "\"";
-        const std::string largeLabels = "name=\"" + name + "\",pid=\"" + std::to_string(large) + "\"";
+        const pid_t server = StartQuolk(dir, {"--serve", "--listen", "127.0.0.1:" + std::to_string(port), "--match", name, "--interval", "100"});
         std::string scrape;
         double smallBytes = 0, largeBytes = 0;
         // Until both are watched and have touched their memory.
@@ -67,6 +93,7 @@ TEST(Serve, ScrapesHoldEachMatchingProcessUntilItEnds) {
             smallBytes = std::atof(Value(scrape, "quolk_process_footprint_bytes", smallLabels).c_str());
             largeBytes = std::atof(Value(scrape, "quolk_process_footprint_bytes", largeLabels).c_str());
         }
+        EXPECT_EQ(dir.Read("err"), "quolk: serving metrics for Prometheus at " + url + "\n");
         EXPECT_EQ(Value(scrape, "quolk_watched_processes", ""), "2");
         EXPECT_GE(smallBytes, 8 << 20) << scrape;
         EXPECT_GE(largeBytes - smallBytes, 30 << 20) << scrape;
@@ -74,29 +101,26 @@ TEST(Serve, ScrapesHoldEachMatchingProcessUntilItEnds) {
         EXPECT_EQ(Value(scrape, "quolk_process_leak_test", smallLabels + ",state=\"leak\""), "0");
         EXPECT_EQ(Value(scrape, "quolk_process_threads", largeLabels), "1");
         EXPECT_NE(Value(scrape, "quolk_build_info", "version="), "");
-        EXPECT_EQ(scrape.find("cmdline"), std::string::npos);
-        const auto [checked, complaints] = Shell("promtool check metrics 2>&1 <<'EOF'\n" + scrape + "EOF");
-        EXPECT_EQ(checked, 0) << complaints;
+        EXPECT_EQ(QtAndXLibraries(Maps(server)), std::set<std::string>());
+        if (stop == SIGTERM) {
+            // Prometheus's checker reads the scrape, and the alerting rules that go with it.
+            const auto [checked, complaints] = Shell("promtool check metrics 2>&1 <<'EOF' && promtool check rules " QUOLK_SOURCE_DIR
+                                                     "/data/prometheus/quolk.rules.yml 2>&1\n" + scrape + "EOF\n");
+            EXPECT_EQ(checked, 0) << complaints;
+            // The next scrape after a process ends has none of its series.
+            kill(small, SIGKILL);
+            waitpid(small, nullptr, 0);
+            for (int tries = 0; tries < 100 && Value(scrape, "quolk_watched_processes", "") != "1"; ++tries, Pause(50))
+                scrape = Fetch(url);
+            EXPECT_EQ(scrape.find("pid=\"" + std::to_string(small) + "\""), std::string::npos) << scrape;
+            EXPECT_NE(scrape.find(largeLabels), std::string::npos) << scrape;
+        }
         kill(server, stop);
-        const Outcome outcome = Wait(dir, server);
-        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        EXPECT_EQ(Wait(dir, server).status, 0);
         EXPECT_EQ(Fetch(url), "") << "still serving";
     }
-    // The next scrape after a process ends has none of its series.
-    const pid_t server = StartServing(dir, port, {"--match", name, "--interval", "100"});
-    ASSERT_GT(server, 0) << dir.Read("err");
-    for (int tries = 0; tries < 100 && Value(Fetch(url), "quolk_watched_processes", "") != "2"; ++tries) Pause(50);
-    EndChild(small);
-    std::string scrape;
-    for (int tries = 0; tries < 100 && Value(scrape, "quolk_watched_processes", "") != "1"; ++tries) {
-        Pause(50);
-        scrape = Fetch(url);
-    }
-    EXPECT_EQ(scrape.find("pid=\"" + std::to_string(small) + "\""), std::string::npos) << scrape;
-    EXPECT_NE(scrape.find("pid=\"" + std::to_string(large) + "\""), std::string::npos) << scrape;
-    kill(server, SIGTERM);
-    EXPECT_EQ(Wait(dir, server).status, 0);
-    EndChild(large);
+    kill(large, SIGKILL);
+    waitpid(large, nullptr, 0);
 }
 
 }  // namespace
