@@ -133,21 +133,18 @@ bool Parser::Flag(const std::string& name) {
     return true;
 }
 
-bool IsValueOption(const std::string& name) {
-    static const char* const names[] = {"--analyze", "--interval", "--duration", "--csv",
-                                        "--profile", "--growth-limit", "--streak", "--sample-bytes",
-                                        "--stacks-out", "--max-footprint", "--max-growth", "--listen",
-                                        "--match", "--pid", "--window", "--plot", "--plot-size"};
-    return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
-}
-bool IsFlagOption(const std::string& name) {
-    static const char* const names[] = {"--include-children", "--json", "--fail-on-leak", "--quiet", "--stacks",
-                                        "--serve", "--fail-on-regression"};
-    return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
-}
-
 bool OneOf(const std::string& name, std::initializer_list<const char*> names) {
     return std::any_of(names.begin(), names.end(), [&](const char* n) { return name == n; });
+}
+
+bool IsValueOption(const std::string& name) {
+    return OneOf(name, {"--analyze", "--interval", "--duration", "--csv", "--profile", "--growth-limit", "--streak",
+                        "--sample-bytes", "--stacks-out", "--max-footprint", "--max-growth", "--listen", "--match",
+                        "--pid", "--window", "--plot", "--plot-size"});
+}
+bool IsFlagOption(const std::string& name) {
+    return OneOf(name, {"--include-children", "--json", "--fail-on-leak", "--quiet", "--stacks", "--serve",
+                        "--fail-on-regression"});
 }
 
 // Options that only a recording takes.
@@ -170,15 +167,12 @@ bool CheckCompare(Parser& p, bool compare, bool analyze, bool recordGiven) {
 }
 
 // Options that only --serve takes, and those it shares with a recording.
-bool ServeOnly(const std::string& name) {
-    return name == "--listen" || name == "--match" || name == "--pid" || name == "--window";
-}
+bool ServeOnly(const std::string& name) { return OneOf(name, {"--listen", "--match", "--pid", "--window"}); }
 bool TakenByServe(const std::string& name) {
-    return ServeOnly(name) || name == "--serve" || name == "--interval" || name == "--profile" ||
-           name == "--growth-limit" || name == "--streak";
+    return ServeOnly(name) || OneOf(name, {"--serve", "--interval", "--profile", "--growth-limit", "--streak"});
 }
 // Options given more than once add to their list.
-bool Repeatable(const std::string& name) { return name == "--match" || name == "--pid"; }
+bool Repeatable(const std::string& name) { return OneOf(name, {"--match", "--pid"}); }
 
 void ApplyProfile(Parser& p) {
     if (!p.profile) return;
