@@ -27,5 +27,5 @@ RateChange CompareRates(const GrowthRate& before, const GrowthRate& after);
 std::string ConclusionLine(const GrowthRate& before, const GrowthRate& after);
 
 // The whole command: 0, 1 with --fail-on-regression when AFTER grows faster, 2 for a log that
-// cannot be read or a plot that cannot be written, 74 when the output cannot be written.
+// cannot be read, a plot or standard output that cannot be written.
 int RunCompare(const CliOptions& options, std::FILE* out, std::FILE* err);

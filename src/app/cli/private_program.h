@@ -2,11 +2,11 @@
 // (the build tree has the same layout: build/bin/quolk, build/lib/quolk, and build/quolk a link
 // to build/bin/quolk). `quolk` turns into one only when a command needs it, by executing it in
 // its own place, so that --record, --analyze and every other command run without a Qt or X
-// library mapped, and a server needs none installed. There are two: the window (lib/quolk/quolk)
-// and the server of --serve (lib/quolk/quolk-serve), which links the Prometheus client library
-// and the C++ runtime's shared libraries that it needs. A command that draws (a plot rendered with Qt's painter offscreen) gets a
-// program of its own beside it, with the drawing code, started through ExecPrivateProgram when,
-// and only when, that command runs.
+// library mapped, and a server needs none installed. Two take its place: the window
+// (lib/quolk/quolk) and the server of --serve (lib/quolk/quolk-serve), which links the Prometheus
+// client library and the C++ runtime's shared libraries that it needs. The third, the drawing
+// program of --plot (lib/quolk/quolk-plot, Qt's painter offscreen), is started as a child by
+// plot_output.h when, and only when, a plot is asked for.
 #pragma once
 
 #include <cstdio>
