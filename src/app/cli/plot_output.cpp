@@ -84,8 +84,8 @@ std::string Draw(const std::string& program, bool svg, int picture, const std::s
         close(in[1]), close(errPipe[0]);
         return std::strerror(spawned);
     }
-    // A drawing program that ends early must not end quolk with SIGPIPE: its own reason counts.
-    std::signal(SIGPIPE, SIG_IGN);
+    // A drawing program that ends early does not end quolk with SIGPIPE (the command line ignores
+    // it from the start): its own reason counts.
     WriteAll(in[1], plan);
     close(in[1]);
     std::string reason = ReadAll(errPipe[0]);
