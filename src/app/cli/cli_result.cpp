@@ -54,9 +54,8 @@ std::string LeakTestLine(const LeakTestResult& r) {
 }
 
 int PrintResult(const CliOptions& options, const SampleHistory& history, const PhaseAnalysis& analysis,
-                TextView report, SummaryFacts facts, std::FILE* out, std::FILE* err) {
+                TextView report, const SummaryFacts& facts, std::FILE* out, std::FILE* err) {
     const LeakTestResult leak = RunLeakTest(LeakSeries(history));
-    if (!facts.recorded) facts.sampleCount = analysis.activeSlots;
     const std::string text = options.json ? JsonSummary(analysis, leak, report, facts) : TextToUtf8(report);
     const int written = WriteOutput(out, err, text);
     // The picture comes after the report or JSON; one that cannot be written is status 2.

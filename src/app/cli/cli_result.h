@@ -17,9 +17,9 @@ int WriteOutput(std::FILE* out, std::FILE* err, const std::string& text);
 std::string LeakTestLine(const LeakTestResult& result);
 
 // Runs the leak test on the samples of the history's analysis; prints the report (or with
-// --json the summary, facts added; a log's sample count is its analysed rows) to out and, with --fail-on-leak, the leak test's line to err.
+// --json the summary, facts added) to out and, with --fail-on-leak, the leak test's line to err.
 // The status: ExitLoadError when out cannot be written (the reason told on err), ExitLeakFound for
 // a leak with --fail-on-leak, else 0. With --plot the picture is drawn after the output, and one
 // that cannot be written is ExitLoadError, told on err.
 int PrintResult(const CliOptions& options, const SampleHistory& history, const PhaseAnalysis& analysis,
-                TextView report, SummaryFacts facts, std::FILE* out, std::FILE* err);
+                TextView report, const SummaryFacts& facts, std::FILE* out, std::FILE* err);

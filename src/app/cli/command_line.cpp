@@ -4,7 +4,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -137,17 +136,15 @@ bool StandardOutputOpen() {
 // as Copy Report would put it on the clipboard.
 int AnalyzeLog(const CliOptions& options, std::FILE* out, std::FILE* err) {
     SampleHistory history;
-    SummaryFacts facts;
-    LogLoadResult result = LoadMonitorLog(TextFromUtf8(options.logPath), history, &facts.spanOf);
+    int64_t rows = 0;
+    LogLoadResult result = LoadMonitorLog(TextFromUtf8(options.logPath), history, &rows);
     if (result != LogLoadResult::Loaded) {
         WriteUtf8(err, LoadErrorMessage(result));
         return ExitLoadError;
     }
-    facts.logPath = options.logPath;
-    facts.spanFirst = 1;
-    facts.spanLast = std::min(facts.spanOf, MaxLogRows);
     const PhaseAnalysis analysis = AnalyzeHistory(history);
-    return PrintResult(options, history, analysis, PhaseAnalysisReport(analysis), facts, out, err);
+    return PrintResult(options, history, analysis, PhaseAnalysisReport(analysis),
+                       LogSummaryFacts(options.logPath, rows, analysis.activeSlots), out, err);
 }
 
 }  // namespace

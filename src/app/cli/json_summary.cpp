@@ -1,5 +1,6 @@
 #include "app/cli/json_summary.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "analysis/log_loader.h"
 #include "analysis/report_text.h"
 #include "app/cli/recorder_stacks.h"
 #include "quolk_version.h"
@@ -175,6 +177,16 @@ std::string IsoUtc(int64_t unixSeconds) {
     char buffer[32];
     std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return buffer;
+}
+
+SummaryFacts LogSummaryFacts(const std::string& path, int64_t rows, int64_t sampleCount) {
+    SummaryFacts facts;
+    facts.logPath = path;
+    facts.sampleCount = sampleCount;
+    facts.spanFirst = 1;
+    facts.spanLast = std::min(rows, MaxLogRows);
+    facts.spanOf = rows;
+    return facts;
 }
 
 ordered_json JsonHead(const char* source) {

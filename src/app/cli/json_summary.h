@@ -46,6 +46,10 @@ struct SummaryFacts {
     BudgetFacts budget;
 };
 
+// A loaded log's facts: its path, the samples the analysis read, and the span of the log's rows
+// it read (the first of them).
+SummaryFacts LogSummaryFacts(const std::string& path, int64_t rows, int64_t sampleCount);
+
 // The object as UTF-8 text, indented, with a line feed at the end.
 std::string JsonSummary(const PhaseAnalysis& analysis, const LeakTestResult& leak, TextView report,
                         const SummaryFacts& facts);

@@ -106,13 +106,8 @@ ordered_json RateJson(const GrowthRate& r) {
 
 std::string Json(const Run& before, const Run& after, const std::string& conclusion) {
     auto side = [](const Run& r) {
-        SummaryFacts facts;
-        facts.logPath = r.path;
-        facts.sampleCount = r.analysis.activeSlots;
-        facts.spanFirst = 1;
-        facts.spanLast = std::min(r.rows, MaxLogRows);
-        facts.spanOf = r.rows;
-        return JsonSummaryObject(r.analysis, r.leak, PhaseAnalysisReport(r.analysis), facts);
+        return JsonSummaryObject(r.analysis, r.leak, PhaseAnalysisReport(r.analysis),
+                                 LogSummaryFacts(r.path, r.rows, r.analysis.activeSlots));
     };
     const RateChange change = CompareRates(before.rate, after.rate);
     ordered_json j = JsonHead("compare");
