@@ -27,30 +27,13 @@ double TooLong(double t) { return std::fmod(t, 20.0) < 12.0 ? 50.0 : 0.0; }
 
 }  // namespace
 
-TEST(LeakStatistics, MannKendallExactWithoutTiesAndCorrectedWithThem) {
-    const struct { std::vector<double> values; int64_t s; double variance, p; } cases[] = {
-        {{1, 2, 3, 4, 5}, 10, 300.0 / 18, 1.0 / 120},  // the one order of 120 with S = 10
-        {{1, 3, 2, 4}, 4, 156.0 / 18, 4.0 / 24},       // at most one inversion: 4 orders of 24
-        {{5, 4, 3, 2, 1}, -10, 300.0 / 18, 1.0},
-        {{1, 1, 2, 2, 3}, 8, 264.0 / 18, 0.0338},      // normal, (S - 1) / sd = 1.828
-        {{7, 7, 7}, 0, 0.0, 1.0}};
-    for (const auto& c : cases) {
-        const MannKendall mk = MannKendallTest(c.values);
-        EXPECT_EQ(mk.s, c.s);
-        EXPECT_NEAR(mk.variance, c.variance, 1e-9);
-        EXPECT_NEAR(mk.pGrowth, c.p, 5e-4) << c.s;
-    }
-}
-
-TEST(LeakStatistics, TheilSenIgnoresAnOutlierAndBracketsItsSlope) {
-    std::vector<LeakPoint> points;
-    for (int i = 0; i < 10; ++i) points.push_back({double(i), i == 9 ? 100.0 : 2.0 * i + 5});
-    const TheilSen ts = TheilSenSlope(points, 125.0);  // 36 of 45 slopes are 2; ranks 12 and 34
-    EXPECT_EQ(std::tuple(ts.slope, ts.low, ts.high), std::tuple(2.0, 2.0, 2.0));
-    const double noise[] = {0.3, -0.4, 0.1, 0.5, -0.2, -0.5, 0.4, 0.0, -0.3, 0.2};
-    for (int i = 0; i < 10; ++i) points[size_t(i)].footprintMB = 2.0 * i + 5 + noise[i];
-    const TheilSen noisy = TheilSenSlope(points, 125.0);
-    EXPECT_TRUE(noisy.low < 2.0 && noisy.high > 2.0);
+// Tied values take the variance's correction and the normal approximation.
+TEST(LeakStatistics, MannKendallWithTies) {
+    const std::vector<double> values = {1, 1, 2, 2, 3};
+    const MannKendall mk = MannKendallTest(values);
+    EXPECT_EQ(mk.s, 8);
+    EXPECT_NEAR(mk.variance, 264.0 / 18, 1e-9);
+    EXPECT_NEAR(mk.pGrowth, 0.0338, 5e-4);  // (S - 1) / sd = 1.828
 }
 
 // What rises and falls, or rises once and stops, is no leak wherever the run stops; growth that
@@ -66,7 +49,6 @@ TEST(LeakTest, OutcomesOfRecordingsThatLeakAndThatDoNot) {
         {"cache that fills and holds", Series(120, 0.5, 0, CacheFill), "no_leak", ""},
         {"1 MB/s", Series(60, 0.2, 1.0, Flat), "leak", ""},
         {"0.5 MB/s under a sawtooth", Series(120, 0.1, 0.5, Sawtooth), "leak", ""},
-        {"1 MB/s under a ramp", Series(120, 0.5, 1.0, Ramp), "leak", ""},
         {"2 s", Series(2, 0.1, 5.0, Flat), "inconclusive", "too_few_samples"},
         {"20 s cycles in 30 s", Series(30, 0.1, 0, TooLong), "inconclusive", "cycles_too_long"},
     };

@@ -21,7 +21,6 @@ using VerdictRules = EnglishTest;
 TEST_F(VerdictRules, FirstMatchingRuleWritesItsEvidence) {
     const std::tuple<const char*, SegmentationResult, Verdict, std::vector<Text>> cases[] = {
         {"no release, 20 MB up", Figures(120, 120), Verdict::HighSuspicion, {u"+20.0 MB", u"peaked at 120.0 MB"}},
-        {"no release, 4 MB up", Figures(104, 104), Verdict::PossibleLeak, {u"+4.0 MB above"}},
         {"no release, 2 MB up", Figures(102, 102), Verdict::NoEvidence, {u"at +2.0 MB", u"(100.0 MB)", u"Extended Flatline"}},
         {"no release, 8 MB up", Figures(108, 108), Verdict::PossibleLeak, {u"+8.0 MB above", u"no memory release"}},
         {"no release, exactly 15 MB up", Figures(115, 115), Verdict::PossibleLeak, {u"+15.0 MB", u"no memory release"}},
@@ -44,7 +43,6 @@ TEST_F(VerdictRules, FirstMatchingRuleWritesItsEvidence) {
         {"final below the base: at most 100 %", Figures(95, 120, 1, 25, 98, 98), Verdict::Healthy, {u"reclaimed 100%"}},
         {"net exactly 2.5 with releases", Figures(102.5f, 120, 1, 10, 100, 100, PhaseKind::Spike), Verdict::NoEvidence,
          {u"at +2.5 MB", u"bounded within safe limits"}},
-        {"negative net", Figures(98.7f, 100, 0, 0, -1, -1, PhaseKind::Release), Verdict::NoEvidence, {u"at -1.3 MB"}},
         {"warm-up line shows the final reference",
          {.rows = {}, .firstMB = 100, .finalMB = 90, .peakMB = 95, .settledReference = 90, .warmUpExcluded = true},
          Verdict::NoEvidence, {u"Clean baseline settled at 90.0 MB.", u"at 0.0 MB"}},
