@@ -16,17 +16,4 @@ TEST(SampleHistory, AppendKeepsOldestFirstAndDropsTheOldestWhenFull) {
     EXPECT_FALSE(IsActive(history.slots[299]));
 }
 
-TEST(SampleHistory, ClearEmptiesSlotsAndCountWhileTheLoaderClearKeepsTheCount) {
-    SampleHistory history;
-    for (int i = 0; i < 120; ++i) AppendHistoryPoint(history, i + 1, 10.0f, 20.0f);
-    ClearHistorySlots(history);
-    EXPECT_EQ(history.count, 120);
-    for (int64_t i = 0; i < 120; ++i) ASSERT_TRUE(history.slots[i].timestamp == 0 && !history.slots[i].virtualMB) << i;
-    AppendHistoryPoint(history, 7, 1.0f, 1.0f);
-    EXPECT_EQ(history.slots[120].timestamp, 7);  // appending goes on at the kept count
-    ClearHistory(history);
-    EXPECT_EQ(history.count, 0);
-    EXPECT_EQ(history.slots[120].timestamp, 0);
-}
-
 }  // namespace

@@ -164,11 +164,3 @@ TEST(SamplerLive, AHeldTargetEndsWithItsProcessAndNeverReadsASuccessor) {
         CloseHeldTarget(held);
     }
 }
-
-TEST(SamplerMegabytes, OneRoundingFromTheDoubleProduct) {
-    // 2^60 + 2^36 + 1 bytes: straight to float that is 2^40 + 2^17 MB; the double product rounds to
-    // 2^40 + 2^16 first, a tie that then rounds to even, 2^40.
-    const int64_t tie = (int64_t(1) << 60) + (int64_t(1) << 36) + 1;
-    const std::pair<int64_t, float> cases[] = {{1572864, 1.5f}, {-1048576, -1.0f}, {tie, 1099511627776.0f}};
-    for (const auto& [bytes, mb] : cases) EXPECT_EQ(BytesToMB(bytes), mb) << bytes;
-}
