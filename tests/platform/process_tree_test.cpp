@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "platform/process_family.h"
-#include "platform/process_tree.h"
 #include "proc_fixture.h"
 
 namespace {
@@ -149,12 +148,4 @@ TEST(ProcessFamily, SharedPagesCountOnceAndEveryThreadsChildrenBelong) {
             << "each member's proportional share";
         EXPECT_NEAR(shared.afterEnd - shared.parentAlone, bare.afterEnd - bare.parentAlone, 4.0);
     }
-}
-
-TEST(ProcessTree, StartTimesAreAfterBootAndNotInTheFuture) {
-    const int64_t now = time(nullptr);
-    const int64_t self = ProcessStartUnixTime(ProcessStartTime(getpid()));
-    EXPECT_LE(self, now);
-    EXPECT_GT(self, now - 24 * 3600 * 365);
-    EXPECT_LE(ProcessStartUnixTime(0), self);
 }
