@@ -1,4 +1,4 @@
-// The string-keyed map (the string table's container), zero-filled arrays and numbered objects.
+// The string-keyed map (the string table's container) and numbered objects.
 #include "runtime/map.h"
 #include "runtime/objects.h"
 
@@ -24,11 +24,6 @@ TEST(StringMapTest, EverySlotCountKeepsEveryKeyApartAndOnce) {
         map.ClearMap();
         EXPECT_EQ(map.MapSize() + (map.FindMapElement(u"7") != nullptr), 0);
     }
-    ZeroArray<std::pair<int64_t, float>> array;
-    array.DimArray(3);
-    array[2] = {1, 1.5f};
-    array.DimArray(3);  // a second dimensioning starts over from zeros
-    EXPECT_EQ(array[2], std::make_pair(int64_t{0}, 0.0f));
 }
 
 // Records, for every destruction, whether the table still found the object's own number: a
