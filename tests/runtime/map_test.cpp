@@ -1,5 +1,4 @@
-// The string-keyed map (the string table's container) and numbered objects.
-#include "runtime/map.h"
+// Numbered objects. (The string-keyed map is read through the string table's tests.)
 #include "runtime/objects.h"
 
 #include <gtest/gtest.h>
@@ -9,22 +8,6 @@
 #include <vector>
 
 namespace {
-
-TEST(StringMapTest, EverySlotCountKeepsEveryKeyApartAndOnce) {
-    for (int64_t requested : {int64_t{-5}, int64_t{2}, int64_t{512}}) {
-        StringMap<int64_t> map(requested);
-        for (int64_t round : {1, 7}) {  // the second round finds every key, the empty one too, again
-            for (int64_t i = 0; i < 300; ++i) map.AddMapElement(TextFromUtf8(std::to_string(i))) = i * round;
-            map.AddMapElement(u"") = -round;
-        }
-        EXPECT_EQ(map.MapSize(), 301);
-        for (int64_t i = 0; i < 300; ++i) ASSERT_EQ(*map.FindMapElement(TextFromUtf8(std::to_string(i))), i * 7) << i;
-        EXPECT_EQ(*map.FindMapElement(u""), -7);
-        for (TextView other : {u"0117", u"117 ", u"3000"}) EXPECT_EQ(map.FindMapElement(other), nullptr);
-        map.ClearMap();
-        EXPECT_EQ(map.MapSize() + (map.FindMapElement(u"7") != nullptr), 0);
-    }
-}
 
 // Records, for every destruction, whether the table still found the object's own number: a
 // destructor that looks objects up (a window freeing its gadgets) must find itself gone.
