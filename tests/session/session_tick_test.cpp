@@ -85,15 +85,6 @@ TEST_F(SessionTest, ATimelineOfStreaksAlarmsStabilityAndReanchoring) {
     EXPECT_EQ(history.slots[27].footprintMB, 0.0f);  // a zero footprint is a sample like any other
 }
 
-TEST_F(SessionTest, StartKeepsTheStableCountOfThePreviousSession) {
-    Run(Footprints(std::vector<double>(11, 100)));  // 9 stable ticks
-    StopSession(context);
-    ASSERT_EQ(context.session.stableCount, 9);
-    const std::vector<Seen> records = Run(Footprints({100, 105, 105, 105, 105, 105, 105, 105, 105}));
-    // The first tick is not compared; the sixth stable one is the fifteenth of the count.
-    EXPECT_EQ(U8(records[5].panel->delta + u"|" + records[6].panel->delta), "5.00 MB|0.00 MB");
-}
-
 // The badge follows the chosen statistic at every tick and at once when it is chosen (0.00 for
 // footprint and delta until the next tick); Dock Stats off clears it at once and at every tick (the
 // window's round test switches it back on).
