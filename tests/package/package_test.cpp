@@ -174,7 +174,6 @@ TEST(Package, BashCompletionOffersOptionsProcessesCommandsAndFiles) {
         {{"quolk", ""}, {"--analyze", "--record", "--help"}, {"--interval"}},
         {{"quolk", "--record", ""}, {self, "1"}, {"bash", "run log.csv"}},
         {{"quolk", "--record", "--", "bash", "run"}, {"run log.csv"}, {"bash"}},
-        {{"quolk", "--analyze", "r"}, {"run log.csv"}, {"--json"}},
         {{"quolk", "--record", self, "--profile", ""}, {"default", "menu-bar", "file-converter"}, {}},
         {{"quolk", "--compare", "a.csv", "b.csv", "--"}, {"--fail-on-regression", "--plot"}, {"--fail-on-leak"}},
     };
