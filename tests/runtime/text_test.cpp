@@ -29,7 +29,6 @@ TEST(NumberText, StrAndStrFRoundTheFloatsExactBinaryValue) {
         {100.0f, -1, "100"}, {0.1f, -1, "0.1000000015"}, {1.0f, Min64, "1"},  // -1 trims zeros, other negatives mean 0
     };
     for (const auto& c : cases) EXPECT_EQ(U(StrF(c.value, c.decimals)), c.expected) << c.value << " " << c.decimals;
-    EXPECT_EQ(U(StrF(1.0f, 600)), "1." + std::string(512, '0'));
 }
 
 TEST(NumberText, ValReadsPrefixesStopsAtForeignCharactersAndWraps) {
