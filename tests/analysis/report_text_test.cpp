@@ -17,20 +17,13 @@ PhaseRow RowOf(PhaseKind kind, Text from, Text to, float startMB, float endMB, f
 
 using PhaseRowText = EnglishTest;
 
-TEST_F(PhaseRowText, ColumnsAreCutOrPaddedToTheirWidths) {
+TEST_F(PhaseRowText, OneFootprintUnderATenthApartAndStartToEndFromIt) {
     const std::pair<PhaseRow, Text> cases[] = {
-        // A label beyond 62 units is cut.
-        {RowOf(PhaseKind::Release, u"1000000000s", u"1000000500s", 300, 250, -0.1f),
-         u"Post-Task Release / Garbage Collection (1000000000s–1000000500 | 300.0 → 250.0 MB   | -50.0 MB    | "
-         u"-0.10 MB/s      | " + Release.note + u"\r\n"},
         // Under 0.1 MB apart: one value; 0.1 MB or more: start → end.
         {RowOf(PhaseKind::Baseline, u"0s", u"9s", 100, 100.06f, 0.006f),
          Row(Baseline, u"0s", u"9s", u"100.0 MB", u"+0.1 MB", u"+0.01 MB/s")},
         {RowOf(PhaseKind::Baseline, u"0s", u"9s", 100, 100.12f, 0),
          Row(Baseline, u"0s", u"9s", u"100.0 → 100.1 MB", u"+0.1 MB", u"0.00 MB/s")},
-        // A wide footprint is cut at 18 units, the delta at 11 and the rate at 15.
-        {RowOf(PhaseKind::Spike, u"0s", u"2s", 1234567, 7654321, 3e6f),
-         Row(Spike, u"0s", u"2s", u"1234567.0 → 765432", u"+6419754.0 ", u"+3000000.00 MB/")},
     };
     for (const auto& [phase, expected] : cases) {
         Text row = FormatPhaseRow(phase);
