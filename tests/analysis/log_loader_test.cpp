@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <tuple>
 
 #include "analysis/phase_analysis.h"
@@ -118,34 +117,6 @@ TEST_F(LogLoader, NumbersThatAreNotFiniteOrBeyondAnyMemorySizeAreStoredAsZero) {
     for (const char* field : fields) rows.push_back(Row("10:00:05", field, field));
     ASSERT_EQ(Load(Log(rows), used), LogLoadResult::Loaded);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(Slot(used, 3 + i), std::tuple(36005, 0.0f, 0.0f)) << fields[i];
-}
-
-// A line beyond 64 KiB is skipped as it is read, one of up to 64 KiB is a row like any other.
-// (That memory stays bounded whatever the length is the loader benchmark's to measure.)
-TEST_F(LogLoader, LongLinesAreSkipped) {
-    const auto writeLog = [this](const std::string& head, size_t longBytes, const std::string& tail) {
-        std::ofstream out(dir.File("long.csv"), std::ios::binary);
-        out << head;
-        const std::string chunk(1 << 20, '7');
-        for (size_t left = longBytes; left > 0; left -= std::min(left, chunk.size()))
-            out.write(chunk.data(), std::streamsize(std::min(left, chunk.size())));
-        out << tail;
-    };
-    const std::string head = Bom + Comment + "\n" + Header + "\n", rows = "\n" + Log(RowsEverySecond(3)).substr(head.size());
-    const std::string rowStart = "10:00:09,1,5,0,5,";
-    const struct { const char* name; std::string head; size_t longBytes; std::string tail; LogLoadResult result; float slot0; }
-        cases[] = {
-                {"a row of 64 KiB", head + rowStart, 65536 - rowStart.size(), rows, LogLoadResult::Loaded, 5},
-            {"a row of 64 KiB and a byte", head + rowStart, 65537 - rowStart.size(), rows, LogLoadResult::Loaded, 100.25f},
-            {"a 1 MB header line", Bom + Comment + "\n" + Header, size_t(1) << 20, rows, LogLoadResult::FormatError, 77},
-        };
-    for (const auto& c : cases) {
-        writeLog(c.head, c.longBytes, c.tail);
-        SampleHistory history = used;
-        EXPECT_EQ(LoadMonitorLog(TextFromUtf8(dir.File("long.csv")), history), c.result) << c.name;
-        EXPECT_EQ(history.slots[0].footprintMB, c.slot0) << c.name;
-        std::remove(dir.File("long.csv").c_str());
-    }
 }
 
 TEST_F(LogLoader, EveryFileEndsInAReportOrOneOfTheThreeErrors) {
