@@ -151,11 +151,11 @@ std::string ChildEndText(const ChildProcess& child) {
     if (!child.reaped || child.endedByUs) return std::string();
     if (WIFEXITED(child.waitStatus)) {
         int code = WEXITSTATUS(child.waitStatus);
-        return code == 0 ? std::string() : CliText(TextId::CommandExitedPrefix) + std::to_string(code);
+        return code == 0 ? std::string() : FilledText(TextId::CommandExitedPrefix) + std::to_string(code);
     }
     if (WIFSIGNALED(child.waitStatus)) {
         int signal = WTERMSIG(child.waitStatus);
-        return CliText(TextId::CommandSignalPrefix) + std::to_string(signal) + " (" + strsignal(signal) + ")";
+        return FilledText(TextId::CommandSignalPrefix) + std::to_string(signal) + " (" + strsignal(signal) + ")";
     }
     return std::string();
 }

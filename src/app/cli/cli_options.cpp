@@ -64,9 +64,9 @@ struct Parser {
 };
 
 bool Parser::Value(const std::string& name, const std::string& value) {
-    auto invalid = [&](TextId range) { return Fail(CliText(TextId::InvalidValue, {value, name, CliText(range)})); };
+    auto invalid = [&](TextId range) { return Fail(FilledText(TextId::InvalidValue, {value, name, FilledText(range)})); };
     if (name == "--analyze") {
-        if (value.empty()) return Fail(CliText(TextId::OptionNeedsFile, {name}));
+        if (value.empty()) return Fail(FilledText(TextId::OptionNeedsFile, {name}));
         o.logPath = value;
     } else if (name == "--interval") {
         if (!ParseWhole(value, MinIntervalMs, MaxIntervalMs, o.intervalMs)) return invalid(TextId::IntervalRange);
@@ -74,13 +74,13 @@ bool Parser::Value(const std::string& name, const std::string& value) {
         if (!ParseSeconds(value, o.durationSec)) return invalid(TextId::DurationRange);
     } else if (name == "--plot") {
         bool svg = false;
-        if (value.empty()) return Fail(CliText(TextId::OptionNeedsFile, {name}));
-        if (!PlotFormatOf(value, svg)) return Fail(CliText(TextId::PlotFileKind, {value}));
+        if (value.empty()) return Fail(FilledText(TextId::OptionNeedsFile, {name}));
+        if (!PlotFormatOf(value, svg)) return Fail(FilledText(TextId::PlotFileKind, {value}));
         o.plotPath = value;
     } else if (name == "--plot-size") {
         if (!ParsePlotSize(value, o.plotWidth, o.plotHeight)) return invalid(TextId::PlotSizeRange);
     } else if (name == "--csv") {
-        if (value.empty()) return Fail(CliText(TextId::OptionNeedsFile, {name}));
+        if (value.empty()) return Fail(FilledText(TextId::OptionNeedsFile, {name}));
         o.csvPath = value;
     } else if (name == "--profile") {
         auto match = [&](const CliProfile& p) { return value == p.name; };
@@ -95,7 +95,7 @@ bool Parser::Value(const std::string& name, const std::string& value) {
     } else if (name == "--sample-bytes") {
         if (!ParseWhole(value, MinSampleBytes, MaxSampleBytes, o.sampleBytes)) return invalid(TextId::SampleBytesRange);
     } else if (name == "--stacks-out") {
-        if (value.empty()) return Fail(CliText(TextId::OptionNeedsFile, {name}));
+        if (value.empty()) return Fail(FilledText(TextId::OptionNeedsFile, {name}));
         o.stacksPath = value;
     } else if (name == "--max-footprint" || name == "--max-growth") {
         int64_t& mb = name == "--max-footprint" ? o.maxFootprintMB : o.maxGrowthMB;
@@ -114,7 +114,7 @@ bool Parser::Value(const std::string& name, const std::string& value) {
         o.matchNames.push_back(value);
     } else if (name == "--pid") {
         int64_t pid = 0;
-        if (!ParseWhole(value, 1, 2147483647, pid)) return Fail(CliText(TextId::InvalidPid, {value}));
+        if (!ParseWhole(value, 1, 2147483647, pid)) return Fail(FilledText(TextId::InvalidPid, {value}));
         o.watchPids.push_back(int32_t(pid));
     } else if (name == "--window") {
         if (!ParseWhole(value, 1, MaxWindowMinutes, o.windowMinutes)) return invalid(TextId::WindowRange);
@@ -154,14 +154,14 @@ bool RecordOnly(const std::string& name) {
 
 // The rules of --compare and of the options that go with another.
 bool CheckCompare(Parser& p, bool compare, bool analyze, bool recordGiven) {
-    if (compare && (analyze || recordGiven)) return p.Fail(CliText(TextId::CompareWithOther));
+    if (compare && (analyze || recordGiven)) return p.Fail(FilledText(TextId::CompareWithOther));
     if (p.seen.count("--plot-size") && !p.seen.count("--plot"))
-        return p.Fail(CliText(TextId::OptionNeedsOption, {"--plot-size", "--plot"}));
+        return p.Fail(FilledText(TextId::OptionNeedsOption, {"--plot-size", "--plot"}));
     if (!compare && p.seen.count("--fail-on-regression"))
-        return p.Fail(CliText(TextId::OptionNeedsOption, {"--fail-on-regression", "--compare"}));
+        return p.Fail(FilledText(TextId::OptionNeedsOption, {"--fail-on-regression", "--compare"}));
     for (const std::string& name : p.seen)
         if (compare && !OneOf(name, {"--compare", "--json", "--plot", "--plot-size", "--fail-on-regression"}))
-            return p.Fail(CliText(TextId::OptionNotWithCompare, {name}));
+            return p.Fail(FilledText(TextId::OptionNotWithCompare, {name}));
     if (compare) p.o.mode = CliMode::Compare;
     return true;
 }
@@ -181,10 +181,10 @@ void ApplyProfile(Parser& p) {
 }
 
 bool FinishServe(Parser& p, bool recordGiven) {
-    if (recordGiven || p.seen.count("--analyze")) return p.Fail(CliText(TextId::ServeAlone));
+    if (recordGiven || p.seen.count("--analyze")) return p.Fail(FilledText(TextId::ServeAlone));
     for (const std::string& name : p.seen)
-        if (!TakenByServe(name)) return p.Fail(CliText(TextId::OptionNotWithServe, {name}));
-    if (p.o.matchNames.empty() && p.o.watchPids.empty()) return p.Fail(CliText(TextId::ServeNeedsTarget));
+        if (!TakenByServe(name)) return p.Fail(FilledText(TextId::OptionNotWithServe, {name}));
+    if (p.o.matchNames.empty() && p.o.watchPids.empty()) return p.Fail(FilledText(TextId::ServeNeedsTarget));
     ApplyProfile(p);
     return true;
 }
@@ -195,26 +195,26 @@ bool Finish(Parser& p, bool recordGiven) {
     if (o.mode == CliMode::Serve) return FinishServe(p, recordGiven);
     bool analyze = p.seen.count("--analyze") > 0;
     const bool compare = p.seen.count("--compare") > 0;
-    if (analyze && recordGiven) return p.Fail(CliText(TextId::AnalyzeWithRecord));
+    if (analyze && recordGiven) return p.Fail(FilledText(TextId::AnalyzeWithRecord));
     if (!CheckCompare(p, compare, analyze, recordGiven)) return false;
     if (compare) return true;
     for (const std::string& name : p.seen) {
         if (name == "--analyze" || name == "--record") continue;
-        if (ServeOnly(name)) return p.Fail(CliText(TextId::OptionNeedsServe, {name}));
-        if (!analyze && !recordGiven) return p.Fail(CliText(TextId::OptionNeedsMode, {name}));
-        if (analyze && RecordOnly(name)) return p.Fail(CliText(TextId::OptionNeedsRecord, {name}));
+        if (ServeOnly(name)) return p.Fail(FilledText(TextId::OptionNeedsServe, {name}));
+        if (!analyze && !recordGiven) return p.Fail(FilledText(TextId::OptionNeedsMode, {name}));
+        if (analyze && RecordOnly(name)) return p.Fail(FilledText(TextId::OptionNeedsRecord, {name}));
     }
     if (analyze) {
         o.mode = CliMode::Analyze;
         return true;
     }
-    if (!recordGiven) return p.Fail(CliText(TextId::NothingToDo));
-    if (o.pid == 0 && o.command.empty()) return p.Fail(CliText(TextId::RecordNeedsTarget));
-    if (o.pid != 0 && !o.command.empty()) return p.Fail(CliText(TextId::RecordTakesOneTarget));
+    if (!recordGiven) return p.Fail(FilledText(TextId::NothingToDo));
+    if (o.pid == 0 && o.command.empty()) return p.Fail(FilledText(TextId::RecordNeedsTarget));
+    if (o.pid != 0 && !o.command.empty()) return p.Fail(FilledText(TextId::RecordTakesOneTarget));
     // The sampler is preloaded into a command as it starts; a running process cannot take it.
-    if (o.stacks && o.command.empty()) return p.Fail(CliText(TextId::StacksNeedCommand));
+    if (o.stacks && o.command.empty()) return p.Fail(FilledText(TextId::StacksNeedCommand));
     for (const char* name : {"--sample-bytes", "--stacks-out"})
-        if (p.seen.count(name) && !o.stacks) return p.Fail(CliText(TextId::OptionNeedsStacks, {name}));
+        if (p.seen.count(name) && !o.stacks) return p.Fail(FilledText(TextId::OptionNeedsStacks, {name}));
     ApplyProfile(p);
     o.mode = CliMode::Record;
     return true;
@@ -230,8 +230,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, st
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--") {
-            if (!recordGiven) return p.Fail(CliText(TextId::DashesNeedRecord));
-            if (i + 1 >= argc) return p.Fail(CliText(TextId::DashesNeedCommand));
+            if (!recordGiven) return p.Fail(FilledText(TextId::DashesNeedRecord));
+            if (i + 1 >= argc) return p.Fail(FilledText(TextId::DashesNeedCommand));
             options.command.assign(argv + i + 1, argv + argc);
             break;
         }
@@ -242,17 +242,17 @@ bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, st
         std::string name = arg.substr(0, arg.find('='));
         bool inlineValue = name.size() < arg.size();
         if (!IsValueOption(name) && !IsFlagOption(name) && name != "--record" && name != "--compare")
-            return p.Fail(arg.rfind("-", 0) == 0 ? CliText(TextId::UnknownOption, {name})
-                                                 : CliText(TextId::UnexpectedArgument, {arg}));
+            return p.Fail(arg.rfind("-", 0) == 0 ? FilledText(TextId::UnknownOption, {name})
+                                                 : FilledText(TextId::UnexpectedArgument, {arg}));
         if (!p.seen.insert(name).second && !Repeatable(name))
-            return p.Fail(CliText(TextId::OptionGivenTwice, {name}));
+            return p.Fail(FilledText(TextId::OptionGivenTwice, {name}));
         if (name == "--record") {
-            if (inlineValue) return p.Fail(CliText(TextId::RecordTakesNoEquals));
+            if (inlineValue) return p.Fail(FilledText(TextId::RecordTakesNoEquals));
             recordGiven = true;
             if (i + 1 < argc && argv[i + 1][0] != '-') {
                 int64_t pid = 0;
                 if (!ParseWhole(argv[i + 1], 1, 2147483647, pid))
-                    return p.Fail(CliText(TextId::InvalidPid, {argv[i + 1]}));
+                    return p.Fail(FilledText(TextId::InvalidPid, {argv[i + 1]}));
                 options.pid = static_cast<int32_t>(pid);
                 ++i;
             }
@@ -262,20 +262,20 @@ bool ParseCommandLine(int argc, const char* const* argv, CliOptions& options, st
             // Two logs follow; the first may also be given as --compare=BEFORE.
             std::string first = inlineValue ? arg.substr(name.size() + 1) : i + 1 < argc ? argv[++i] : "";
             if (first.empty() || i + 1 >= argc || argv[i + 1][0] == '\0')
-                return p.Fail(CliText(TextId::CompareNeedsTwoLogs));
+                return p.Fail(FilledText(TextId::CompareNeedsTwoLogs));
             options.before = first;
             options.after = argv[++i];
             continue;
         }
         if (IsFlagOption(name)) {
-            if (inlineValue) return p.Fail(CliText(TextId::OptionTakesNoValue, {name}));
+            if (inlineValue) return p.Fail(FilledText(TextId::OptionTakesNoValue, {name}));
             p.Flag(name);
             continue;
         }
         std::string value;
         if (inlineValue) value = arg.substr(name.size() + 1);
         else if (i + 1 < argc) value = argv[++i];
-        else return p.Fail(CliText(TextId::OptionNeedsValue, {name}));
+        else return p.Fail(FilledText(TextId::OptionNeedsValue, {name}));
         if (!p.Value(name, value)) return false;
     }
     return Finish(p, recordGiven);

@@ -34,7 +34,7 @@ int WriteOutput(std::FILE* out, std::FILE* err, const std::string& text) {
     errno = 0;
     const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
     if (std::fflush(out) == 0 && written && !std::ferror(out)) return 0;
-    Say(err, CliText(TextId::CannotWriteOutput, {std::strerror(errno != 0 ? errno : EIO)}));
+    Say(err, FilledText(TextId::CannotWriteOutput, {std::strerror(errno != 0 ? errno : EIO)}));
     return ExitLoadError;
 }
 
@@ -42,15 +42,15 @@ std::string LeakTestLine(const LeakTestResult& r) {
     const std::string seconds = Figure("%.0f", std::ceil(r.settleSeconds));
     switch (r.outcome) {
         case LeakOutcome::Leak:
-            return CliText(TextId::LeakTestLeak, {Slope(r.slopeMBps), Figure("%.3f", r.slopeLowMBps),
+            return FilledText(TextId::LeakTestLeak, {Slope(r.slopeMBps), Figure("%.3f", r.slopeLowMBps),
                                                   Figure("%.3f", r.slopeHighMBps), Figure("%.2g", r.pValue)});
         case LeakOutcome::NoLeak:
-            return CliText(TextId::LeakTestNoLeak, {Slope(r.slopeMBps), Figure("%.2g", r.pValue)});
+            return FilledText(TextId::LeakTestNoLeak, {Slope(r.slopeMBps), Figure("%.2g", r.pValue)});
         case LeakOutcome::Inconclusive: break;
     }
     if (r.unsettled == LeakUnsettled::CyclesTooLong)
-        return CliText(TextId::LeakTestCyclesTooLong, {Figure("%.1f", r.durationSec), seconds});
-    return CliText(TextId::LeakTestTooFewSamples, {seconds});
+        return FilledText(TextId::LeakTestCyclesTooLong, {Figure("%.1f", r.durationSec), seconds});
+    return FilledText(TextId::LeakTestTooFewSamples, {seconds});
 }
 
 int PrintResult(const CliOptions& options, const SampleHistory& history, const PhaseAnalysis& analysis,

@@ -1,9 +1,5 @@
 #include "app/cli/cli_text.h"
 
-#include "strings/stringtable.h"
-
-std::string CliText(TextId id, std::initializer_list<std::string_view> values) { return FilledText(id, values); }
-
 std::string Figure(const char* format, double value) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, format, value);

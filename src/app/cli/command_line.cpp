@@ -155,7 +155,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     CliOptions options;
     std::string error;
     if (!ParseCommandLine(argc, argv, options, error)) {
-        Say(err, CliText(TextId::SeeHelp, {Escaped(error)}));
+        Say(err, FilledText(TextId::SeeHelp, {Escaped(error)}));
         return ExitUsageError;
     }
     if (options.mode == CliMode::Window) return -1;
@@ -163,7 +163,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     // complete, rather than killing the recording in the middle.
     signal(SIGPIPE, SIG_IGN);
     if (!StandardOutputOpen()) {
-        Say(err, CliText(TextId::CannotWriteOutput, {std::strerror(EBADF)}));
+        Say(err, FilledText(TextId::CannotWriteOutput, {std::strerror(EBADF)}));
         return ExitLoadError;
     }
     switch (options.mode) {
@@ -180,6 +180,6 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
 
 int SayNoDisplay(std::FILE* err) {
     LoadStringTable(DetectLanguage());
-    Say(err, CliText(TextId::NoDisplay));
+    Say(err, FilledText(TextId::NoDisplay));
     return 1;
 }

@@ -69,7 +69,7 @@ size_t Width(const std::string& text) {
 
 std::string Table(const Run& before, const Run& after) {
     std::vector<std::string> names;
-    const std::string rows = CliText(TextId::CompareRows);
+    const std::string rows = FilledText(TextId::CompareRows);
     for (size_t start = 0, bar; start <= rows.size(); start = bar + 1) {
         bar = std::min(rows.find('|', start), rows.size());
         names.push_back(rows.substr(start, bar - start));
@@ -141,12 +141,12 @@ RateChange CompareRates(const GrowthRate& before, const GrowthRate& after) {
 std::string ConclusionLine(const GrowthRate& before, const GrowthRate& after) {
     const std::string from = RateFigure(before.perMinute, false), to = RateFigure(after.perMinute, false);
     const RateChange change = CompareRates(before, after);
-    if (change == RateChange::Same) return CliText(TextId::CompareNoDifference, {from, to});
+    if (change == RateChange::Same) return FilledText(TextId::CompareNoDifference, {from, to});
     // A share of a rate near zero says nothing: above ten times, the figures speak for themselves.
     const double base = std::fabs(before.perMinute);
     const double percent = base > 0 ? std::fabs(after.perMinute - before.perMinute) / base * 100 : INFINITY;
     const std::string share = percent > 1000 ? ">1000" : std::to_string(int(std::lround(percent)));
-    return CliText(change == RateChange::Slower ? TextId::CompareSlower : TextId::CompareFaster, {share, from, to});
+    return FilledText(change == RateChange::Slower ? TextId::CompareSlower : TextId::CompareFaster, {share, from, to});
 }
 
 int RunCompare(const CliOptions& options, std::FILE* out, std::FILE* err) {

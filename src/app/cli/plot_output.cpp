@@ -110,18 +110,18 @@ bool WritePlot(const std::string& path, const PlotPlan& plan, std::FILE* err) {
     PlotFormatOf(path, svg);
     const std::string program = PrivateProgramPath("quolk-plot");
     if (program.empty() || access(program.c_str(), X_OK) != 0) {
-        Say(err, CliText(TextId::PlotModuleMissing, {program + ": " + std::strerror(errno)}));
+        Say(err, FilledText(TextId::PlotModuleMissing, {program + ": " + std::strerror(errno)}));
         return false;
     }
     const int picture = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (picture < 0) {
-        Say(err, CliText(TextId::PlotCannotWrite, {path, std::strerror(errno)}));
+        Say(err, FilledText(TextId::PlotCannotWrite, {path, std::strerror(errno)}));
         return false;
     }
     const std::string reason = Draw(program, svg, picture, WritePlotPlan(plan));
     close(picture);
     if (reason.empty()) return true;
-    Say(err, CliText(TextId::PlotCannotWrite, {path, reason}));
+    Say(err, FilledText(TextId::PlotCannotWrite, {path, reason}));
     return false;
 }
 

@@ -52,13 +52,13 @@ int RunWindow(char** argv, std::FILE* err) {
     std::string error;
     ExecPrivateProgram("quolk", argv, error);
     LoadStringTable(DetectLanguage());
-    Say(err, CliText(TextId::WindowMissing, {error}));
+    Say(err, FilledText(TextId::WindowMissing, {error}));
     return 1;
 }
 
 int RunServeProgram(char** argv, std::FILE* err) {
     std::string error;
     ExecPrivateProgram("quolk-serve", argv, error);
-    Say(err, CliText(TextId::ServeMissing, {error}));
+    Say(err, FilledText(TextId::ServeMissing, {error}));
     return ExitLoadError;
 }

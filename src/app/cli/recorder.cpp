@@ -96,7 +96,7 @@ void Recording::Tell(const std::string& message) {
 void Recording::Apply(const TickRecord& r) {
     if (r.logFailure.Failed() && !logFailed) {
         logFailed = true;
-        Tell(CliText(r.logFailure.creating ? TextId::CsvCannotCreatePrefix : TextId::CsvCannotWritePrefix) +
+        Tell(FilledText(r.logFailure.creating ? TextId::CsvCannotCreatePrefix : TextId::CsvCannotWritePrefix) +
              TextToUtf8(r.logFailure.path) + ": " + TextToUtf8(r.logFailure.reason));
     }
     if (r.ticked) ++samples;
@@ -122,11 +122,11 @@ bool Recording::OverBudget(const TickRecord& r) {
     if (options.maxFootprintMB > 0 && footprint > float(options.maxFootprintMB)) {
         b.exceeded = "footprint";
         b.exceededMB = footprint;
-        Tell(CliText(TextId::FootprintOverBudget, {Figure("%.2f", footprint), std::to_string(options.maxFootprintMB)}));
+        Tell(FilledText(TextId::FootprintOverBudget, {Figure("%.2f", footprint), std::to_string(options.maxFootprintMB)}));
     } else if (options.maxGrowthMB > 0 && growth > float(options.maxGrowthMB)) {
         b.exceeded = "growth";
         b.exceededMB = growth;
-        Tell(CliText(TextId::GrowthOverBudget, {Figure("%.2f", growth), std::to_string(options.maxGrowthMB)}));
+        Tell(FilledText(TextId::GrowthOverBudget, {Figure("%.2f", growth), std::to_string(options.maxGrowthMB)}));
     }
     return !b.exceeded.empty();
 }
@@ -142,7 +142,7 @@ EndReason Recording::Wait(int64_t untilMs) {
         pollfd fds[2] = {{signals.fd, POLLIN, 0}, {pidFd, POLLIN, 0}};
         int ready = poll(fds, pidFd >= 0 ? 2 : 1, int(std::min<int64_t>(left, INT_MAX)));
         if (ready < 0 && errno != EINTR) {
-            Tell(CliText(TextId::CannotWait, {std::strerror(errno)}));
+            Tell(FilledText(TextId::CannotWait, {std::strerror(errno)}));
             return EndReason::Error;
         }
         if (ready <= 0) continue;
@@ -167,8 +167,8 @@ bool ChooseTarget(Recording& rec, int32_t pid, std::string& why) {
     const bool kernelThread = readable && ReadTaskInfoAt(dirFd, task) && task.virtualBytes == 0;
     CloseProcessDir(dirFd);
     if (!readable || kernelThread) {
-        why = CliText(TextId::CannotReadProcessPrefix) + std::to_string(pid) +
-              CliText(kernelThread ? TextId::KernelThreadSuffix
+        why = FilledText(TextId::CannotReadProcessPrefix) + std::to_string(pid) +
+              FilledText(kernelThread ? TextId::KernelThreadSuffix
                       : dirFd >= 0 ? TextId::ProcessEndedSuffix
                                    : TextId::NoSuchProcessSuffix);
         return false;
@@ -224,7 +224,7 @@ EndReason RunTicks(Recording& rec, int64_t startMs) {
         if (pacing.nextMs >= endMs) return EndReason::Duration;
         const int64_t tickEnd = MonotonicMs();
         if (NoteTick(pacing, tickStart, tickEnd))
-            rec.Tell(CliText(TextId::SampleOverran, {std::to_string(tickEnd - tickStart), std::to_string(rec.intervalMs),
+            rec.Tell(FilledText(TextId::SampleOverran, {std::to_string(tickEnd - tickStart), std::to_string(rec.intervalMs),
                                                      std::to_string(SuggestedIntervalMs(tickEnd - tickStart))}));
     }
 }
@@ -279,7 +279,7 @@ int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
         std::string why;
         const ChildSetup setup = options.stacks ? PrepareStacks(rec.stacks, options) : ChildSetup{};
         if (!StartChild(options.command, rec.child, why, setup))
-            return Abandon(rec, CliText(TextId::CannotStartCommandPrefix) + options.command.front() + ": " + why);
+            return Abandon(rec, FilledText(TextId::CannotStartCommandPrefix) + options.command.front() + ": " + why);
         pid = rec.child.pid;
     }
     std::string why;
@@ -291,10 +291,10 @@ int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
     if (start.logFailure.Failed() && start.logFailure.creating) return Abandon(rec, std::string());
     if (!start.ticked)
         return Abandon(
-            rec, CliText(TextId::CannotReadProcessPrefix) + std::to_string(pid) + CliText(TextId::ProcessEndedSuffix));
+            rec, FilledText(TextId::CannotReadProcessPrefix) + std::to_string(pid) + FilledText(TextId::ProcessEndedSuffix));
     const EndReason end = rec.OverBudget(start) ? EndReason::Budget : RunTicks(rec, startMs);
     // A target that ends before the duration asked for: a recording cut short, not a complete one.
     if (end == EndReason::TargetEnded && options.durationSec > 0)
-        rec.Tell(CliText(TextId::TargetEndedAfter, {Figure("%.1f", double(MonotonicMs() - startMs) / 1000.0)}));
+        rec.Tell(FilledText(TextId::TargetEndedAfter, {Figure("%.1f", double(MonotonicMs() - startMs) / 1000.0)}));
     return Finish(rec, out, startUnix, end);
 }

@@ -65,9 +65,9 @@ Text StackLines(int64_t rank, const GrownStack& stack) {
     const StackGrowth& g = stack.growth;
     Text line = Text(u"#") + Str(rank) + u"  " + SignedStrF(float(g.growthBytes() / BytesPerMB), 1) + u" MB";
     if (stack.share >= 0.0)
-        line += u"  " + TextFromUtf8(CliText(TextId::StacksShare, {TextToUtf8(StrF(float(stack.share * 100.0), 0)) + "%"}));
+        line += u"  " + TextFromUtf8(FilledText(TextId::StacksShare, {TextToUtf8(StrF(float(stack.share * 100.0), 0)) + "%"}));
     line += u"  (" +
-            TextFromUtf8(CliText(TextId::StacksLiveBytes, {TextToUtf8(MB(g.startBytes)), TextToUtf8(MB(g.endBytes))})) +
+            TextFromUtf8(FilledText(TextId::StacksLiveBytes, {TextToUtf8(MB(g.startBytes)), TextToUtf8(MB(g.endBytes))})) +
             u")" + LineEnd;
     for (const StackFrame& frame : stack.frames) line += u"    " + FrameText(frame) + LineEnd;
     return line;
@@ -78,11 +78,11 @@ Text Section(const StacksReport& stacks) {
     Text section = LineEnd + rule + LookupText(TextId::StacksHeading) + LineEnd + rule;
     if (stacks.state != StacksState::Ready) {
         const std::string line = stacks.state == StacksState::Failed
-                                     ? CliText(TextId::StacksUnavailable, {stacks.reason})
-                                     : CliText(UnavailableText(stacks.state));
+                                     ? FilledText(TextId::StacksUnavailable, {stacks.reason})
+                                     : FilledText(UnavailableText(stacks.state));
         return section + TextFromUtf8(line) + LineEnd;
     }
-    section += TextFromUtf8(CliText(TextId::StacksExplained, {ByteSize(stacks.sampleBytes)})) + LineEnd;
+    section += TextFromUtf8(FilledText(TextId::StacksExplained, {ByteSize(stacks.sampleBytes)})) + LineEnd;
     if (stacks.top.empty()) return section + LineEnd + LookupText(TextId::StacksNoneGrew) + LineEnd;
     for (size_t i = 0; i < stacks.top.size(); ++i) section += LineEnd + StackLines(int64_t(i) + 1, stacks.top[i]);
     return section;
@@ -116,7 +116,7 @@ ChildSetup PrepareStacks(RecordingStacks& stacks, const CliOptions& options) {
     const std::string library = HeapLibraryPath(looked);
     if (library.empty()) {
         stacks.blocked = StacksState::Failed;
-        stacks.reason = CliText(TextId::HeapLibraryMissing, {looked});
+        stacks.reason = FilledText(TextId::HeapLibraryMissing, {looked});
         return {};
     }
     if (!CreateHeapRegion(stacks.region, error)) {
@@ -128,7 +128,7 @@ ChildSetup PrepareStacks(RecordingStacks& stacks, const CliOptions& options) {
     if (!HeapEnvironment(stacks.region, library, stacks.sampleBytes, stacks.environment, error)) {
         CloseHeapRegion(stacks.region);
         stacks.blocked = StacksState::Failed;
-        stacks.reason = CliText(TextId::HeapLibraryPathUnfit, {library});
+        stacks.reason = FilledText(TextId::HeapLibraryPathUnfit, {library});
         return {};
     }
     return ChildSetup{&stacks.environment, stacks.region.fd};
@@ -170,7 +170,7 @@ bool WriteStacksFile(RecordingStacks& stacks, const std::string& path, std::FILE
     // script finds what it asked for.
     const int64_t last = int64_t(stacks.history.columns.size()) - 1;
     if (WriteFoldedStacks(stacks.symbols, stacks.history, last, TextFromUtf8(path))) return true;
-    Say(err, CliText(TextId::StacksFileCannotWritePrefix) + path);
+    Say(err, FilledText(TextId::StacksFileCannotWritePrefix) + path);
     return false;
 }
 

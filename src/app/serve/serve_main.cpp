@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     CliOptions options;
     std::string error;
     if (!ParseCommandLine(argc, argv, options, error) || options.mode != CliMode::Serve) {
-        Say(stderr, CliText(TextId::SeeHelp, {error}));
+        Say(stderr, FilledText(TextId::SeeHelp, {error}));
         return ExitUsageError;
     }
     // Blocked before the web server starts its threads, which inherit the mask: the signals
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     const std::string address = ListenAddressText(options.listen);
     std::string reason;
     if (!CanListen(options.listen, reason)) {
-        Say(stderr, CliText(TextId::CannotListen, {address, reason}));
+        Say(stderr, FilledText(TextId::CannotListen, {address, reason}));
         return ExitLoadError;
     }
     ServeMetrics metrics;
@@ -111,13 +111,13 @@ int main(int argc, char** argv) {
     try {
         exposer = std::make_unique<prometheus::Exposer>(address, 2);
     } catch (const std::exception& e) {
-        Say(stderr, CliText(TextId::CannotListen, {address, e.what()}));
+        Say(stderr, FilledText(TextId::CannotListen, {address, e.what()}));
         return ExitLoadError;
     }
     exposer->RegisterCollectable(metrics.Collectable());
     ListenAddress bound = options.listen;
     if (const std::vector<int> ports = exposer->GetListeningPorts(); !ports.empty()) bound.port = ports.front();
-    Say(stderr, CliText(TextId::Serving, {ListenAddressText(bound)}));
+    Say(stderr, FilledText(TextId::Serving, {ListenAddressText(bound)}));
 
     WatchSettings settings;
     settings.names = options.matchNames;
