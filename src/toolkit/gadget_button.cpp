@@ -1,6 +1,8 @@
 // Push buttons and check boxes.
 #include <QCheckBox>
+#include <QDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPushButton>
 
 #include "toolkit/gadget.h"
@@ -16,6 +18,17 @@ constexpr int RoundedButtonHeight = 25;
 class Xo_QPushButton : public QPushButton {
 public:
     Xo_QPushButton(const QString& title, QWidget* parent) : QPushButton(title, parent) {}
+
+protected:
+    // Return presses the focused button, as Space does; in a dialog it stays the default button's.
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && event->modifiers() == Qt::NoModifier && !qobject_cast<QDialog*>(window())) {
+            animateClick();
+            return;
+        }
+        QPushButton::keyPressEvent(event);
+    }
 };
 
 class Xo_QCheckBox : public QCheckBox {
