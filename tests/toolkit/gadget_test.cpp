@@ -1,7 +1,4 @@
-// Gadgets on real offscreen controls: values, items, the user's events, the program's silent changes.
-#include <QApplication>
-#include <QLineEdit>
-#include <QTableWidget>
+// Gadgets on real offscreen controls: the user's changes are events, the program's are not.
 #include <QTest>
 
 #include "toolkit/gadget.h"
@@ -9,38 +6,25 @@
 
 namespace {
 
-class GadgetTest : public ToolkitTest {
-protected:
-    void SetUp() override {
-        ToolkitTest::SetUp();
-        OpenWindow(0, 0, 0, 600, 400, u"Gadgets", WindowSystemMenu);
-        Settle();
-    }
-};
+using GadgetTest = ToolkitTest;
 
-TEST_F(GadgetTest, ComboBoxSelectionAndUserChoice) {
+TEST_F(GadgetTest, TheUsersChoicesAndClicksAreEventsAndTheProgramsChangesAreNot) {
+    OpenWindow(0, 0, 0, 600, 400, u"Gadgets", WindowSystemMenu);
     ComboBoxGadget(36, 10, 10, 150, 20);
-    EXPECT_EQ(GetGadgetState(36), -1) << "an empty combo box has no selection";
     for (const char16_t* item : {u"Default", u"Menu Bar", u"Custom"}) AddGadgetItem(36, -1, item);
     EXPECT_EQ(GetGadgetState(36), 0) << "the first item is selected";
-    SetGadgetState(36, 1);
-    EXPECT_TRUE(TakeGadgetEvents().empty()) << "the program's changes are not events";
-    QTest::keyClick(GadgetID(36), Qt::Key_Down);
-    EXPECT_EQ(GetGadgetState(36), 2);
-    EXPECT_EQ(TakeGadgetEvents(), (Pairs{{36, EventTypeChange}}));
-}
-
-TEST_F(GadgetTest, CheckBoxAndButtonStatesAndClicks) {
     CheckBoxGadget(25, 10, 40, 120, 20, u"CSV");
     ButtonGadget(22, 10, 70, 90, 30, u"Start");
+    Settle();
+    SetGadgetState(36, 1);
     SetGadgetState(25, 1);
-    EXPECT_EQ(GetGadgetState(25), 1);
     SetGadgetState(25, 0);
-    EXPECT_TRUE(TakeGadgetEvents().empty());
+    EXPECT_TRUE(TakeGadgetEvents().empty()) << "the program's changes are not events";
+    QTest::keyClick(GadgetID(36), Qt::Key_Down);
     QTest::mouseClick(GadgetID(25), Qt::LeftButton, {}, QPoint(6, 10));
-    EXPECT_EQ(GetGadgetState(25), 1);
     QTest::mouseClick(GadgetID(22), Qt::LeftButton);
-    EXPECT_EQ(TakeGadgetEvents(), (Pairs{{25, EventTypeLeftClick}, {22, EventTypeLeftClick}}));
+    EXPECT_EQ(std::pair(GetGadgetState(36), GetGadgetState(25)), std::pair(int64_t{2}, int64_t{1}));
+    EXPECT_EQ(TakeGadgetEvents(), (Pairs{{36, EventTypeChange}, {25, EventTypeLeftClick}, {22, EventTypeLeftClick}}));
     DisableGadget(22, 1);
     QTest::mouseClick(GadgetID(22), Qt::LeftButton);
     EXPECT_TRUE(TakeGadgetEvents().empty()) << "a disabled button gives nothing";
