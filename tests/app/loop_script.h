@@ -1,7 +1,8 @@
 // Drives a dialog's own event loop from inside: each time the loop finds the program's queue empty
 // (what the previous step caused has been handled) the next step runs. A step returns false when
-// the dialog is not ready for it yet and is tried at the next wait. A dialog that never closes is
-// closed by `giveUp` after a long grace period, and the test fails, instead of hanging.
+// the dialog is not ready for it yet and is tried at the next wait. A dialog that does not close,
+// before or after the last step, is closed by `giveUp` after a long grace period, and the test
+// fails, instead of hanging.
 #pragma once
 
 #include <QTimer>
@@ -23,7 +24,8 @@ public:
         watchdog_.setSingleShot(true);
         watchdog_.setInterval(graceMs);
         QObject::connect(&watchdog_, &QTimer::timeout, [this] {
-            ADD_FAILURE() << "the dialog did not get through step " << next_ + 1 << " of " << steps_.size();
+            if (Done()) ADD_FAILURE() << "the dialog stayed open after its last step";
+            else ADD_FAILURE() << "the dialog did not get through step " << next_ + 1 << " of " << steps_.size();
             SetEventWaitHook(nullptr);
             giveUp_();
         });
@@ -42,7 +44,6 @@ private:
         running_ = true;  // a step may open a requester that waits in a loop of its own
         if (steps_[next_]()) ++next_;
         running_ = false;
-        if (Done()) watchdog_.stop();
     }
 
     std::vector<Step> steps_;
