@@ -104,28 +104,3 @@ TEST_F(ProcessPickerTest, SearchByPidThenEachGestureChoosesOrCancels) {
         EXPECT_EQ(picked->startTime, ProcessStartTime(child.Pid()));
     }
 }
-
-// Rows with a path get an icon; a kernel thread (no executable) gets none.
-TEST_F(ProcessPickerTest, RowsWithAPathCarryAnIcon) {
-    ASSERT_TRUE(OpenWindow(PickerWindow, 0, 0, 550, 420, u""));
-    ASSERT_TRUE(ListIconGadget(PickerList, 15, 45, 520, 320, u"PID", 80));
-    AddGadgetColumn(PickerList, 1, u"Name", 190);
-    AddGadgetColumn(PickerList, 2, u"Path", 230);
-    ProcFixture proc;
-    proc.Add(10, "exe", "/usr/bin/firefox", true);
-    proc.Add(10, "stat", StatLine(10, "firefox", "S"));
-    proc.Add(11, "comm", "kthreadd\n");
-    proc.Add(11, "stat", StatLine(11, "kthreadd", "S"));
-    FillProcessList(u"", false);
-    ASSERT_EQ(CountGadgetItems(PickerList), 2);
-    auto* table = GadgetID(PickerList)->findChild<QAbstractItemView*>();
-    ASSERT_NE(table, nullptr);
-    for (int64_t row = 0; row < 2; ++row) {
-        const bool hasPath = !GetGadgetItemText(PickerList, row, 2).empty();
-        const QVariant icon = table->model()->index(int(row), 0).data(Qt::DecorationRole);
-        EXPECT_EQ(!icon.value<QIcon>().isNull(), hasPath) << TextToUtf8(GetGadgetItemText(PickerList, row, 1));
-    }
-    FillProcessList(u"fire", false);
-    EXPECT_EQ(CountGadgetItems(PickerList), 1);
-    EXPECT_EQ(GetGadgetItemText(PickerList, 0, 2), u"/usr/bin/firefox");
-}
