@@ -1,8 +1,10 @@
 // Labels and list rows show emoji from the colour emoji font, and a label keeps the marks that rise
-// over a capital above the font's ascent.
+// over a capital above the font's ascent, and repaints them away with its next text.
 #include "toolkit/emoji_text.h"
 
+#include <QPaintEvent>
 #include <QTableWidget>
+#include <QTest>
 
 #include "toolkit/gadget.h"
 #include "toolkit/qt_text.h"
@@ -67,6 +69,21 @@ TEST_F(EmojiRenderingTest, LabelsAndListRowsShowColourEmojiAndTheMarksOverCapita
         EXPECT_GE(ink.box.height(), FindInk(show(row.gadget, row.beside), blank).box.height() + marks - 1)
             << row.where << ": the marks are cut off";
     }
+    // A new text repaints the room above the first line too, or the marks would stay on the screen.
+    struct PaintedArea : QObject {
+        QRegion region;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint) region += static_cast<QPaintEvent*>(event)->region();
+            return false;
+        }
+    } painted;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(WindowID(0)));
+    QTest::qWait(30);  // every paint due so far done
+    GadgetID(1)->installEventFilter(&painted);
+    SetGadgetText(1, u"Pause");
+    QTest::qWait(30);
+    GadgetID(1)->removeEventFilter(&painted);
+    EXPECT_EQ(painted.region.boundingRect(), GadgetID(1)->rect());
 }
 
 }  // namespace
