@@ -24,7 +24,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override {
         const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
         if (enter && event->modifiers() == Qt::NoModifier && !qobject_cast<QDialog*>(window())) {
-            animateClick();
+            click();
             return;
         }
         QPushButton::keyPressEvent(event);

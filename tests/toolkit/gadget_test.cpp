@@ -25,8 +25,12 @@ TEST_F(GadgetTest, TheUsersChoicesAndClicksAreEventsAndTheProgramsChangesAreNot)
     QTest::mouseClick(GadgetID(22), Qt::LeftButton);
     EXPECT_EQ(std::pair(GetGadgetState(36), GetGadgetState(25)), std::pair(int64_t{2}, int64_t{1}));
     EXPECT_EQ(TakeGadgetEvents(), (Pairs{{36, EventTypeChange}, {25, EventTypeLeftClick}, {22, EventTypeLeftClick}}));
+    // Return presses the focused button, as Space does.
+    QTest::keyClick(GadgetID(22), Qt::Key_Return);
+    EXPECT_EQ(TakeGadgetEvents(), (Pairs{{22, EventTypeLeftClick}}));
     DisableGadget(22, 1);
     QTest::mouseClick(GadgetID(22), Qt::LeftButton);
+    QTest::keyClick(GadgetID(22), Qt::Key_Return);
     EXPECT_TRUE(TakeGadgetEvents().empty()) << "a disabled button gives nothing";
     // Only a default button of the rounded height answers Return.
     ButtonGadget(44, 10, 110, 80, 25, u"Save", ButtonDefault);
