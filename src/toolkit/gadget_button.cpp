@@ -1,6 +1,5 @@
 // Push buttons and check boxes.
 #include <QCheckBox>
-#include <QDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -20,10 +19,11 @@ public:
     Xo_QPushButton(const QString& title, QWidget* parent) : QPushButton(title, parent) {}
 
 protected:
-    // Return presses the focused button, as Space does; in a dialog it stays the default button's.
+    // Return presses the focused button, as Space does; left to Qt, it would press the dialog's
+    // default button instead, or nothing outside a dialog.
     void keyPressEvent(QKeyEvent* event) override {
         const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-        if (enter && event->modifiers() == Qt::NoModifier && !qobject_cast<QDialog*>(window())) {
+        if (enter && event->modifiers() == Qt::NoModifier) {
             click();
             return;
         }

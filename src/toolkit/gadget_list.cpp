@@ -2,6 +2,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QStyle>
 #include <QTableWidget>
 #include <QToolTip>
@@ -17,7 +18,20 @@ class Xo_QTableWidget : public QTableWidget {
 public:
     explicit Xo_QTableWidget(QWidget* parent) : QTableWidget(parent) {}
 
+    XoGadgetFunctions* functions = nullptr;
+
 protected:
+    // Return on a selected row is its double click, as on the desktop's lists; left to Qt, it
+    // would press the dialog's default button instead.
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        if (enter && functions && !selectedItems().isEmpty()) {
+            functions->SendEvent(EventTypeLeftDoubleClick);
+            return;
+        }
+        QTableWidget::keyPressEvent(event);
+    }
+
     // A cell too narrow for its text shows the whole text as its tooltip.
     bool viewportEvent(QEvent* event) override {
         if (event->type() != QEvent::ToolTip) return QTableWidget::viewportEvent(event);
@@ -198,6 +212,7 @@ int64_t ListIconGadget(int64_t number, int x, int y, int width, int height, Text
     functions->Xo_flags = flags;
     functions->AddGadgetColumn(0, firstColumnTitle, firstColumnWidth);
     ConnectTable(table, functions.get());
+    table->functions = functions.get();
     return RegisterGadget(number, GadgetKindListIcon, x, y, width, height, table, table, flags,
                           std::move(functions));
 }

@@ -42,14 +42,15 @@ protected:
 }  // namespace
 
 // Unchecking "User Apps Only" and typing the PID finds a process the test started; a click selects
-// its row, which enables Select. Select and a double click choose it, Return (Cancel is the
-// default) and Escape cancel. Select without a row keeps the sheet open, and other windows' events
+// its row, which enables Select. Select, a double click and Return on the row choose it; Return in
+// the search field (Cancel is the default) and Escape cancel. Select without a row keeps the sheet open, and other windows' events
 // are dropped meanwhile.
 TEST_F(ProcessPickerTest, SearchByPidThenEachGestureChoosesOrCancels) {
     ChildProcess child([] { for (;;) ChildProcess::Pause(); });
     ASSERT_TRUE(child.WaitUntil());
     const struct { const char* gesture; bool chooses; } table[] = {
-        {"Select", true}, {"double click", true}, {"Return", false}, {"Escape", false}};
+        {"Select", true}, {"double click", true}, {"Return on the row", true},
+        {"Return in the search field", false}, {"Escape", false}};
     for (const auto& row : table) {
         QPoint at;
         LoopScript script(
@@ -81,13 +82,16 @@ TEST_F(ProcessPickerTest, SearchByPidThenEachGestureChoosesOrCancels) {
              },
              [&] {
                  EXPECT_TRUE(SelectEnabled());
-                 if (row.gesture[0] == 'S') PostEvent(EventCodeGadget, PickerWindow, PickerSelect);
-                 if (row.gesture[0] == 'd') {
+                 const std::string gesture = row.gesture;
+                 if (gesture == "Select") PostEvent(EventCodeGadget, PickerWindow, PickerSelect);
+                 if (gesture == "double click") {
                      // The second press of a double click arrives as the double click itself.
                      QTest::mouseDClick(Rows(), Qt::LeftButton, {}, at);
                      QTest::mouseRelease(Rows(), Qt::LeftButton, {}, at);
                  }
-                 if (!row.chooses) QTest::keyClick(GadgetID(PickerList), row.gesture[0] == 'R' ? Qt::Key_Return : Qt::Key_Escape);
+                 if (gesture == "Return on the row") QTest::keyClick(GadgetID(PickerList), Qt::Key_Return);
+                 if (gesture == "Return in the search field") QTest::keyClick(GadgetID(PickerSearch), Qt::Key_Return);
+                 if (gesture == "Escape") QTest::keyClick(GadgetID(PickerList), Qt::Key_Escape);
                  return true;
              }},
             GiveUp);
