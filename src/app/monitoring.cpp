@@ -92,12 +92,14 @@ void ApplyTickRecord(AppState& state, const TickRecord& r) {
 bool SessionActive(const AppState& state) { return state.session.active; }
 
 void BrowseClicked(AppState& state) {
-    if (const std::optional<ProcessDescription> picked = PickProcess(MainWindow))
-        SetMonitorTarget(state.monitor, *picked);
+    const std::optional<ProcessDescription> picked = PickProcess(MainWindow);
+    if (picked) SetMonitorTarget(state.monitor, *picked);
     if (state.targetPid <= 0) return;
     SetGadgetText(GadgetTargetName, state.targetName + u" (PID: " + Str(state.targetPid) + u")");
     SetGadgetText(GadgetStatusLine, LookupText(TextId::StatusSelectedPrefix) + Str(state.targetPid));
     DisableGadget(GadgetStart, 0);
+    // The next step by keyboard: Return starts watching what was chosen.
+    if (picked) SetActiveGadget(GadgetStart);
 }
 
 void AnalyzeClicked(AppState& state) { AnalyzeLogFile(state.history, MainWindow); }

@@ -21,11 +21,12 @@ public:
     XoGadgetFunctions* functions = nullptr;
 
 protected:
-    // Return on a selected row is its double click, as on the desktop's lists; left to Qt, it
-    // would press the dialog's default button instead.
+    // Return on the current row (the one with the focus frame) selects it and is its double
+    // click, as on the desktop's lists; left to Qt, it would press the dialog's default button.
     void keyPressEvent(QKeyEvent* event) override {
         const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-        if (enter && functions && !selectedItems().isEmpty()) {
+        if (enter && functions && currentRow() >= 0) {
+            if (selectedItems().isEmpty()) selectRow(currentRow());
             functions->SendEvent(EventTypeLeftDoubleClick);
             return;
         }

@@ -1,4 +1,5 @@
 // Gadgets on real offscreen controls: the user's changes are events, the program's are not.
+#include <QTableWidget>
 #include <QTest>
 
 #include "toolkit/gadget.h"
@@ -32,6 +33,15 @@ TEST_F(GadgetTest, TheUsersChoicesAndClicksAreEventsAndTheProgramsChangesAreNot)
     QTest::mouseClick(GadgetID(22), Qt::LeftButton);
     QTest::keyClick(GadgetID(22), Qt::Key_Return);
     EXPECT_TRUE(TakeGadgetEvents().empty()) << "a disabled button gives nothing";
+    // Return on a list's current row, the one a Tab into the list framed, selects it and is its
+    // double click.
+    ListIconGadget(50, 200, 10, 200, 100, u"Name", 100);
+    AddGadgetItem(50, -1, u"sleep");
+    qobject_cast<QTableWidget*>(GadgetID(50))->setCurrentCell(0, 0, QItemSelectionModel::NoUpdate);
+    TakeGadgetEvents();
+    QTest::keyClick(GadgetID(50), Qt::Key_Return);
+    EXPECT_EQ(TakeGadgetEvents(), (Pairs{{50, EventTypeChange}, {50, EventTypeLeftDoubleClick}}));
+    EXPECT_EQ(GetGadgetState(50), 0);
     // Only a default button of the rounded height answers Return.
     ButtonGadget(44, 10, 110, 80, 25, u"Save", ButtonDefault);
     ButtonGadget(45, 100, 110, 80, 28, u"Other", ButtonDefault);
