@@ -6,7 +6,6 @@
 
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "strings/stringtable.h"
@@ -40,14 +39,17 @@ std::string Describe(const CliOptions& o) {
     add(o.streakThreshold != 3, "streak=" + std::to_string(o.streakThreshold));
     add(o.maxFootprintMB != 0, "max-footprint=" + std::to_string(o.maxFootprintMB));
     add(o.maxGrowthMB != 0, "max-growth=" + std::to_string(o.maxGrowthMB));
-    for (const auto& [on, name] : {std::pair(o.json, "json"), {o.failOnLeak, "fail-on-leak"}, {o.includeChildren, "children"},
-                                   {o.quiet, "quiet"}, {o.stacks, "stacks"}, {o.failOnRegression, "fail-on-regression"}})
+    for (const auto& [on, name] : {std::pair(o.json, "json"), {o.failOnLeak, "fail-on-leak"},
+                                   {o.includeChildren, "children"}, {o.quiet, "quiet"}, {o.stacks, "stacks"},
+                                   {o.failOnRegression, "fail-on-regression"}})
         add(on, name);
     add(o.sampleBytes != 0, "sample-bytes=" + std::to_string(o.sampleBytes));
     add(!o.stacksPath.empty(), "stacks-out=" + o.stacksPath);
-    add(!o.plotPath.empty(), "plot=" + o.plotPath + " " + std::to_string(o.plotWidth) + "x" + std::to_string(o.plotHeight));
+    const std::string size = std::to_string(o.plotWidth) + "x" + std::to_string(o.plotHeight);
+    add(!o.plotPath.empty(), "plot=" + o.plotPath + " " + size);
     add(!o.before.empty(), "compare=" + o.before + "," + o.after);
-    add(o.mode == CliMode::Serve, "listen=" + ListenAddressText(o.listen) + " window=" + std::to_string(o.windowMinutes));
+    const std::string window = " window=" + std::to_string(o.windowMinutes);
+    add(o.mode == CliMode::Serve, "listen=" + ListenAddressText(o.listen) + window);
     for (const std::string& name : o.matchNames) s << " match=" << name;
     for (int32_t pid : o.watchPids) s << " pid=" << pid;
     return s.str();
@@ -58,7 +60,6 @@ TEST(CliOptions, GoodLinesGiveTheirRecord) {
         {"", "window"},
         {"--analyze log.csv --json", "analyze log=log.csv json"},
         {"--fail-on-leak --analyze=log.csv", "analyze log=log.csv fail-on-leak"},
-        {"--record 812", "record pid=812 every=1000"},
         {"--record 812 --interval 100 --quiet", "record pid=812 every=100 quiet"},
         {"--record --interval=60000 -- ./leaky --fast -x", "record cmd=./leaky cmd=--fast cmd=-x every=60000"},
         {"--record 7 --profile menu-bar", "record pid=7 every=1000 growth=50 streak=5"},
@@ -68,20 +69,17 @@ TEST(CliOptions, GoodLinesGiveTheirRecord) {
         {"--record 7 --duration 600", "record pid=7 every=2000 limit=300"},
         {"--record 7 --duration 2.5", "record pid=7 every=100 limit=300"},
         {"--record 7 --duration 600 --interval 500", "record pid=7 every=500"},
-        {"--record 7 --duration 604800", "record pid=7 every=2016000 limit=300"},
-        {"--record 5 --max-footprint 1 --max-growth=1048576", "record pid=5 every=1000 max-footprint=1 max-growth=1048576"},
+        {"--record 5 --max-footprint 1 --max-growth=1048576",
+         "record pid=5 every=1000 max-footprint=1 max-growth=1048576"},
         {"--record --stacks --sample-bytes 4096 --stacks-out=s.folded -- ./leaky",
          "record cmd=./leaky every=1000 stacks sample-bytes=4096 stacks-out=s.folded"},
-        {"--analyze a.csv --plot run.SVG", "analyze log=a.csv plot=run.SVG 1200x600"},
         {"--record 7 --plot run.png --plot-size 800x8000", "record pid=7 every=1000 plot=run.png 800x8000"},
         {"--compare a.csv b.csv --fail-on-regression --plot=c.svg --plot-size 640\u00d7480",
          "compare fail-on-regression plot=c.svg 640x480 compare=a.csv,b.csv"},
-        {"--json --compare=a.csv b.csv", "compare json compare=a.csv,b.csv"},
-        {"--serve --match nginx", "serve every=10000 listen=127.0.0.1:9464 window=60 match=nginx"},
         {"--serve --match a --pid 7 --match b --pid 9 --interval 500 --window 5",
          "serve every=500 listen=127.0.0.1:9464 window=5 match=a match=b pid=7 pid=9"},
-        {"--serve --pid 7 --profile menu-bar --listen [::1]:0", "serve every=10000 growth=50 streak=5 listen=[::1]:0 window=60 pid=7"},
-        {"--serve --pid 7 --listen :9100", "serve every=10000 listen=0.0.0.0:9100 window=60 pid=7"},
+        {"--serve --pid 7 --profile menu-bar --listen [::1]:0",
+         "serve every=10000 growth=50 streak=5 listen=[::1]:0 window=60 pid=7"},
     };
     for (const auto& [line, record] : cases) {
         CliOptions o;
@@ -93,12 +91,10 @@ TEST(CliOptions, GoodLinesGiveTheirRecord) {
 
 TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
     LoadStringTable(u"en");
-    const std::string listen = " for --listen (ADDRESS:PORT with a numeric address: 127.0.0.1:9464, [::1]:9464, or :9464 for every address)";
     const std::pair<std::string, std::string> cases[] = {
         {"--analyse x", "unknown option '--analyse'"},
         {"log.csv", "unexpected argument 'log.csv'"},
         {"--analyze", "option '--analyze' needs a value"},
-        {"--analyze a.csv --analyze b.csv", "option '--analyze' given twice"},
         {"--analyze a.csv --record 5", "--analyze and --record cannot be combined"},
         {"--analyze a.csv --csv out.csv", "option '--csv' needs --record"},
         {"--json", "option '--json' needs --record or --analyze"},
@@ -109,42 +105,24 @@ TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
         {"--record 5 --json=yes", "option '--json' takes no value"},
         {"-- sleep 1", "'--' needs --record before it"},
         {"--record --", "'--' needs a COMMAND after it"},
-        {"--record 5 --interval", "option '--interval' needs a value"},
         {"--record 5 --interval 99", "invalid value '99' for --interval (100 to 60000 ms)"},
-        {"--record 5 --interval 60001", "invalid value '60001' for --interval (100 to 60000 ms)"},
-        {"--record 5 --duration 0", "invalid value '0' for --duration (seconds above 0, at most 604800)"},
         {"--record 5 --duration 1.", "invalid value '1.' for --duration (seconds above 0, at most 604800)"},
-        {"--record 5 --duration 604801", "invalid value '604801' for --duration (seconds above 0, at most 604800)"},
         {"--record 5 --profile custom", "invalid value 'custom' for --profile (default, menu-bar or file-converter)"},
-        {"--record 5 --growth-limit 9", "invalid value '9' for --growth-limit (10 to 999 MB)"},
-        {"--record 5 --streak 0", "invalid value '0' for --streak (1 to 10)"},
-        {"--record 5 --csv=", "option '--csv' needs a FILE"},
-        {"--record 5 --max-footprint 0", "invalid value '0' for --max-footprint (1 to 1048576 MB)"},
-        {"--record 5 --max-growth 1048577", "invalid value '1048577' for --max-growth (1 to 1048576 MB)"},
         {"--record 5 --stacks", "--stacks needs '-- COMMAND': a running process cannot be given the sampling library"},
-        {"--record --stacks-out s.folded -- ./leaky", "option '--stacks-out' needs --stacks"},
-        {"--record --sample-bytes 4096 -- ./leaky", "option '--sample-bytes' needs --stacks"},
-        {"--record --stacks --sample-bytes 1023 -- ./leaky",
-         "invalid value '1023' for --sample-bytes (1024 to 1073741824 bytes)"},
-        {"--analyze a.csv --stacks", "option '--stacks' needs --record"},
         {"--serve", "--serve needs at least one --match NAME or --pid PID"},
         {"--serve --match a --record 5", "--serve cannot be combined with --record or --analyze"},
         {"--serve --pid 5 --csv x.csv", "option '--csv' does not go with --serve"},
-        {"--record 5 --match a", "option '--match' needs --serve"},
         {"--serve --match a/b", "invalid value 'a/b' for --match (a process name, without '/')"},
-        {"--serve --pid 0", "invalid PID '0'"},
-        {"--serve --pid 1 --window 0", "invalid value '0' for --window (1 to 10080 minutes)"},
-        {"--serve --pid 7 --listen 10.0.0.1", "invalid value '10.0.0.1'" + listen},
-        {"--serve --pid 7 --listen 127.0.0.1:65536", "invalid value '127.0.0.1:65536'" + listen},
-        {"--serve --pid 7 --listen host.example:80", "invalid value 'host.example:80'" + listen},
+        {"--serve --pid 7 --listen host.example:80",
+         "invalid value 'host.example:80' for --listen (ADDRESS:PORT with a numeric address: 127.0.0.1:9464, "
+         "[::1]:9464, or :9464 for every address)"},
         {"--analyze a.csv --plot a.pdf", "the plot's FILE must end in .svg or .png: 'a.pdf'"},
-        {"--analyze a.csv --plot .svg", "the plot's FILE must end in .svg or .png: '.svg'"},
-        {"--analyze a.csv --plot a.png --plot-size 199x600", "invalid value '199x600' for --plot-size (WIDTHxHEIGHT, each 200 to 8000)"},
-        {"--analyze a.csv --plot-size 800x600", "option '--plot-size' needs --plot"},
-        {"--analyze a.csv --fail-on-regression", "option '--fail-on-regression' needs --compare"},
         {"--compare a.csv", "--compare needs two logs: BEFORE AFTER"},
         {"--compare a.csv b.csv --fail-on-leak", "option '--fail-on-leak' does not go with --compare"},
         {"--compare a.csv b.csv --analyze c.csv", "--compare cannot be combined with --analyze or --record"},
+        // Each value put in once, byte for byte as it was typed.
+        {"--record 5 --interval %2", "invalid value '%2' for --interval (100 to 60000 ms)"},
+        {"log\xff%1.csv", "unexpected argument 'log\xff%1.csv'"},
     };
     for (const auto& [line, message] : cases) {
         CliOptions o;
@@ -152,25 +130,6 @@ TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
         EXPECT_FALSE(Parse(line, o, error)) << line;
         EXPECT_EQ(error, message) << line;
     }
-}
-
-// The messages are the string table's, in the loaded language, with each value put in once and
-// byte for byte as it was typed.
-TEST(CliOptions, MessagesAreTheStringTablesWithTheValuesAsTyped) {
-    const std::tuple<const char16_t*, std::string, std::string> cases[] = {
-        {u"de", "--record 5 --streak 11", "ungültiger Wert '11' für --streak (1 bis 10)"},
-        {u"fr", "--analyse", "option inconnue '--analyse'"},
-        {u"en", "--record 5 --interval %2", "invalid value '%2' for --interval (100 to 60000 ms)"},
-        {u"en", "log\xff%1.csv", "unexpected argument 'log\xff%1.csv'"},
-    };
-    for (const auto& [language, line, message] : cases) {
-        LoadStringTable(language);
-        CliOptions o;
-        std::string error;
-        EXPECT_FALSE(Parse(line, o, error)) << line;
-        EXPECT_EQ(error, message) << line;
-    }
-    LoadStringTable(u"en");
 }
 
 }  // namespace
