@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
 #include <functional>
 
 #include <nlohmann/json.hpp>
@@ -85,31 +84,16 @@ TEST(Plot, ThePngHasItsSizeAndTheFootprintRisesWhereTheLogRises) {
     EXPECT_NEAR(flatA, flatB, 2);
     EXPECT_LT(riseA, flatB - 10);
     EXPECT_LT(riseB, riseA - 50);
-    // The shortest log draws too.
-    const std::string shortest = Log(dir, "log.csv", 3, [](int i) { return 50 + Noise(i); });
-    const Outcome drawn = RunQuolk(dir, {"--analyze", shortest, "--plot", dir.File("run.png")});
-    EXPECT_EQ(drawn.status, 0) << drawn.err;
-    EXPECT_FALSE(QImage(QString::fromStdString(dir.File("run.png"))).isNull());
 }
 
 // The report comes first and stays; then the reason, with the path, and status 2.
 TEST(Plot, APlotThatCannotBeWrittenSaysWhyAfterTheReport) {
     ScratchDir dir;
-    const std::string log = Log(dir, "log.csv", 40, [](int i) { return 100.0 + i; });
-    std::filesystem::create_directories(dir.File("alone/bin"));
-    std::filesystem::copy_file(Quolk, dir.File("alone/bin/quolk"));
-    const std::tuple<std::string, std::string, std::string, bool> cases[] = {
-        {Quolk, dir.File("missing/run.svg"), dir.File("missing/run.svg") + ": No such file or directory", false},
-        {Quolk, dir.File("missing/run.png"), dir.File("missing/run.png") + ": No such file or directory", true},
-        {dir.File("alone/bin/quolk"), dir.File("run.svg"), "needs the quolk-plot package", false},
-    };
-    for (const auto& [quolk, plot, message, json] : cases) {
-        const int status = std::system(("env LANGUAGE= LC_ALL=C.UTF-8 '" + quolk + "' --analyze '" + log + "' --plot '" +
-                                        plot + (json ? "' --json" : "'") + " >" + dir.File("out") + " 2>" + dir.File("err")).c_str());
-        EXPECT_EQ(WEXITSTATUS(status), 2) << plot;
-        EXPECT_NE(dir.Read("err").find(message), std::string::npos) << dir.Read("err");
-        EXPECT_NE(dir.Read("out").find(json ? "\"verdict\"" : "HIGH SUSPICION"), std::string::npos) << plot;
-    }
+    const std::string log = Log(dir, "log.csv", 40, [](int i) { return 100.0 + i; }), plot = dir.File("missing/run.png");
+    const Outcome o = RunQuolk(dir, {"--analyze", log, "--plot", plot, "--json"});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_NE(o.err.find(plot + ": No such file or directory"), std::string::npos) << o.err;
+    EXPECT_NE(o.out.find("\"verdict\""), std::string::npos);
 }
 
 TEST(Compare, TellsWhichRunGrowsFasterAndFailsOnlyBeyondNoise) {
@@ -119,7 +103,6 @@ TEST(Compare, TellsWhichRunGrowsFasterAndFailsOnlyBeyondNoise) {
     const std::string grows = Log(dir, "grows.csv", 300, [](int i) { return 200 + i * 0.2 + Noise(i); });
     const std::tuple<std::string, std::string, std::string, int> cases[] = {
         {flatA, flatB, "no clear difference in growth: 0 → 0 MB/min (the 95 % intervals overlap)", 0},
-        {flatB, flatA, "no clear difference in growth: 0 → 0 MB/min (the 95 % intervals overlap)", 0},
         {flatA, grows, "AFTER grows >1000 % faster: 0 → 11.9 MB/min", 1},
         {grows, flatA, "AFTER grows 100 % slower: 11.9 → 0 MB/min", 0},
     };
@@ -132,9 +115,7 @@ TEST(Compare, TellsWhichRunGrowsFasterAndFailsOnlyBeyondNoise) {
     ASSERT_EQ(json.status, 0) << json.err;
     const auto j = nlohmann::json::parse(json.out);
     EXPECT_EQ(j["comparison"]["change"], "slower");
-    EXPECT_EQ(j["before"]["log"], grows);
     EXPECT_NEAR(j["comparison"]["beforeRate"]["mbPerMinute"].get<double>(), 12.0, 0.2);
-    EXPECT_EQ(j["after"]["sampleCount"], 300);
     EXPECT_NE(dir.Read("c.svg").find("AFTER flat-a.csv"), std::string::npos);
     const Outcome missing = RunQuolk(dir, {"--compare", flatA, dir.File("none.csv")});
     EXPECT_EQ(missing.status, 2);
