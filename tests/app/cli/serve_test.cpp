@@ -51,19 +51,10 @@ std::string Value(const std::string& scrape, const std::string& family, const st
 TEST(Serve, WhereItCannotListenItSaysWhyWithStatus2) {
     ScratchDir dir;
     int taken = -1;
-    const std::string port = std::to_string(BoundSocket(taken, true));
-    const std::tuple<std::string, int, std::string> cases[] = {
-        {"127.0.0.1:" + port, ExitLoadError, "quolk: cannot listen on 127.0.0.1:" + port + ": Address already in use\n"},
-        // TEST-NET-1: an address no machine of ours has.
-        {"192.0.2.1:" + port, ExitLoadError,
-         "quolk: cannot listen on 192.0.2.1:" + port + ": Cannot assign requested address\n"},
-    };
-    for (const auto& [listen, status, message] : cases) {
-        const Outcome outcome = RunQuolk(dir, {"--serve", "--pid", "1", "--listen", listen});
-        EXPECT_EQ(outcome.status, status) << listen;
-        EXPECT_EQ(outcome.err.substr(0, message.size()), message);
-        EXPECT_EQ(Lines(outcome.err).size(), 1u) << outcome.err;
-    }
+    const std::string listen = "127.0.0.1:" + std::to_string(BoundSocket(taken, true));
+    const Outcome outcome = RunQuolk(dir, {"--serve", "--pid", "1", "--listen", listen});
+    EXPECT_EQ(outcome.status, ExitLoadError);
+    EXPECT_EQ(outcome.err, "quolk: cannot listen on " + listen + ": Address already in use\n");
     close(taken);
 }
 
