@@ -101,40 +101,28 @@ TEST(LiveTable, KeepsEveryPointerPastItsFirstLevelUntilForgotten) {
     ForgetAllSampled();
 }
 
-// A return address inside the caller: a frame of its own.
-__attribute__((noinline)) uint64_t CallSite() {
-    uint64_t address = uint64_t(__builtin_return_address(0));
-    asm volatile("" ::: "memory");
-    return address;
-}
-
 // (Frames named and folded are the leak-site and the command line's stack tests'.)
-TEST(StackHistory, RanksGrowthWithinItsBoundedColumns) {
+TEST(StackHistory, KeepsItsLastColumnsAndRanksOnlyGrowth) {
     Region r;
     HeapRegionHeader* header = r.region.header;
     ClaimRegion(header, getpid());
     StackHistory history;
-    uint64_t leaking[] = {CallSite(), CallSite()};
-    uint64_t steady[] = {CallSite()};
-    int32_t leak = FindOrAddStack(header, leaking, 2), cache = FindOrAddStack(header, steady, 1);
-    AddToStack(header, cache, 1000, HeapCountScale, 1000);
-    TakeStackSnapshot(history, r.region);
-    AddToStack(header, leak, 5000, 2 * HeapCountScale, 5000);
-    uint64_t late[] = {CallSite()};
-    AddToStack(header, FindOrAddStack(header, late, 1), 300, HeapCountScale, 300);
-    for (int i = 0; i < HistorySlotCount; ++i) TakeStackSnapshot(history, r.region);
-    ASSERT_EQ(int64_t(history.columns.size()), HistorySlotCount);  // bounded; the first column is gone
-
-    std::vector<StackGrowth> top = TopStacksByGrowth(history, 0, HistorySlotCount - 1, 5);
-    ASSERT_EQ(top.size(), 0u);  // every column the same since the first kept one
-    AddToStack(header, leak, 1000, 0, 1000);
-    TakeStackSnapshot(history, r.region);
-    top = TopStacksByGrowth(history, 0, HistorySlotCount - 1, 5);
-    ASSERT_EQ(top.size(), 1u);
-    EXPECT_EQ(top[0].stack, leak);
-    EXPECT_EQ(top[0].startBytes, 5000);
-    EXPECT_EQ(top[0].endBytes, 6000);
-    EXPECT_EQ(top[0].endCount, 2);
+    uint64_t frames[] = {1, 2};
+    const int32_t stack = FindOrAddStack(header, frames, 2), slower = FindOrAddStack(header, frames, 1);
+    for (int64_t i = 0; i <= HistorySlotCount; ++i) {  // one column more than are kept
+        AddToStack(header, stack, 1000, HeapCountScale, 1000);
+        AddToStack(header, slower, 500, HeapCountScale, 500);
+        TakeStackSnapshot(history, r.region);
+    }
+    ASSERT_EQ(int64_t(history.columns.size()), HistorySlotCount);
+    const std::vector<StackGrowth> top = TopStacksByGrowth(history, 0, HistorySlotCount - 1, 5);
+    ASSERT_EQ(top.size(), 2u);
+    EXPECT_EQ(top[0].stack, stack);
+    EXPECT_EQ(top[0].startBytes, 2000);  // the first snapshot's column is gone
+    EXPECT_EQ(top[0].endBytes, 1000.0 * double(HistorySlotCount + 1));
+    EXPECT_EQ(top[0].endCount, double(HistorySlotCount + 1));
+    TakeStackSnapshot(history, r.region);  // nothing changed since the last
+    EXPECT_EQ(TopStacksByGrowth(history, HistorySlotCount - 2, HistorySlotCount - 1, 5).size(), 0u);
 }
 
 TEST(HeapEnvironment, PutsTheLibraryFirstAndReplacesOldSettings) {
