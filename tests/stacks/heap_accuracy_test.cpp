@@ -1,4 +1,4 @@
-// The sampler preloaded into programs with known allocation sites, read as the recorder reads it:
+// The sampler preloaded into a program with known allocation sites, read as the recorder reads it:
 // the leaking site comes first with its growth close to the truth, the churning and cached sites
 // do not grow, and the program behaves as it does unwatched.
 #include <fcntl.h>
@@ -77,9 +77,9 @@ struct Target {
     }
 };
 
-// The line of a helper's source that holds the marker comment.
-int64_t SiteLine(const std::string& file, const std::string& marker) {
-    std::ifstream source(std::string(QUOLK_SOURCE_DIR) + "/tests/helpers/" + file);
+// The line of the sites program's source that holds the marker comment.
+int64_t SiteLine(const std::string& marker) {
+    std::ifstream source(std::string(QUOLK_SOURCE_DIR) + "/tests/helpers/heap_sites.cpp");
     std::string line;
     for (int64_t number = 1; std::getline(source, line); ++number)
         if (line.find("// site: " + marker) != std::string::npos) return number;
@@ -87,63 +87,6 @@ int64_t SiteLine(const std::string& file, const std::string& marker) {
 }
 
 bool Contains(const Text& text, const char16_t* part) { return text.find(part) != Text::npos; }
-
-struct SiteCase {
-    const char* name;
-    const char* mode;
-    const char* threads;
-    const char16_t* function;  // the leaking site
-    const char* file;
-    const char* marker;
-};
-
-void PrintTo(const SiteCase& c, std::ostream* out) { *out << c.name; }
-
-class LeakSite : public testing::TestWithParam<SiteCase> {};
-
-TEST_P(LeakSite, TopStackIsTheLeakAndOnlyItGrows) {
-    const SiteCase& c = GetParam();
-    HeapRegion region;
-    std::string error;
-    ASSERT_TRUE(CreateHeapRegion(region, error)) << error;
-    StackHistory history;
-    double truth = 0;
-    {
-        Target target({QUOLK_HEAP_SITES, c.mode, c.threads, "2", QUOLK_HEAP_PLUGIN}, &region, TestSampleBytes);
-        ASSERT_EQ(target.ReadLine(), "ready\n");
-        TakeStackSnapshot(history, region);
-        target.Say("go\n");
-        ASSERT_EQ(std::sscanf(target.ReadLine().c_str(), "leaked %lf", &truth), 1);
-        TakeStackSnapshot(history, region);
-        target.Say("end\n");
-        EXPECT_EQ(ReadHeapStatus(region).pid, target.pid);
-        EXPECT_EQ(target.Wait(), 0);
-    }
-    StackSymbols symbols;
-    std::vector<StackGrowth> grown = TopStacksByGrowth(history, 0, 1, -1);
-    for (const StackGrowth& growth : grown) {
-        std::vector<StackFrame> frames = StackFrames(symbols, history, growth.stack);
-        ASSERT_FALSE(frames.empty());
-        if (&growth == &grown.front()) {
-            EXPECT_TRUE(Contains(frames[0].function, c.function)) << TextToUtf8(frames[0].function);
-            EXPECT_TRUE(frames[0].file.ends_with(TextFromUtf8(std::string("/") + c.file)));
-            EXPECT_EQ(frames[0].line, SiteLine(c.file, c.marker));
-            EXPECT_NEAR(growth.growthBytes(), truth, 0.15 * truth);
-        } else {
-            // The cache was full before the first snapshot; churned blocks live for an instant.
-            EXPECT_LT(growth.growthBytes(), 0.05 * truth) << TextToUtf8(frames[0].function);
-        }
-    }
-    EXPECT_FALSE(grown.empty());
-    CloseHeapRegion(region);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Programs, LeakSite,
-    testing::Values(SiteCase{"EightThreads", "leak", "8", u"LeakBlock", "heap_sites.cpp", "leak"},
-                    SiteCase{"ReallocGrowth", "realloc", "1", u"GrowBuffer", "heap_sites.cpp", "realloc"},
-                    SiteCase{"UnloadedLibrary", "plugin", "1", u"PluginLeak", "heap_plugin.cpp", "plugin"}),
-    [](const testing::TestParamInfo<SiteCase>& info) { return std::string(info.param.name); });
 
 // What the program prints and its exit status, read through to the end.
 std::string RunToEnd(Target& target, int& status) {
@@ -157,49 +100,51 @@ std::string RunToEnd(Target& target, int& status) {
     return output;
 }
 
-TEST(HeapSampler, LeavesOutputStatusAndChildrenAsTheyAre) {
-    std::vector<std::string> command = {QUOLK_HEAP_SITES, "fork", "1", "0.3"};
+// Eight threads leaking, churning and caching at once, after a forked and an executed child
+// allocated: the program's output and status are as unwatched, and the children write nothing.
+TEST(HeapSampler, TopStackIsTheLeakOnlyItGrowsAndTheProgramIsAsUnwatched) {
+    const std::vector<std::string> command = {QUOLK_HEAP_SITES, "fork", "8", "2"};
     int plainStatus = 0;
     Target plain(command, nullptr, 0);
-    std::string plainOutput = RunToEnd(plain, plainStatus);
-
+    const std::string plainOutput = RunToEnd(plain, plainStatus);
     HeapRegion region;
     std::string error;
     ASSERT_TRUE(CreateHeapRegion(region, error)) << error;
     StackHistory history;
-    StackSymbols symbols;
-    Target watched(command, &region, TestSampleBytes);
-    ASSERT_EQ(watched.ReadLine(), "forked child 7\n");
-    ASSERT_EQ(watched.ReadLine(), "executed child 5\n");
-    ASSERT_EQ(watched.ReadLine(), "ready\n");
-    watched.Say("go\n");
-    std::string leaked = watched.ReadLine();
-    TakeStackSnapshot(history, region);
-    watched.Say("end\n");
-    EXPECT_EQ(watched.Wait(), 3);
+    std::string leaked;
+    {
+        Target target(command, &region, TestSampleBytes);
+        for (const char* line : {"forked child 7\n", "executed child 5\n", "ready\n"})
+            ASSERT_EQ(target.ReadLine(), line);
+        TakeStackSnapshot(history, region);
+        target.Say("go\n");
+        leaked = target.ReadLine();
+        TakeStackSnapshot(history, region);
+        target.Say("end\n");
+        EXPECT_EQ(ReadHeapStatus(region).pid, target.pid);
+        EXPECT_EQ(target.Wait(), 3);
+    }
     EXPECT_EQ(plainStatus, 3);
     EXPECT_EQ("forked child 7\nexecuted child 5\nready\n" + leaked, plainOutput);
-
-    // The children's allocations went to no region; the parent's leak is there.
-    Text folded = FoldedStacks(symbols, history, 0);
-    EXPECT_TRUE(Contains(folded, u"LeakBlock")) << TextToUtf8(folded);
-    EXPECT_FALSE(Contains(folded, u"ChildSite")) << TextToUtf8(folded);
-    CloseHeapRegion(region);
-}
-
-// Attached, but no allocation reached the sampling mean: told apart from a library never loaded
-// (a statically linked command, which the command line's stack tests record).
-TEST(HeapSampler, TellsAttachedWithoutASampleFromNeverAttached) {
-    HeapRegion region;
-    std::string error;
-    ASSERT_TRUE(CreateHeapRegion(region, error)) << error;
-    {
-        Target target({QUOLK_HEAP_SITES, "none", "1", "0"}, &region, int64_t(1) << 50);
-        EXPECT_EQ(target.ReadLine(), "ready\n");
-        target.Say("go\nend\n");
+    double truth = 0;
+    ASSERT_EQ(std::sscanf(leaked.c_str(), "leaked %lf", &truth), 1);
+    StackSymbols symbols;
+    std::vector<StackGrowth> grown = TopStacksByGrowth(history, 0, 1, -1);
+    ASSERT_FALSE(grown.empty());
+    for (const StackGrowth& growth : grown) {
+        std::vector<StackFrame> frames = StackFrames(symbols, history, growth.stack);
+        ASSERT_FALSE(frames.empty());
+        if (&growth == &grown.front()) {
+            EXPECT_TRUE(Contains(frames[0].function, u"LeakBlock")) << TextToUtf8(frames[0].function);
+            EXPECT_TRUE(frames[0].file.ends_with(u"/heap_sites.cpp"));
+            EXPECT_EQ(frames[0].line, SiteLine("leak"));
+            EXPECT_NEAR(growth.growthBytes(), truth, 0.15 * truth);
+        } else {
+            // The cache was full before the first snapshot; churned blocks live for an instant.
+            EXPECT_LT(growth.growthBytes(), 0.05 * truth) << TextToUtf8(frames[0].function);
+        }
     }
-    EXPECT_EQ(StackAvailabilityOf(ReadHeapStatus(region)), StackAvailability::NoMallocSeen);
-    EXPECT_EQ(PreloadBlockerOf(QUOLK_HEAP_SITES), PreloadBlocker::None);
+    EXPECT_FALSE(Contains(FoldedStacks(symbols, history, 0), u"ChildSite"));
     CloseHeapRegion(region);
 }
 
