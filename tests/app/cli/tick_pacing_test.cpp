@@ -1,5 +1,5 @@
 // A recording's pace: late samples counted and told once, the due ticks they cost counted as
-// skipped, the next tick one interval after a late one, and the interval suggested.
+// skipped, the next tick one interval after a late one.
 #include "app/cli/tick_pacing.h"
 
 #include <gtest/gtest.h>
@@ -30,11 +30,6 @@ TEST(TickPacing, LateSamplesAreCountedToldOnceAndTheirTicksSkipped) {
         EXPECT_EQ(NoteTick(pacing, t.start, t.end), t.told);
         EXPECT_EQ(std::tuple(pacing.late, pacing.skipped, pacing.nextMs), std::tuple(t.late, t.skipped, t.next));
     }
-}
-
-TEST(TickPacing, TheSuggestedIntervalLeavesHalfTheCostToSpare) {
-    const std::pair<int64_t, int64_t> cases[] = {{0, 100}, {45, 100}, {70, 200}, {180, 300}, {50000, 60000}};
-    for (const auto& [cost, interval] : cases) EXPECT_EQ(SuggestedIntervalMs(cost), interval) << cost;
 }
 
 }  // namespace
