@@ -1,10 +1,8 @@
 // Recordings through the real binary, side by side: one table of targets and options, each row's
 // exit status, what standard error tells and the JSON's figures; a CSV log analysed again; the
-// live line; the family sum of --include-children.
+// family sum of --include-children.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-
-#include <pty.h>
 
 #include <fstream>
 #include <regex>
@@ -202,24 +200,6 @@ TEST(Record, EveryEndHasItsStatusMessageAndFigures) {
     }
     waitpid(sleeper, nullptr, 0);
     close(closedPipe[1]);
-}
-
-// The live line goes to standard error when it is a terminal (the table's rows have a file there,
-// and no line); the report on standard output is the same either way.
-TEST(Record, TheLiveLineIsForATerminalOnly) {
-    ScratchDir dir;
-    int master = -1, slave = -1;
-    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    const pid_t quolk = StartQuolk(dir, {"--record", "--duration", "0.6", "--interval", "100", "--", "sleep", "5"}, slave);
-    close(slave);
-    std::string err;
-    char buffer[4096];
-    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) err.append(buffer, size_t(n));
-    close(master);
-    const Outcome o = Wait(dir, quolk);
-    for (const char* part : {"\r", "  Phys Footprint: ", "Streak Normal"}) EXPECT_NE(err.find(part), std::string::npos) << err;
-    EXPECT_EQ(o.out.find("Phys Footprint"), std::string::npos);
-    EXPECT_NE(o.out.find(Report), std::string::npos);
 }
 
 // The family's footprint is the sum of its three members' shares, read while they hold still.
