@@ -133,9 +133,10 @@ TEST(Package, EachFilePassesItsChecker) {
     std::string unit = ReadBytes(Usr + "lib/systemd/system/quolk-serve.service");
     ASSERT_TRUE(Has(unit, "\nExecStart=quolk --serve "));
     unit.replace(unit.find("ExecStart=quolk"), 15, "ExecStart=" + Usr + "bin/quolk");
+    const std::string staged = dir.Write("quolk-serve.service", unit);
     for (const std::string& check : {"desktop-file-validate '" + Usr + "share/applications/quolk.desktop'",
                                      "groff -ww -z -man '" + Usr + "share/man/man1/quolk.1'",
-                                     "systemd-analyze verify --man=no '" + dir.Write("quolk-serve.service", unit) + "'"}) {
+                                     "systemd-analyze verify --man=no '" + staged + "'"}) {
         const auto [status, output] = RunTool(check);  // none may warn
         EXPECT_EQ(status, 0) << check << "\n" << output;
         EXPECT_TRUE(!Has(output, "warning:") && !Has(output, "error:")) << output;

@@ -89,7 +89,8 @@ TEST(Plot, ThePngHasItsSizeAndTheFootprintRisesWhereTheLogRises) {
 // The report comes first and stays; then the reason, with the path, and status 2.
 TEST(Plot, APlotThatCannotBeWrittenSaysWhyAfterTheReport) {
     ScratchDir dir;
-    const std::string log = Log(dir, "log.csv", 40, [](int i) { return 100.0 + i; }), plot = dir.File("missing/run.png");
+    const std::string log = Log(dir, "log.csv", 40, [](int i) { return 100.0 + i; });
+    const std::string plot = dir.File("missing/run.png");
     const Outcome o = RunQuolk(dir, {"--analyze", log, "--plot", plot, "--json"});
     EXPECT_EQ(o.status, 2);
     EXPECT_NE(o.err.find(plot + ": No such file or directory"), std::string::npos) << o.err;
