@@ -107,11 +107,17 @@ void AnalyzeClicked(AppState& state) { AnalyzeLogFile(state.history, MainWindow)
 void StartMonitoring(AppState& state) {
     const bool csvChecked = GetGadgetState(GadgetCsvOutput) == CheckBoxChecked;
     ApplyTickRecord(state, StartSession(Monitor(state), csvChecked));
+    // The next step by keyboard: Return stops the session just started.
+    if (SessionActive(state)) SetActiveGadget(GadgetStop);
 }
 
 void MonitorTick(AppState& state) { ApplyTickRecord(state, TickSession(Monitor(state))); }
 
-void StopMonitoring(AppState& state) { ApplyTickRecord(state, StopSession(Monitor(state))); }
+void StopMonitoring(AppState& state) {
+    ApplyTickRecord(state, StopSession(Monitor(state)));
+    // Stop is disabled now; the focus goes back to where the next round begins.
+    SetActiveGadget(GadgetStart);
+}
 
 void PauseResumeClicked(AppState& state) { ApplyTickRecord(state, TogglePause(state.monitor)); }
 
