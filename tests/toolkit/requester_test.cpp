@@ -45,14 +45,6 @@ TEST_F(RequesterTest, TheResponderSeesEachCallAndGivesTheAnswer) {
     SetRequesterResponder(nullptr);
 }
 
-// Hands the modal dialog to `act` once its own event loop runs (exec shows it before that).
-void WhenModalOpens(std::function<void(QWidget*)> act, int attempts = 300) {
-    QTimer::singleShot(10, [act, attempts] {
-        if (QWidget* dialog = QApplication::activeModalWidget()) act(dialog);
-        else if (attempts > 0) WhenModalOpens(act, attempts - 1);
-    });
-}
-
 TEST_F(RequesterTest, RealDialogsShowPlainTextAndTheirButtonsAndAnswerTheOnePressed) {
     const auto message = [](int flags) {
         return [flags] { return MessageRequester(u"Error! <b>", u"<b>Log</b>", flags); };

@@ -1,16 +1,26 @@
 // Every toolkit test starts and ends without windows and with an empty queue.
 #pragma once
 
+#include <functional>
 #include <utility>
 #include <vector>
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "toolkit/event_queue.h"
 #include "toolkit/window.h"
 
 using Pairs = std::vector<std::pair<int64_t, int64_t>>;
+
+// Hands the modal dialog to `act` once its own event loop runs (exec shows it before that).
+inline void WhenModalOpens(std::function<void(QWidget*)> act, int attempts = 300) {
+    QTimer::singleShot(10, [act, attempts] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) act(dialog);
+        else if (attempts > 0) WhenModalOpens(act, attempts - 1);
+    });
+}
 
 class ToolkitTest : public testing::Test {
 protected:
