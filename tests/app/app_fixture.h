@@ -19,6 +19,15 @@
 #include "toolkit/requester.h"
 #include "toolkit/window.h"
 
+// A report in the analysis's layout: one phase row and the verdict section's lines.
+inline Text ReportWith(const Text& phaseRow, const Text& verdict) {
+    const Text banner = Text(106, u'=') + u"\r\n", ruler = Text(96, u'-') + u"\r\n";
+    return banner + u"  MEMORY PHASE ANALYSIS REPORT\r\n" + banner +
+           u"Phase / Time Range | Memory Footprint | Phase Delta | Rate (MB/s) | Behavior Note\r\n" +
+           Text(62, u'-') + u"|----\r\n" + phaseRow + u"\r\n\r\n" + ruler +
+           u"DIAGNOSTIC VERDICT & EVIDENCE SUMMARY:\r\n" + ruler + verdict + banner;
+}
+
 class AppTest : public testing::Test {
 protected:
     void SetUp() override {

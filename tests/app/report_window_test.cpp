@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/analyze_log.h"
+#include "app/app_fixture.h"
 #include "app/loop_script.h"
 #include "scratch_dir.h"
 #include "strings/stringtable.h"
@@ -23,18 +24,6 @@ namespace {
 bool MainWindowDisabled() {
     const WindowRecord* record = FindWindowRecord(0);
     return record && record->disabledView;
-}
-
-// One phase row and a verdict section in the report's layout, with CR LF and the LF CR that the
-// string table's texts carry.
-Text OnePhaseReport() {
-    const Text banner = Text(106, u'=') + u"\r\n", ruler = Text(96, u'-') + u"\r\n";
-    return banner + u"  MEMORY PHASE ANALYSIS REPORT\r\n" + banner +
-           u"Phase / Time Range | Memory Footprint | Phase Delta | Rate (MB/s) | Behavior Note\r\n" +
-           Text(62, u'-') + u"|----\r\n" +
-           u"Baseline Phase (0s–20s)   | 12.0 MB   | 0.0 MB  | 0.00 MB/s  | Idle.\r\n\r\n" + ruler +
-           u"DIAGNOSTIC VERDICT & EVIDENCE SUMMARY:\r\n" + ruler +
-           u"✅ NO EVIDENCE\n\rline two\r\n\r\n• Evidence\r\n" + banner;
 }
 
 // A monitor log as the session writes it: byte-order mark, comment line, header, rows.
@@ -75,7 +64,9 @@ protected:
 }  // namespace
 
 TEST_F(ReportWindowTest, ListSummaryCopyAndClose) {
-    const Text report = OnePhaseReport();
+    // CR LF and the LF CR that the string table's texts carry.
+    const Text report = ReportWith(u"Baseline Phase (0s–20s)   | 12.0 MB   | 0.0 MB  | 0.00 MB/s  | Idle.",
+                                   u"✅ NO EVIDENCE\n\rline two\r\n\r\n• Evidence\r\n");
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     const LoopScript::Step shown = [] {
         if (!IsGadget(ReportClose) || !MainWindowDisabled()) return false;
