@@ -75,7 +75,7 @@ protected:
             },
             [pid] {
                 if (IsWindow(PickerWindow)) return false;
-                EXPECT_NE(U8(GetGadgetText(GadgetTargetName)).find("(PID: " + std::to_string(pid) + ")"), std::string::npos);
+                EXPECT_TRUE(U8(GetGadgetText(GadgetTargetName)).ends_with("(PID: " + std::to_string(pid) + ")"));
                 EXPECT_EQ(U8(GetGadgetText(GadgetStatusLine)), "Status: ✓ Selected PID " + std::to_string(pid));
                 SetGadgetState(GadgetRefreshSlider, 620);  // snaps to 500
                 PostEvent(EventCodeGadget, MainWindow, GadgetRefreshSlider);
@@ -95,15 +95,14 @@ protected:
 
 TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
     ChildProcess child(AllocateInSteps);
-    std::string summary, copied;
-    int64_t phaseRows = 0;
+    std::string copied;
     std::vector<std::function<bool()>> steps = PickSteps(child.Pid());
     const auto gadget = [](int64_t number) { PostEvent(EventCodeGadget, MainWindow, number); };
-    const auto title = [] { return U8(GetWindowTitle(MainWindow)); };
     const auto status = [] { return U8(GetGadgetText(GadgetStatusLine)); };
     steps.push_back([&] {
         if (state.history.count < 9) return false;
-        EXPECT_EQ(title(), std::string(QuolkNameAndVersion) + " — " + U8(GetGadgetText(GadgetFootprint)));
+        const std::string badge = U8(GetGadgetText(GadgetFootprint));
+        EXPECT_EQ(U8(GetWindowTitle(MainWindow)), std::string(QuolkNameAndVersion) + " — " + badge);
         EXPECT_EQ(status(), "Status: 🟢 Monitoring active");
         EXPECT_EQ(std::tuple(state.settings.refreshIntervalMs, U8(GetGadgetText(GadgetRefreshLabel))),
                   std::tuple(int64_t{500}, std::string("500 ms")));
@@ -113,19 +112,17 @@ TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
         if (const char* path = getenv("QUOLK_SCREENSHOT")) WindowID(MainWindow)->grab().save(QString::fromUtf8(path));
         return gadget(GadgetPause), true;
     });
-    steps.push_back([&] {
-        EXPECT_EQ(std::tuple(state.session.paused, U8(GetGadgetText(GadgetPause)), status()),
-                  std::tuple(true, std::string("▶ Resume"), std::string("Status: ⏸ Paused")));
-        return PostEvent(EventSystemDidWake, MainWindow, 0), true;  // a wake resumes a paused session
-    });
-    steps.push_back([&] {
-        EXPECT_EQ(std::tuple(state.session.paused, status()), std::tuple(false, std::string("Status: 🟢 Monitoring active")));
-        return PostEvent(EventSystemWillSleep, MainWindow, 0), true;
-    });
-    steps.push_back([&] {
-        EXPECT_EQ(std::tuple(state.session.paused, U8(GetGadgetText(GadgetPause))), std::tuple(true, std::string("▶ Resume")));
-        return gadget(GadgetPause), true;
-    });
+    // After the user's pause a wake resumes the session and a sleep pauses it again; the user resumes.
+    const struct { int32_t then; bool paused; const char* status; } turns[] = {
+        {EventSystemDidWake, true, "Status: ⏸ Paused"},
+        {EventSystemWillSleep, false, "Status: 🟢 Monitoring active"},
+        {EventCodeGadget, true, "Status: ⏸ Paused"}};
+    for (const auto& turn : turns)
+        steps.push_back([&] {
+            EXPECT_EQ(std::tuple(state.session.paused, U8(GetGadgetText(GadgetPause)).starts_with("▶"), status()),
+                      std::tuple(turn.paused, turn.paused, std::string(turn.status)));
+            return PostEvent(turn.then, MainWindow, turn.then == EventCodeGadget ? GadgetPause : 0), true;
+        });
     steps.push_back([&] {
         if (state.history.count < 20) return false;
         PostEvent(EventCodeGadget, MainWindow, GadgetStop);
@@ -133,8 +130,6 @@ TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
     });
     steps.push_back([&] {
         if (!IsWindow(ReportWindow) || !WindowID(ReportWindow)->isVisible()) return false;
-        phaseRows = CountGadgetItems(ReportPhaseList);
-        summary = U8(GetGadgetText(ReportSummary));
         answers.push_back(RequesterYes);  // the "Success!" message
         PostEvent(EventCodeGadget, ReportWindow, ReportCopy);
         return true;
@@ -150,12 +145,9 @@ TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
     });
     Drive(steps);
 
-    EXPECT_GE(phaseRows, 1);
-    EXPECT_FALSE(summary.empty());
     EXPECT_EQ(U8(GetGadgetText(GadgetStatusLine)), "Status: 🔴 Monitoring stopped");
     EXPECT_EQ(U8(GetWindowTitle(MainWindow)), QuolkNameAndVersion);
     EXPECT_TRUE(GadgetID(GadgetStart)->isEnabled() && GadgetID(GadgetAnalyze)->isEnabled());
-    ASSERT_FALSE(copied.empty());
     EXPECT_EQ(Text(TextFromUtf8(copied)), RunPhaseAnalysis(state.history));  // the exact report text
     ASSERT_GE(asked.size(), 1u);
     EXPECT_EQ(U8(asked.front().title), "Success!");
