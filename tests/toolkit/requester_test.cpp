@@ -63,22 +63,19 @@ TEST_F(RequesterTest, RealDialogsShowPlainTextAndTheirButtonsAndAnswerTheOnePres
     QWidget* window = WindowID(96);
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     for (const auto& c : cases) {
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QStringList buttons, markup;
-        QString windowTitle;
-        bool boldTitle = false;
+        QStringList buttons;
         WhenModalOpens([&](QWidget* dialog) {
             auto* box = qobject_cast<QMessageBox*>(dialog);
             if (!box) return;
-            icon = box->icon();
-            windowTitle = box->windowTitle();
-            if (auto* title = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-                boldTitle = title->font().bold();
+            EXPECT_EQ(box->icon(), c.icon) << c.press;
+            EXPECT_EQ(box->windowTitle(), QStringLiteral("Quolk")) << "the application's name, not the executable's";
+            auto* title = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            EXPECT_TRUE(title && title->font().bold()) << "the title stands apart from the message";
+            for (QLabel* label : box->findChildren<QLabel*>())
+                EXPECT_FALSE(label->text().contains("<b>") && label->textFormat() != Qt::PlainText) << "plain text";
             for (QAbstractButton* button : box->buttons())
                 buttons << (button == box->defaultButton() ? "*" : "") + button->text().remove('&');
             buttons.sort();
-            for (QLabel* label : box->findChildren<QLabel*>())
-                if (label->text().contains("<b>") && label->textFormat() != Qt::PlainText) markup << label->text();
             const QString press = QString::fromLatin1(c.press);
             if (press == "Return" || press == "Escape")
                 QTest::keyClick(box, press == "Return" ? Qt::Key_Return : Qt::Key_Escape);
@@ -87,10 +84,6 @@ TEST_F(RequesterTest, RealDialogsShowPlainTextAndTheirButtonsAndAnswerTheOnePres
             if (box->isVisible()) box->hide();  // not answered: a failure, not a hang
         });
         EXPECT_EQ(c.ask(), c.want) << c.press;
-        EXPECT_TRUE(markup.isEmpty()) << "title and message stay plain text";
-        EXPECT_EQ(windowTitle, QStringLiteral("Quolk")) << "the application's name, not the executable's";
-        EXPECT_TRUE(boldTitle) << "the title stands apart from the message";
-        EXPECT_EQ(icon, c.icon) << c.press;
         EXPECT_EQ(buttons.join(' '), c.buttons) << c.press;
         EXPECT_TRUE(QTest::qWaitForWindowActive(window)) << c.press;
     }
