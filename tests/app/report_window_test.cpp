@@ -15,7 +15,6 @@
 #include "toolkit/event_queue.h"
 #include "toolkit/gadget.h"
 #include "toolkit/requester.h"
-#include "toolkit/toolkit_fixture.h"
 #include "toolkit/window.h"
 #include "toolkit/window_record.h"
 
@@ -35,27 +34,18 @@ std::string Log(int rows) {
     return text;
 }
 
-class ReportWindowTest : public ToolkitTest {
+class ReportWindowTest : public AppTest {
 protected:
     void SetUp() override {
-        ToolkitTest::SetUp();
-        LoadStringTable(u"en");
-        ASSERT_TRUE(OpenWindow(0, 0, 0, 600, 400, u"main"));
+        AppTest::SetUp();
         // Every requester is recorded; the file requester is answered with `chosen`.
         SetRequesterResponder([this](const RequesterCall& call) {
-            calls.push_back(call);
-            RequesterResponse response;
-            if (call.kind == RequesterCall::OpenFile) response.path = TextFromUtf8(chosen);
-            return response;
+            asked.push_back(call);
+            return RequesterResponse{0, call.kind == RequesterCall::OpenFile ? TextFromUtf8(chosen) : Text()};
         });
-    }
-    void TearDown() override {
-        SetRequesterResponder(nullptr);
-        ToolkitTest::TearDown();
     }
     static void GiveUp() { PostEvent(EventCodeCloseWindow, ReportWindow, ReportWindow); }
 
-    std::vector<RequesterCall> calls;
     std::string chosen;
     ScratchDir dir;
     EnvScope home{"HOME", dir.path};
@@ -90,8 +80,8 @@ TEST_F(ReportWindowTest, ListSummaryCopyAndClose) {
     EXPECT_FALSE(IsWindow(ReportWindow));
     EXPECT_FALSE(MainWindowDisabled());
     EXPECT_EQ(QueuedEventCount(), 0) << "events of other windows are taken and dropped";
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].message, u"Analysis report copied to clipboard!\n");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].message, u"Analysis report copied to clipboard!\n");
 }
 
 // Each bad log is an error and no report; a good one opens the report window from the history given.
@@ -107,7 +97,7 @@ TEST_F(ReportWindowTest, AnalyzedLogsShowTheirErrorOrTheReport) {
     };
     for (const auto& c : cases) {
         const bool good = c.path.ends_with("good.csv");
-        calls.clear();
+        asked.clear();
         chosen = c.path;
         SampleHistory history;
         std::vector<LoopScript::Step> steps;
@@ -120,10 +110,10 @@ TEST_F(ReportWindowTest, AnalyzedLogsShowTheirErrorOrTheReport) {
         });
         LoopScript script(std::move(steps), GiveUp);  // fails unless the good log's report was shown
         AnalyzeLogFile(history, 0);
-        ASSERT_EQ(calls.size(), c.message ? 2u : 1u) << c.name;
-        EXPECT_EQ(TextToUtf8(calls[0].startFolder), dir.path) << "the file dialog starts in the home folder";
+        ASSERT_EQ(asked.size(), c.message ? 2u : 1u) << c.name;
+        EXPECT_EQ(TextToUtf8(asked[0].startFolder), dir.path) << "the file dialog starts in the home folder";
         if (c.message) {
-            EXPECT_EQ(calls[1].title + u"|" + calls[1].message, Text(u"Error!|") + c.message) << c.name;
+            EXPECT_EQ(asked[1].title + u"|" + asked[1].message, Text(u"Error!|") + c.message) << c.name;
         }
         if (good) {
             EXPECT_EQ(history.slots[0].footprintMB, 50.0f) << "the log goes into the history given";
