@@ -36,15 +36,17 @@ protected:
         ASSERT_TRUE(OpenWindow(0, 100, 100, 600, 500, u"main"));
     }
     static void GiveUp() { PostEvent(EventCodeGadget, PickerWindow, PickerCancel); }
-    static QWidget* Rows() { return GadgetID(PickerList)->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport")); }
+    static QWidget* Rows() {
+        return GadgetID(PickerList)->findChild<QWidget*>(QStringLiteral("qt_scrollarea_viewport"));
+    }
 };
 
 }  // namespace
 
 // Unchecking "User Apps Only" and typing the PID finds a process the test started; a click selects
 // its row, which enables Select. Select, a double click and Return on the row choose it; Return in
-// the search field (Cancel is the default) and Escape cancel. Select without a row keeps the sheet open, and other windows' events
-// are dropped meanwhile.
+// the search field (Cancel is the default) and Escape cancel. Select without a row keeps the sheet
+// open, and other windows' events are dropped meanwhile.
 TEST_F(ProcessPickerTest, SearchByPidThenEachGestureChoosesOrCancels) {
     ChildProcess child([] { for (;;) ChildProcess::Pause(); });
     ASSERT_TRUE(child.WaitUntil());
