@@ -55,6 +55,7 @@ struct ScriptedProcess : ProcessProvider {
 };
 
 inline DateValue ScriptedClock() { return script.now; }
+inline std::string U8(const Text& text) { return TextToUtf8(text); }
 
 // Footprints in MB, one reading each; counters grow by one a reading so that deltas show.
 inline std::vector<Reading> Footprints(const std::vector<double>& mbs) {
