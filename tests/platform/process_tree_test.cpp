@@ -28,10 +28,7 @@ std::vector<int32_t> Descendants(int32_t root) {
 }
 
 bool IsZombie(int32_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    return line.find(") Z ") != std::string::npos;
+    return ReadBytes("/proc/" + std::to_string(pid) + "/stat").find(") Z ") != std::string::npos;
 }
 
 void AddProcess(const ProcFixture& fixture, int32_t pid, int32_t parent, int threads = 1) {
