@@ -108,9 +108,7 @@ TEST(EstimateTextWidthTest, SizesControlsByTheirLengthInUnits) {
     const std::pair<Text, int> cases[] = {
         {u"Browse...", 104},
         {u"🔴", 51},  // emoji outside the basic plane count two units each
-        // 25 units give 224.4999990 in double precision; narrowed to a float it is 224.5, which rounds
-        // away from zero.
-        {Text(25, u'a'), 225},
+        {Text(25, u'a'), 225},  // 224.4999990 in double precision, but 224.5 as a float: rounded up
     };
     for (const auto& [text, width] : cases) EXPECT_EQ(EstimateTextWidth(text), width) << TextToUtf8(text);
 }
