@@ -9,9 +9,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 
-#include "scratch_dir.h"
+#include "platform/proc_fixture.h"
 #include "strings/stringtable.h"
 
 namespace {
@@ -37,14 +38,11 @@ struct NamedSleeper {
     std::string name = "qw" + std::to_string(getpid());
     std::string path = dir.File(name);
     NamedSleeper() { std::filesystem::copy_file("/bin/sleep", path); }
-    pid_t Start() const {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            execl(path.c_str(), name.c_str(), "60", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        WaitAsleep(pid, path);
-        return pid;
+    // A running copy, ended with the pointer.
+    std::unique_ptr<ChildProcess> Start() const {
+        auto child = std::make_unique<ChildProcess>([&] { execl(path.c_str(), name.c_str(), "60", (char*)nullptr); });
+        WaitAsleep(child->Pid(), path);
+        return child;
     }
     // Until the process sleeps (in pause, or in sleep once it has executed), however busy the
     // machine: then it has run and its figures are all there.
@@ -62,16 +60,6 @@ struct NamedSleeper {
     }
 };
 
-// Ends a process the test started, once; whatever a failed assertion leaves is ended with the test.
-void End(pid_t& pid) {
-    if (pid > 0) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
-    pid = 0;
-}
-struct Ended {
-    std::vector<pid_t*> pids;
-    ~Ended() { for (pid_t* pid : pids) End(*pid); }
-};
-
 std::set<int32_t> Pids(const std::vector<WatchKey>& keys) {
     std::set<int32_t> pids;
     for (const WatchKey& key : keys) pids.insert(key.pid);
@@ -81,37 +69,35 @@ std::set<int32_t> Pids(const std::vector<WatchKey>& keys) {
 TEST(ProcessWatch, FollowsProcessesAsTheyStartAndEnd) {
     LoadStringTable(u"en");
     NamedSleeper sleeper;
-    pid_t first = sleeper.Start(), second = 0, byPid = fork();  // another one, chosen by its PID under its own name
-    if (byPid == 0) {
-        pause();
-        _exit(0);
-    }
-    const Ended ended{{&first, &second, &byPid}};
-    NamedSleeper::WaitAsleep(byPid);
+    std::unique_ptr<ChildProcess> first = sleeper.Start(), second;
+    ChildProcess byPid([] { pause(); });  // another one, chosen by its PID under its own name
+    NamedSleeper::WaitAsleep(byPid.Pid());
     WatchSettings settings;
     settings.names = {sleeper.name, "no-such-process-name"};
-    settings.pids = {byPid};
+    settings.pids = {byPid.Pid()};
     settings.intervalMs = 100;
     ProcessWatch watch(settings);
     double now = 0;
-    EXPECT_EQ(Pids(watch.Tick(now += 0.1).started), (std::set<int32_t>{first, byPid}));
+    EXPECT_EQ(Pids(watch.Tick(now += 0.1).started), (std::set<int32_t>{first->Pid(), byPid.Pid()}));
     ASSERT_EQ(watch.Processes().size(), 2u);
     for (const auto& [key, process] : watch.Processes()) {
         const WatchedFigures& f = process.figures;
-        EXPECT_EQ(process.name, key.pid == first ? sleeper.name : "session_tests");
+        EXPECT_EQ(process.name, key.pid == first->Pid() ? sleeper.name : "session_tests");
         EXPECT_TRUE(f.footprintBytes > 0 && f.virtualBytes > f.footprintBytes && f.pageFaults > 0 && f.threads == 1);
     }
     EXPECT_TRUE(watch.Tick(now += 0.1).started.empty()) << "nothing new";
     // The service restarts: the old one is dropped, the new one is a new process.
-    const pid_t old = first, pidOnly = byPid;
-    End(first);
+    const pid_t old = first->Pid(), pidOnly = byPid.Pid();
+    first.reset();
     second = sleeper.Start();
     const WatchChanges changes = watch.Tick(now += 0.1);
-    EXPECT_EQ(std::tuple(Pids(changes.ended), Pids(changes.started)), std::tuple(std::set{old}, std::set{second}));
-    End(byPid);
+    EXPECT_EQ(std::tuple(Pids(changes.ended), Pids(changes.started)),
+              std::tuple(std::set{old}, std::set{second->Pid()}));
+    kill(pidOnly, SIGKILL);
+    byPid.Reap();
     EXPECT_EQ(Pids(watch.Tick(now += 0.1).ended), std::set<int32_t>{pidOnly});
-    const pid_t last = second;
-    End(second);
+    const pid_t last = second->Pid();
+    second.reset();
     EXPECT_EQ(Pids(watch.Tick(now += 0.1).ended), std::set<int32_t>{last});
     EXPECT_TRUE(watch.Processes().empty());
 }
