@@ -11,6 +11,7 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -65,13 +66,8 @@ std::vector<std::string> FilesBelow(const std::string& root) {
 
 // Every distinct long option ("--name") that a text mentions.
 std::set<std::string> LongOptions(const std::string& text) {
-    std::set<std::string> options;
-    for (size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2)) {
-        size_t end = at + 2;
-        while (end < text.size() && (std::islower(static_cast<unsigned char>(text[end])) || text[end] == '-')) ++end;
-        if (end > at + 2 && text[end - 1] != '-') options.insert(text.substr(at, end - at));
-    }
-    return options;
+    const std::regex option("--[a-z]+(-[a-z]+)*");
+    return {std::sregex_token_iterator(text.begin(), text.end(), option), std::sregex_token_iterator()};
 }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -89,16 +85,15 @@ std::string Field(const std::string& package, const std::string& name) {
 
 // The package names of a Depends field, without versions.
 std::set<std::string> PackageNames(const std::string& depends) {
+    const std::regex name(R"((?:^|[,|])\s*([^\s,|(]+))");
     std::set<std::string> names;
-    for (size_t at = 0; at < depends.size();) {
-        const size_t end = std::min(depends.find_first_of(",|", at), depends.size());
-        const std::string part = depends.substr(at, end - at);
-        const size_t first = part.find_first_not_of(' ');
-        if (first != std::string::npos) names.insert(part.substr(first, part.find_first_of(" (", first) - first));
-        at = end + 1;
-    }
+    for (auto it = std::sregex_iterator(depends.begin(), depends.end(), name); it != std::sregex_iterator(); ++it)
+        names.insert((*it)[1]);
     return names;
 }
+
+// Every distinct long option of the usage text.
+std::set<std::string> HelpOptions() { return LongOptions(RunTool("'" + Usr + "bin/quolk' --help").second); }
 
 TEST(Package, EveryFileIsInPlaceAndInItsPackageStripped) {
     std::vector<std::string> all;
@@ -144,7 +139,7 @@ TEST(Package, EachFilePassesItsChecker) {
     // The manual page names every option of the usage text, the files and the environment.
     const auto [status, page] = RunTool("MANWIDTH=80 man -l '" + Usr + "share/man/man1/quolk.1' | col -b");
     ASSERT_EQ(status, 0) << page;
-    const std::set<std::string> options = LongOptions(RunTool("'" + Usr + "bin/quolk' --help").second);
+    const std::set<std::string> options = HelpOptions();
     ASSERT_GT(options.size(), 5u);
     for (const std::string& part : options) EXPECT_TRUE(Has(page, part)) << part;
     for (const char* part : {"EXIT STATUS", "ENVIRONMENT", "LC_MESSAGES", "WAYLAND_DISPLAY", "_monitor.csv", QuolkNameAndVersion})
@@ -173,21 +168,19 @@ TEST(Package, BashCompletionOffersOptionsProcessesCommandsAndFiles) {
         {{"quolk", "--record", ""}, {self, "1"}, {"bash", "run log.csv"}},
         {{"quolk", "--record", "--", "bash", "run"}, {"run log.csv"}, {"bash"}},
         {{"quolk", "--record", self, "--profile", ""}, {"default", "menu-bar", "file-converter"}, {}},
+        // The options of each mode: together, every option of the usage text.
+        {{"quolk", "--"}}, {{"quolk", "--record", "1", "--"}}, {{"quolk", "--analyze", "x.csv", "--"}},
+        {{"quolk", "--serve", "--"}}, {{"quolk", "--compare", "a", "b", "--"}},
     };
+    std::set<std::string> known;
     for (const auto& c : cases) {
-        const std::set<std::string> candidates = Complete(dir, c.words);
+        std::set<std::string> candidates = Complete(dir, c.words);
         const std::string line = c.words.back() + " after " + c.words[c.words.size() - 2];
         for (const std::string& word : c.offered) EXPECT_TRUE(candidates.count(word)) << line << ": " << word;
         for (const std::string& word : c.notOffered) EXPECT_FALSE(candidates.count(word)) << line << ": " << word;
+        known.merge(candidates);
     }
-    // It knows every option of the usage text in one place or another.
-    std::set<std::string> known;
-    for (const std::vector<std::string>& words : {std::vector<std::string>{"quolk", "--"}, {"quolk", "--record", "1", "--"},
-                                                  {"quolk", "--analyze", "x.csv", "--"}, {"quolk", "--serve", "--"},
-                                                  {"quolk", "--compare", "a", "b", "--"}})
-        known.merge(Complete(dir, words));
-    for (const std::string& option : LongOptions(RunTool("'" + Usr + "bin/quolk' --help").second))
-        EXPECT_TRUE(known.count(option)) << option;
+    for (const std::string& option : HelpOptions()) EXPECT_TRUE(known.count(option)) << option;
 }
 
 // Control data: the command line's package names no Qt or X library; the window's and the plots'
