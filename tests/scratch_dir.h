@@ -5,6 +5,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +15,13 @@
 inline std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The number of the first line of a source file that holds the comment "// site: MARKER"; 0 if none.
+inline int64_t SiteLine(const std::string& path, const std::string& marker) {
+    const std::string text = ReadBytes(path);
+    const size_t at = text.find("// site: " + marker);
+    return at == std::string::npos ? 0 : 1 + std::count(text.begin(), text.begin() + at, '\n');
 }
 
 // The variable set to `value` (unset for nullptr) until the end of the scope.

@@ -8,12 +8,12 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "scratch_dir.h"
 #include "stacks/heap_stacks.h"
 #include "stacks/stack_symbols.h"
 
@@ -77,13 +77,8 @@ struct Target {
     }
 };
 
-// The line of the sites program's source that holds the marker comment.
 int64_t SiteLine(const std::string& marker) {
-    std::ifstream source(std::string(QUOLK_SOURCE_DIR) + "/tests/helpers/heap_sites.cpp");
-    std::string line;
-    for (int64_t number = 1; std::getline(source, line); ++number)
-        if (line.find("// site: " + marker) != std::string::npos) return number;
-    return 0;
+    return ::SiteLine(QUOLK_SOURCE_DIR "/tests/helpers/heap_sites.cpp", marker);
 }
 
 bool Contains(const Text& text, const char16_t* part) { return text.find(part) != Text::npos; }

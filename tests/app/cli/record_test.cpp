@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <fstream>
 #include <regex>
 
 #include "app/cli/command_line.h"
@@ -27,13 +26,8 @@ size_t ExpectWindowLog(const std::string& bytes) {
     return lines.size();
 }
 
-// The line of the allocator's source that holds the marker comment.
 int64_t SiteLine(const std::string& marker) {
-    std::ifstream source(std::string(QUOLK_SOURCE_DIR) + "/tests/helpers/allocator.cpp");
-    std::string line;
-    for (int64_t number = 1; std::getline(source, line); ++number)
-        if (line.find("// site: " + marker) != std::string::npos) return number;
-    return 0;
+    return ::SiteLine(QUOLK_SOURCE_DIR "/tests/helpers/allocator.cpp", marker);
 }
 
 // A JSON value as a row expects it: equal, or an object {"min", "max"} or {"has": a regex}.
