@@ -81,22 +81,17 @@ TEST(StringTableTest, LoadsTheChosenBlockOnlyAndLooksUpExactKeys) {
         EXPECT_EQ(LookupText(key, u"-"), u"-") << TextToUtf8(key);
 }
 
-TEST(LanguageChoiceTest, TagsReduceToCodes) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"zh-Hans-CN", "zh"}, {"pt_BR", "pt"}, {"IT", "it"}, {"", "en"},
-        {"de_DE.UTF-8@euro", "de"}, {".UTF-8", "en"},
-    };
-    for (const auto& [tag, code] : cases) EXPECT_EQ(TextToUtf8(LanguageCodeFromTag(TextFromUtf8(tag))), code) << tag;
-}
-
-TEST(LanguageChoiceTest, DetectLanguageFollowsTheFirstLocaleVariableThatIsSet) {
+TEST(LanguageChoiceTest, TheFirstLocaleVariableThatIsSetGivesTheCodeItsTagReducesTo) {
     const char* const names[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
     const EnvScope kept[] = {{names[0], std::getenv(names[0])}, {names[1], std::getenv(names[1])},
                              {names[2], std::getenv(names[2])}, {names[3], std::getenv(names[3])}};
-    const char* const cases[][5] = {  // the four variables, then the code
+    const char* const cases[][5] = {  // the four variables, then the code its tag reduces to
         {"fr:en", "de_DE.UTF-8", nullptr, nullptr, "fr"}, {"", "de_DE.UTF-8", nullptr, nullptr, "de"},
         {nullptr, nullptr, "es_ES.UTF-8", "it_IT.UTF-8", "es"}, {nullptr, nullptr, nullptr, "it_IT.UTF-8", "it"},
         {"pt-BR:fr", nullptr, nullptr, nullptr, "pt"}, {nullptr, nullptr, nullptr, nullptr, "en"},
+        {"zh-Hans-CN", nullptr, nullptr, nullptr, "zh"}, {nullptr, "IT", nullptr, nullptr, "it"},
+        {nullptr, nullptr, "de_DE.UTF-8@euro", nullptr, "de"}, {nullptr, nullptr, nullptr, "pt_BR", "pt"},
+        {nullptr, nullptr, nullptr, ".UTF-8", "en"},
     };
     for (const auto& c : cases) {
         for (int i = 0; i < 4; ++i) c[i] ? setenv(names[i], c[i], 1) : unsetenv(names[i]);
