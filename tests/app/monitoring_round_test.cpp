@@ -107,6 +107,7 @@ TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
         EXPECT_EQ(std::tuple(state.settings.refreshIntervalMs, U8(GetGadgetText(GadgetRefreshLabel))),
                   std::tuple(int64_t{500}, std::string("500 ms")));
         EXPECT_FALSE(GadgetID(GadgetStart)->isEnabled());
+        EXPECT_EQ(WindowID(MainWindow)->focusWidget(), GadgetID(GadgetStop)) << "Return goes on to Stop";
         // The picture of the main window in the README is this moment of this round, while the
         // child still grows.
         if (const char* path = getenv("QUOLK_SCREENSHOT")) WindowID(MainWindow)->grab().save(QString::fromUtf8(path));
@@ -121,7 +122,7 @@ TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
         steps.push_back([&] {
             EXPECT_EQ(std::tuple(state.session.paused, U8(GetGadgetText(GadgetPause)).starts_with("▶"), status()),
                       std::tuple(turn.paused, turn.paused, std::string(turn.status)));
-            return PostEvent(turn.then, MainWindow, turn.then == EventCodeGadget ? GadgetPause : 0), true;
+            return PostEvent(turn.then, MainWindow, turn.then == EventCodeGadget ? int64_t{GadgetPause} : 0), true;
         });
     steps.push_back([&] {
         if (state.history.count < 20) return false;
@@ -148,6 +149,7 @@ TEST_F(MonitoringRoundTest, PickWatchStopReadCopyAndAnalyzeTheLog) {
     EXPECT_EQ(U8(GetGadgetText(GadgetStatusLine)), "Status: 🔴 Monitoring stopped");
     EXPECT_EQ(U8(GetWindowTitle(MainWindow)), QuolkNameAndVersion);
     EXPECT_TRUE(GadgetID(GadgetStart)->isEnabled() && GadgetID(GadgetAnalyze)->isEnabled());
+    EXPECT_EQ(WindowID(MainWindow)->focusWidget(), GadgetID(GadgetStart)) << "Return starts the next round";
     EXPECT_EQ(Text(TextFromUtf8(copied)), RunPhaseAnalysis(state.history));  // the exact report text
     ASSERT_GE(asked.size(), 1u);
     EXPECT_EQ(U8(asked.front().title), "Success!");
