@@ -169,8 +169,9 @@ TEST(Package, BashCompletionOffersOptionsProcessesCommandsAndFiles) {
         {{"quolk", "--record", "--", "bash", "run"}, {"run log.csv"}, {"bash"}},
         {{"quolk", "--record", self, "--profile", ""}, {"default", "menu-bar", "file-converter"}, {}},
         // The options of each mode: together, every option of the usage text.
-        {{"quolk", "--"}}, {{"quolk", "--record", "1", "--"}}, {{"quolk", "--analyze", "x.csv", "--"}},
-        {{"quolk", "--serve", "--"}}, {{"quolk", "--compare", "a", "b", "--"}},
+        {{"quolk", "--"}, {}, {}}, {{"quolk", "--record", "1", "--"}, {}, {}},
+        {{"quolk", "--analyze", "x.csv", "--"}, {}, {}}, {{"quolk", "--serve", "--"}, {}, {}},
+        {{"quolk", "--compare", "a", "b", "--"}, {}, {}},
     };
     std::set<std::string> known;
     for (const auto& c : cases) {
