@@ -1,6 +1,7 @@
 #include "stacks/stack_symbols.h"
 
 #include <cxxabi.h>
+#include <dlfcn.h>
 #include <elfutils/libdwfl.h>
 
 #include <cstdio>
@@ -15,24 +16,72 @@
 namespace {
 
 char* debugInfoPath = nullptr;
-const Dwfl_Callbacks Callbacks = {
-    .find_elf = dwfl_linux_proc_find_elf,
-    .find_debuginfo = dwfl_standard_find_debuginfo,
-    .section_address = nullptr,
-    .debuginfo_path = &debugInfoPath,
+
+// libdw is opened when a frame is first named: the command line's other commands then load neither
+// it nor the ELF and compression libraries it brings, which were most of `quolk --version`'s cost.
+struct Libdw {
+    decltype(&::dwfl_begin) begin{};
+    decltype(&::dwfl_end) end{};
+    decltype(&::dwfl_report_begin) reportBegin{};
+    decltype(&::dwfl_report_end) reportEnd{};
+    decltype(&::dwfl_linux_proc_maps_report) mapsReport{};
+    decltype(&::dwfl_linux_proc_find_elf) findElf{};
+    decltype(&::dwfl_standard_find_debuginfo) findDebuginfo{};
+    decltype(&::dwfl_addrmodule) addrModule{};
+    decltype(&::dwfl_module_info) moduleInfo{};
+    decltype(&::dwfl_module_relocate_address) relocateAddress{};
+    decltype(&::dwfl_module_addrname) addrName{};
+    decltype(&::dwfl_module_getsrc) getSrc{};
+    decltype(&::dwfl_lineinfo) lineInfo{};
+    decltype(&::dwfl_line_comp_dir) compDir{};
+    Dwfl_Callbacks callbacks{};
+    bool loaded = false;
 };
+
+template <typename Function>
+bool Bind(void* library, Function& function, const char* name) {
+    function = reinterpret_cast<Function>(dlsym(library, name));
+    return function != nullptr;
+}
+
+// Every function of libdw the naming uses; loaded is false when the library cannot be opened, and
+// frames then keep their module and offset only.
+const Libdw& Dw() {
+    static const Libdw dw = [] {
+        Libdw d;
+        void* library = dlopen("libdw.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!library) return d;
+        d.loaded = Bind(library, d.begin, "dwfl_begin") && Bind(library, d.end, "dwfl_end") &&
+                   Bind(library, d.reportBegin, "dwfl_report_begin") &&
+                   Bind(library, d.reportEnd, "dwfl_report_end") &&
+                   Bind(library, d.mapsReport, "dwfl_linux_proc_maps_report") &&
+                   Bind(library, d.findElf, "dwfl_linux_proc_find_elf") &&
+                   Bind(library, d.findDebuginfo, "dwfl_standard_find_debuginfo") &&
+                   Bind(library, d.addrModule, "dwfl_addrmodule") &&
+                   Bind(library, d.moduleInfo, "dwfl_module_info") &&
+                   Bind(library, d.relocateAddress, "dwfl_module_relocate_address") &&
+                   Bind(library, d.addrName, "dwfl_module_addrname") &&
+                   Bind(library, d.getSrc, "dwfl_module_getsrc") && Bind(library, d.lineInfo, "dwfl_lineinfo") &&
+                   Bind(library, d.compDir, "dwfl_line_comp_dir");
+        d.callbacks = {.find_elf = d.findElf, .find_debuginfo = d.findDebuginfo, .section_address = nullptr,
+                       .debuginfo_path = &debugInfoPath};
+        return d;
+    }();
+    return dw;
+}
 
 // The modules of a saved map, as libdwfl reads them from /proc/PID/maps; nullptr when none.
 Dwfl* OpenModuleMap(const std::string& map) {
-    Dwfl* dwfl = dwfl_begin(&Callbacks);
+    const Libdw& dw = Dw();
+    Dwfl* dwfl = dw.loaded ? dw.begin(&dw.callbacks) : nullptr;
     if (!dwfl) return nullptr;
-    dwfl_report_begin(dwfl);
+    dw.reportBegin(dwfl);
     FILE* lines = fmemopen(const_cast<char*>(map.data()), map.size(), "r");
     if (lines) {
-        dwfl_linux_proc_maps_report(dwfl, lines);
+        dw.mapsReport(dwfl, lines);
         std::fclose(lines);
     }
-    dwfl_report_end(dwfl, nullptr, nullptr);
+    dw.reportEnd(dwfl, nullptr, nullptr);
     return dwfl;
 }
 
@@ -52,20 +101,21 @@ Text FileName(const char* path) {
 StackFrame NameFrame(Dwfl* dwfl, uint64_t returnAddress) {
     StackFrame frame;
     Dwarf_Addr address = returnAddress - 1;  // inside the call instruction, not after it
-    Dwfl_Module* module = dwfl ? dwfl_addrmodule(dwfl, address) : nullptr;
+    const Libdw& dw = Dw();
+    Dwfl_Module* module = dwfl ? dw.addrModule(dwfl, address) : nullptr;
     frame.offset = address;
     if (!module) return frame;
-    const char* moduleName = dwfl_module_info(module, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    const char* moduleName = dw.moduleInfo(module, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
     if (moduleName) frame.module = FileName(moduleName);
     Dwarf_Addr relative = address;
-    if (dwfl_module_relocate_address(module, &relative) >= 0) frame.offset = relative;
-    if (const char* name = dwfl_module_addrname(module, address)) frame.function = Demangled(name);
-    if (Dwfl_Line* line = dwfl_module_getsrc(module, address)) {
+    if (dw.relocateAddress(module, &relative) >= 0) frame.offset = relative;
+    if (const char* name = dw.addrName(module, address)) frame.function = Demangled(name);
+    if (Dwfl_Line* line = dw.getSrc(module, address)) {
         int number = 0;
-        if (const char* file = dwfl_lineinfo(line, nullptr, &number, nullptr, nullptr, nullptr)) {
+        if (const char* file = dw.lineInfo(line, nullptr, &number, nullptr, nullptr, nullptr)) {
             // Compilers record names relative to where they ran; the frame tells the file itself.
             std::filesystem::path path(file);
-            const char* directory = dwfl_line_comp_dir(line);
+            const char* directory = dw.compDir(line);
             if (path.is_relative() && directory && directory[0] == '/') path = std::filesystem::path(directory) / path;
             frame.file = TextFromUtf8(path.lexically_normal().string());
             frame.line = number;
@@ -128,7 +178,7 @@ std::vector<Text> FoldedLines(StackSymbols& symbols, const StackHistory& history
 
 StackSymbols::~StackSymbols() {
     for (auto& [map, dwfl] : sessions)
-        if (dwfl) dwfl_end(dwfl);
+        if (dwfl) Dw().end(dwfl);
 }
 
 std::vector<StackFrame> StackFrames(StackSymbols& symbols, const StackHistory& history, int32_t stack) {

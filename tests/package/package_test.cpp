@@ -188,7 +188,7 @@ TEST(Package, BashCompletionOffersOptionsProcessesCommandsAndFiles) {
 // bring the command line of their own version and the Qt their programs link.
 TEST(Package, ControlDataAndDependencies) {
     const struct { const char* name; std::string recommends; std::vector<std::string> depends; } packages[] = {
-        {"quolk-cli", "", {"libc6"}},
+        {"quolk-cli", "", {"libc6", "libdw1"}},
         {"quolk", "fonts-noto-color-emoji", {"quolk-cli", "libqt6widgets6", "qt6-translations-l10n"}},
         {"quolk-plot", "", {"quolk-cli", "libqt6svg6", "qt6-qpa-plugins", "fonts-dejavu-core"}},
     };
