@@ -109,9 +109,11 @@ PlotInput AnalysisPlot(const SampleHistory& history, const PhaseAnalysis& analys
         in.bands.push_back({SlotSeconds(run, row.startSlot), SlotSeconds(run, row.endSlot),
                             FilledText(PhaseNameId(row.kind)), BandColour(row.kind)});
     const SegmentationResult& s = analysis.segmentation;
-    in.levels.push_back({s.settledReference, FilledText(TextId::PlotBaseline, {Figure(s.settledReference)}), BaselineInk});
+    in.levels.push_back(
+        {s.settledReference, FilledText(TextId::PlotBaseline, {Figure(s.settledReference)}), BaselineInk});
     if (s.lowestFloorMB >= 0)
-        in.levels.push_back({s.lowestFloorMB, FilledText(TextId::PlotLowestFloor, {Figure(s.lowestFloorMB)}), FloorInk});
+        in.levels.push_back(
+            {s.lowestFloorMB, FilledText(TextId::PlotLowestFloor, {Figure(s.lowestFloorMB)}), FloorInk});
     if (s.lastFloorMB >= 0 && s.lastFloorMB != s.lowestFloorMB)
         in.levels.push_back({s.lastFloorMB, FilledText(TextId::PlotLastFloor, {Figure(s.lastFloorMB)}), FloorInk});
     return in;

@@ -193,7 +193,9 @@ std::vector<StackFrame> StackFrames(StackSymbols& symbols, const StackHistory& h
             auto session = symbols.sessions.find(map);
             if (session == symbols.sessions.end()) {
                 bool valid = map >= 0 && map < int32_t(history.moduleMaps.size());
-                session = symbols.sessions.emplace(map, valid ? OpenModuleMap(history.moduleMaps[size_t(map)]) : nullptr).first;
+                session =
+                    symbols.sessions.emplace(map, valid ? OpenModuleMap(history.moduleMaps[size_t(map)]) : nullptr)
+                        .first;
             }
             known = symbols.frames.emplace(std::make_pair(map, address), NameFrame(session->second, address)).first;
         }

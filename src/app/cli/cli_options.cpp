@@ -64,7 +64,9 @@ struct Parser {
 };
 
 bool Parser::Value(const std::string& name, const std::string& value) {
-    auto invalid = [&](TextId range) { return Fail(FilledText(TextId::InvalidValue, {value, name, FilledText(range)})); };
+    auto invalid = [&](TextId range) {
+        return Fail(FilledText(TextId::InvalidValue, {value, name, FilledText(range)}));
+    };
     if (name == "--analyze") {
         if (value.empty()) return Fail(FilledText(TextId::OptionNeedsFile, {name}));
         o.logPath = value;

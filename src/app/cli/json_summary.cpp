@@ -117,11 +117,12 @@ ordered_json Stacks(const StacksReport& s) {
         const StackGrowth& g = grown.growth;
         ordered_json frames = ordered_json::array();
         for (const StackFrame& f : grown.frames)
-            frames.push_back({{"function", f.function.empty() ? ordered_json(nullptr) : ordered_json(TextToUtf8(f.function))},
-                              {"file", f.file.empty() ? ordered_json(nullptr) : ordered_json(TextToUtf8(f.file))},
-                              {"line", f.file.empty() ? ordered_json(nullptr) : ordered_json(f.line)},
-                              {"module", TextToUtf8(f.module)},
-                              {"offset", f.offset}});
+            frames.push_back(
+                {{"function", f.function.empty() ? ordered_json(nullptr) : ordered_json(TextToUtf8(f.function))},
+                 {"file", f.file.empty() ? ordered_json(nullptr) : ordered_json(TextToUtf8(f.file))},
+                 {"line", f.file.empty() ? ordered_json(nullptr) : ordered_json(f.line)},
+                 {"module", TextToUtf8(f.module)},
+                 {"offset", f.offset}});
         stacks.push_back({{"growthBytes", std::llround(g.growthBytes())},
                           {"liveBytes", {{"start", std::llround(g.startBytes)}, {"end", std::llround(g.endBytes)}}},
                           {"liveCount", {{"start", std::llround(g.startCount)}, {"end", std::llround(g.endCount)}}},

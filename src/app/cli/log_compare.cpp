@@ -90,9 +90,11 @@ std::string Table(const Run& before, const Run& after) {
     };
     const std::vector<std::string> b = cells(before), f = cells(after);
     size_t first = 0, second = Width("BEFORE");
-    for (size_t i = 0; i < names.size(); ++i) first = std::max(first, Width(names[i])), second = std::max(second, Width(b[i]));
+    for (size_t i = 0; i < names.size(); ++i)
+        first = std::max(first, Width(names[i])), second = std::max(second, Width(b[i]));
     auto row = [&](const std::string& name, const std::string& x, const std::string& y) {
-        return name + std::string(first + 2 - Width(name), ' ') + x + std::string(second + 2 - Width(x), ' ') + y + "\n";
+        return name + std::string(first + 2 - Width(name), ' ') + x + std::string(second + 2 - Width(x), ' ') + y +
+               "\n";
     };
     std::string text = "BEFORE " + before.path + "\nAFTER  " + after.path + "\n\n" + row("", "BEFORE", "AFTER");
     for (size_t i = 0; i < names.size(); ++i) text += row(names[i], b[i], f[i]);
@@ -115,7 +117,9 @@ std::string Json(const Run& before, const Run& after, const std::string& conclus
     j["after"] = side(after);
     j["comparison"] = {{"beforeRate", RateJson(before.rate)},
                        {"afterRate", RateJson(after.rate)},
-                       {"change", change == RateChange::Same ? "same" : change == RateChange::Slower ? "slower" : "faster"},
+                       {"change", change == RateChange::Same     ? "same"
+                                  : change == RateChange::Slower ? "slower"
+                                                                 : "faster"},
                        {"conclusion", conclusion}};
     return JsonText(j);
 }
@@ -155,7 +159,8 @@ int RunCompare(const CliOptions& options, std::FILE* out, std::FILE* err) {
     after.path = options.after;
     if (!LoadRun(before, err) || !LoadRun(after, err)) return ExitLoadError;
     const std::string conclusion = ConclusionLine(before.rate, after.rate);
-    const std::string text = options.json ? Json(before, after, conclusion) : Table(before, after) + "\n" + conclusion + "\n";
+    const std::string text =
+        options.json ? Json(before, after, conclusion) : Table(before, after) + "\n" + conclusion + "\n";
     const bool regression = CompareRates(before.rate, after.rate) == RateChange::Faster;
     int status = WriteOutput(out, err, text);
     if (status == 0 && options.failOnRegression && regression) status = ExitRegression;

@@ -122,7 +122,8 @@ bool Recording::OverBudget(const TickRecord& r) {
     if (options.maxFootprintMB > 0 && footprint > float(options.maxFootprintMB)) {
         b.exceeded = "footprint";
         b.exceededMB = footprint;
-        Tell(FilledText(TextId::FootprintOverBudget, {Figure("%.2f", footprint), std::to_string(options.maxFootprintMB)}));
+        Tell(FilledText(TextId::FootprintOverBudget,
+                        {Figure("%.2f", footprint), std::to_string(options.maxFootprintMB)}));
     } else if (options.maxGrowthMB > 0 && growth > float(options.maxGrowthMB)) {
         b.exceeded = "growth";
         b.exceededMB = growth;
@@ -224,8 +225,9 @@ EndReason RunTicks(Recording& rec, int64_t startMs) {
         if (pacing.nextMs >= endMs) return EndReason::Duration;
         const int64_t tickEnd = MonotonicMs();
         if (NoteTick(pacing, tickStart, tickEnd))
-            rec.Tell(FilledText(TextId::SampleOverran, {std::to_string(tickEnd - tickStart), std::to_string(rec.intervalMs),
-                                                     std::to_string(SuggestedIntervalMs(tickEnd - tickStart))}));
+            rec.Tell(
+                FilledText(TextId::SampleOverran, {std::to_string(tickEnd - tickStart), std::to_string(rec.intervalMs),
+                                                   std::to_string(SuggestedIntervalMs(tickEnd - tickStart))}));
     }
 }
 
@@ -290,8 +292,8 @@ int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
     rec.Apply(start);
     if (start.logFailure.Failed() && start.logFailure.creating) return Abandon(rec, std::string());
     if (!start.ticked)
-        return Abandon(
-            rec, FilledText(TextId::CannotReadProcessPrefix) + std::to_string(pid) + FilledText(TextId::ProcessEndedSuffix));
+        return Abandon(rec, FilledText(TextId::CannotReadProcessPrefix) + std::to_string(pid) +
+                                FilledText(TextId::ProcessEndedSuffix));
     const EndReason end = rec.OverBudget(start) ? EndReason::Budget : RunTicks(rec, startMs);
     // A target that ends before the duration asked for: a recording cut short, not a complete one.
     if (end == EndReason::TargetEnded && options.durationSec > 0)

@@ -36,7 +36,8 @@ void AnalysedSlots(const PhaseAnalysis& analysis, const SampleHistory& history, 
     const std::vector<PhaseRow>& rows = analysis.segmentation.rows;
     if (analysis.analysed && !rows.empty()) {
         const PhaseRow& first = rows.front();
-        from = first.kind == PhaseKind::WarmUp && analysis.segmentation.warmUpExcluded ? first.endSlot : first.startSlot;
+        from =
+            first.kind == PhaseKind::WarmUp && analysis.segmentation.warmUpExcluded ? first.endSlot : first.startSlot;
         to = rows.back().endSlot;
         return;
     }
@@ -65,10 +66,12 @@ Text StackLines(int64_t rank, const GrownStack& stack) {
     const StackGrowth& g = stack.growth;
     Text line = Text(u"#") + Str(rank) + u"  " + SignedStrF(float(g.growthBytes() / BytesPerMB), 1) + u" MB";
     if (stack.share >= 0.0)
-        line += u"  " + TextFromUtf8(FilledText(TextId::StacksShare, {TextToUtf8(StrF(float(stack.share * 100.0), 0)) + "%"}));
-    line += u"  (" +
-            TextFromUtf8(FilledText(TextId::StacksLiveBytes, {TextToUtf8(MB(g.startBytes)), TextToUtf8(MB(g.endBytes))})) +
-            u")" + LineEnd;
+        line += u"  " +
+                TextFromUtf8(FilledText(TextId::StacksShare, {TextToUtf8(StrF(float(stack.share * 100.0), 0)) + "%"}));
+    line +=
+        u"  (" +
+        TextFromUtf8(FilledText(TextId::StacksLiveBytes, {TextToUtf8(MB(g.startBytes)), TextToUtf8(MB(g.endBytes))})) +
+        u")" + LineEnd;
     for (const StackFrame& frame : stack.frames) line += u"    " + FrameText(frame) + LineEnd;
     return line;
 }

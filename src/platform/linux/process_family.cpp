@@ -306,7 +306,8 @@ int64_t MemberFootprint(const FamilyFiles& m) {
 // RefreshSeconds whatever the interval between readings.
 size_t RefreshTurns(ProcessFamily::State& s) {
     const double seconds = double(MonotonicMs()) / 1000.0;
-    if (s.lastSeconds >= 0) s.refreshDue += double(s.order.size()) * (seconds - s.lastSeconds) / ProcessFamily::RefreshSeconds;
+    if (s.lastSeconds >= 0)
+        s.refreshDue += double(s.order.size()) * (seconds - s.lastSeconds) / ProcessFamily::RefreshSeconds;
     s.lastSeconds = seconds;
     const size_t turns = std::min(size_t(s.refreshDue), s.order.size());
     s.refreshDue = std::min(s.refreshDue - double(turns), 1.0);
