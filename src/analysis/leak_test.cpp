@@ -21,12 +21,13 @@ constexpr double SlowingLimit = 0.25;
 // Exact Mann–Kendall p-values up to this many points, the normal approximation beyond.
 constexpr size_t ExactLimit = 60;
 
-// The readings with a footprint, in time order: a reading whose time goes back is dropped.
-Points Clean(std::span<const LeakPoint> series) {
+// The readings with a footprint, in time order: a reading whose time goes back is dropped, and so
+// is a zero, a footprint that could not be read, unless zeros are readings.
+Points Clean(std::span<const LeakPoint> series, bool keepZeros) {
     Points points;
     points.reserve(series.size());
     for (const LeakPoint& p : series) {
-        if (!std::isfinite(p.seconds) || !std::isfinite(p.footprintMB) || p.footprintMB <= 0.0) continue;
+        if (!std::isfinite(p.seconds) || !std::isfinite(p.footprintMB) || (p.footprintMB <= 0.0 && !(keepZeros && p.footprintMB == 0.0))) continue;
         if (!points.empty() && p.seconds < points.back().seconds) continue;
         points.push_back(p);
     }
@@ -248,7 +249,7 @@ void JudgeTrend(LeakTestResult& r, double start, const LeakTestSettings& setting
 
 LeakTestResult RunLeakTest(std::span<const LeakPoint> series, const LeakTestSettings& settings) {
     LeakTestResult r;
-    Points points = Clean(series);
+    Points points = Clean(series, settings.zerosAreReadings);
     r.samples = int64_t(points.size());
     for (const LeakPoint& p : points) r.peakMB = std::max(r.peakMB, p.footprintMB);
     r.minGrowthMB = std::max(settings.minGrowthMB, settings.minGrowthShare * r.peakMB);
@@ -277,18 +278,22 @@ LeakTestResult RunLeakTest(std::span<const LeakPoint> series, const LeakTestSett
     return r;
 }
 
-std::vector<LeakPoint> LeakSeries(const SampleHistory& history) {
-    std::vector<const HistoryPoint*> active;
+std::vector<LeakPoint> LeakSeries(const SampleHistory& history, std::span<const double> slotMB) {
+    std::vector<int64_t> active;
     for (int64_t i = 0; i < HistorySlotCount && i < int64_t(history.slots.size()); ++i)
-        if (IsActive(history.slots[i])) active.push_back(&history.slots[i]);
+        if (IsActive(history.slots[i])) active.push_back(i);
+    const auto figure = [&](int64_t slot) {
+        if (slotMB.empty()) return double(history.slots[slot].footprintMB);
+        return size_t(slot) < slotMB.size() ? slotMB[size_t(slot)] : 0.0;
+    };
     std::vector<LeakPoint> series;
     series.reserve(active.size());
     for (size_t i = 0; i < active.size();) {
+        const DateValue stamp = history.slots[active[i]].timestamp;
         size_t j = i;
-        while (j < active.size() && active[j]->timestamp == active[i]->timestamp) ++j;
+        while (j < active.size() && history.slots[active[j]].timestamp == stamp) ++j;
         for (size_t k = i; k < j; ++k)
-            series.push_back({double(active[k]->timestamp) + (double(k - i) + 0.5) / double(j - i),
-                              double(active[k]->footprintMB)});
+            series.push_back({double(stamp) + (double(k - i) + 0.5) / double(j - i), figure(active[k])});
         i = j;
     }
     return series;

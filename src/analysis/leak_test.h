@@ -59,6 +59,7 @@ struct LeakTestSettings {
     int64_t minWindows{7};          // envelope points needed for a judgement
     int64_t maxWindows{40};
     int64_t minSamples{21};
+    bool zerosAreReadings{};        // a live heap can be empty; a footprint of 0 was not read
 };
 
 struct LeakTestResult {
@@ -84,8 +85,9 @@ struct LeakTestResult {
 LeakTestResult RunLeakTest(std::span<const LeakPoint> series, const LeakTestSettings& settings = {});
 
 // A history's active slots as a series. Its time stamps are whole seconds: readings that share
-// one are spread evenly across that second.
-std::vector<LeakPoint> LeakSeries(const SampleHistory& history);
+// one are spread evenly across that second. `slotMB`, when given, holds a figure per slot to test
+// in place of the footprint (the sampled live heap).
+std::vector<LeakPoint> LeakSeries(const SampleHistory& history, std::span<const double> slotMB = {});
 
 // "leak", "no_leak", "inconclusive".
 const char* LeakOutcomeName(LeakOutcome outcome);

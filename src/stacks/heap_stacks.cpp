@@ -210,6 +210,13 @@ StackFigures FiguresAt(const StackHistory& history, int64_t slot, int32_t stack)
     return size_t(stack) < column.size() ? column[size_t(stack)] : StackFigures{};
 }
 
+double LiveBytesAt(const StackHistory& history, int64_t slot) {
+    if (slot < 0 || slot >= int64_t(history.columns.size())) return 0.0;
+    double bytes = 0.0;
+    for (const StackFigures& figures : history.columns[size_t(slot)]) bytes += figures.liveBytes;
+    return bytes;
+}
+
 std::vector<StackGrowth> TopStacksByGrowth(const StackHistory& history, int64_t fromSlot, int64_t toSlot,
                                            int64_t count) {
     std::vector<StackGrowth> grown;

@@ -85,6 +85,8 @@ void TakeStackSnapshot(StackHistory& history, const HeapRegion& region);
 
 // A stack's figures in a column (zero where the stack was not known yet).
 StackFigures FiguresAt(const StackHistory& history, int64_t slot, int32_t stack);
+// Every stack's live bytes in a column: the sampled live heap at that tick.
+double LiveBytesAt(const StackHistory& history, int64_t slot);
 
 struct StackGrowth {
     int32_t stack{};  // index into StackHistory::stacks

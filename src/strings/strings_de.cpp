@@ -219,6 +219,8 @@ static const char16_t kGermanBlock[] =
     u"523\0" u"die Stack-Datei kann nicht geschrieben werden: \0"
     u"524\0" u"der Pfad der Stichprobenbibliothek enthält ein Leerzeichen oder einen Doppelpunkt, die LD_PRELOAD nicht fassen kann: %1\0"
     u"525\0" u"lebend %1 → %2 MB\0"
+    u"526\0" u"erfasster lebender Heap, \0"
+    u"527\0" u"der Footprint wächst, der erfasste lebende Heap nicht (Speicher, den der Allokator nach free behält, oder außerhalb von malloc alloziert): kein Leck für --fail-on-leak\0"
     u"530\0" u"die DATEI des Diagramms muss auf .svg oder .png enden: '%1'\0"
     u"531\0" u"BREITExHÖHE, je 200 bis 8000\0"
     u"532\0" u"Option '%1' braucht %2\0"

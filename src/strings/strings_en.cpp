@@ -220,6 +220,8 @@ static const char16_t kEnglishBlock[] =
     u"523\0" u"cannot write the stacks file \0"
     u"524\0" u"the sampling library's path has a space or a colon, which LD_PRELOAD cannot hold: %1\0"
     u"525\0" u"live %1 → %2 MB\0"
+    u"526\0" u"sampled live heap, \0"
+    u"527\0" u"the footprint grows but the sampled live heap does not (memory freed and kept by the allocator, or allocated outside malloc): no leak for --fail-on-leak\0"
     u"530\0" u"the plot's FILE must end in .svg or .png: '%1'\0"
     u"531\0" u"WIDTHxHEIGHT, each 200 to 8000\0"
     u"532\0" u"option '%1' needs %2\0"

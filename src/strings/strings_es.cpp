@@ -219,6 +219,8 @@ static const char16_t kSpanishBlock[] =
     u"523\0" u"no se puede escribir el archivo de pilas \0"
     u"524\0" u"la ruta de la biblioteca de muestreo tiene un espacio o dos puntos, que LD_PRELOAD no admite: %1\0"
     u"525\0" u"vivos %1 → %2 MB\0"
+    u"526\0" u"montón vivo muestreado, \0"
+    u"527\0" u"la huella crece pero el montón vivo muestreado no (memoria liberada que el asignador conserva, o asignada fuera de malloc): no es una fuga para --fail-on-leak\0"
     u"530\0" u"el ARCHIVO del gráfico debe terminar en .svg o .png: '%1'\0"
     u"531\0" u"ANCHOxALTO, cada uno de 200 a 8000\0"
     u"532\0" u"la opción '%1' necesita %2\0"

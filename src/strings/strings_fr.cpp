@@ -219,6 +219,8 @@ static const char16_t kFrenchBlock[] =
     u"523\0" u"impossible d'écrire le fichier des piles \0"
     u"524\0" u"le chemin de la bibliothèque d'échantillonnage contient une espace ou un deux-points, que LD_PRELOAD ne peut pas contenir : %1\0"
     u"525\0" u"vivants %1 → %2 MB\0"
+    u"526\0" u"tas vivant échantillonné, \0"
+    u"527\0" u"l'empreinte augmente mais pas le tas vivant échantillonné (mémoire libérée et gardée par l'allocateur, ou allouée hors de malloc) : pas de fuite pour --fail-on-leak\0"
     u"530\0" u"le FICHIER du graphique doit finir par .svg ou .png : '%1'\0"
     u"531\0" u"LARGEURxHAUTEUR, chacune de 200 à 8000\0"
     u"532\0" u"l'option '%1' demande %2\0"

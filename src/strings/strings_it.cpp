@@ -219,6 +219,8 @@ static const char16_t kItalianBlock[] =
     u"523\0" u"impossibile scrivere il file degli stack \0"
     u"524\0" u"il percorso della libreria di campionamento contiene uno spazio o due punti, che LD_PRELOAD non può contenere: %1\0"
     u"525\0" u"vivi %1 → %2 MB\0"
+    u"526\0" u"heap vivo campionato, \0"
+    u"527\0" u"l'impronta cresce ma l'heap vivo campionato no (memoria liberata e tenuta dall'allocatore, o allocata fuori da malloc): nessuna perdita per --fail-on-leak\0"
     u"530\0" u"il FILE del grafico deve finire in .svg o .png: '%1'\0"
     u"531\0" u"LARGHEZZAxALTEZZA, ciascuna da 200 a 8000\0"
     u"532\0" u"l'opzione '%1' richiede %2\0"

@@ -234,6 +234,8 @@ enum class TextId : int {
     StacksFileCannotWritePrefix = 523,
     HeapLibraryPathUnfit = 524,  // the path
     StacksLiveBytes = 525,       // the live MB at the start and at the end
+    HeapLeakTestPrefix = 526,    // before the leak test's line, for the live heap's
+    HeapLeakGatePassed = 527,
     // Plots and the comparison of two logs.
     PlotFileKind = 530,
     PlotSizeRange = 531,

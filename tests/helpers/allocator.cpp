@@ -2,6 +2,9 @@
 // steps, then waits to be ended.
 //   grow STEP_MB EVERY_MS      STEP_MB more every EVERY_MS, for ever
 //   hold MB                    MB once, then nothing
+//   retain STEP_MB EVERY_MS    a block STEP_MB larger every EVERY_MS, its new pages touched, freed
+//                              at once: the allocator keeps the heap resident (no trimming, no
+//                              mmap), so the footprint grows while nothing stays allocated
 //   sawtooth MB HOLD_MS REST_MS  MB allocated and touched, held HOLD_MS, freed, REST_MS of rest,
 //                              for ever: the memory goes back to the system at every free
 //   family MB1 MB2             two children holding MB1 and MB2; prints their PIDs, one a line,
@@ -12,11 +15,13 @@
 //                              process; the main thread ends after EXIT_MS, leaving the process to
 //                              live on with its leader a zombie
 // Every mode first writes its own PID and a line feed to standard output.
+#include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,6 +56,20 @@ int main(int argc, char** argv) {
         long step = std::atol(argv[2]), every = std::atol(argv[3]);
         for (;;) {
             Hold(step);
+            usleep(useconds_t(every * 1000));
+        }
+    }
+    if (std::strcmp(mode, "retain") == 0 && argc == 4) {
+        const size_t step = size_t(std::atol(argv[2])) << 20;
+        const long every = std::atol(argv[3]);
+        mallopt(M_MMAP_MAX, 0);
+        mallopt(M_TRIM_THRESHOLD, INT_MAX);
+        for (size_t total = step;; total += step) {
+            char* block = static_cast<char*>(std::malloc(total));
+            if (!block) return 3;
+            std::memset(block + total - step, 0x5A, step);
+            asm volatile("" : : "r"(block) : "memory");
+            std::free(block);
             usleep(useconds_t(every * 1000));
         }
     }

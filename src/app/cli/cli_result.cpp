@@ -9,6 +9,7 @@
 #include "app/cli/cli_text.h"
 #include "app/cli/command_line.h"
 #include "app/cli/plot_output.h"
+#include "app/cli/recorder_stacks.h"
 #include "runtime/text.h"
 
 namespace {
@@ -64,5 +65,10 @@ int PrintResult(const CliOptions& options, const SampleHistory& history, const P
     if (!plotted) return ExitLoadError;
     if (!options.failOnLeak) return 0;
     Say(err, LeakTestLine(leak));
-    return leak.outcome == LeakOutcome::Leak ? ExitLeakFound : 0;
+    const StacksReport* stacks = facts.stacks;
+    if (stacks && stacks->heapTested) {
+        Say(err, FilledText(TextId::HeapLeakTestPrefix) + LeakTestLine(stacks->heapLeak));
+        if (leak.outcome == LeakOutcome::Leak && !LeakGateFails(leak, stacks)) Say(err, FilledText(TextId::HeapLeakGatePassed));
+    }
+    return LeakGateFails(leak, stacks) ? ExitLeakFound : 0;
 }

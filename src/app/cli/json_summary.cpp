@@ -223,6 +223,8 @@ ordered_json JsonSummaryObject(const PhaseAnalysis& analysis, const LeakTestResu
         j["stacks"] = Stacks(*facts.stacks);
     }
     j["leakTest"] = LeakTest(leak);
+    if (facts.stacks)
+        j["heapLeakTest"] = facts.stacks->heapTested ? LeakTest(facts.stacks->heapLeak) : ordered_json(nullptr);
     j["report"] = TextToUtf8(report);
     return j;
 }

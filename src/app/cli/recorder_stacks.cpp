@@ -164,7 +164,16 @@ StacksReport SummarizeStacks(RecordingStacks& stacks, const PhaseAnalysis& analy
         if (report.footprintGrowthBytes > 0.0) grown.share = growth.growthBytes() / report.footprintGrowthBytes;
         report.top.push_back(std::move(grown));
     }
+    std::vector<double> liveMB(static_cast<size_t>(HistorySlotCount));
+    for (int64_t slot = 0; slot < HistorySlotCount; ++slot) liveMB[size_t(slot)] = LiveBytesAt(stacks.history, slot) / BytesPerMB;
+    report.heapLeak = RunLeakTest(LeakSeries(history, liveMB), LeakTestSettings{.zerosAreReadings = true});
+    report.heapTested = true;
     return report;
+}
+
+bool LeakGateFails(const LeakTestResult& footprint, const StacksReport* stacks) {
+    if (footprint.outcome != LeakOutcome::Leak) return false;
+    return !stacks || !stacks->heapTested || stacks->heapLeak.outcome == LeakOutcome::Leak;
 }
 
 bool WriteStacksFile(RecordingStacks& stacks, const std::string& path, std::FILE* err) {

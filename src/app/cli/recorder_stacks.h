@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/leak_test.h"
 #include "analysis/phase_analysis.h"
 #include "app/cli/child_process.h"
 #include "app/cli/cli_options.h"
@@ -35,7 +36,16 @@ struct StacksReport {
     int64_t fromSlot{}, toSlot{};  // the history slots the growth is measured between
     double footprintGrowthBytes{};
     std::vector<GrownStack> top;  // largest growth first, at most TopStackCount
+    // The leak test on the sampled live heap (every stack's live bytes summed at each sample),
+    // over the same samples as the footprint's; only when the state is Ready.
+    bool heapTested{};
+    LeakTestResult heapLeak;
 };
+
+// Whether --fail-on-leak fails: the footprint's leak test says leak and, where the live heap was
+// sampled, its test says so too. The live heap sees what the footprint cannot: memory freed and
+// kept resident by the allocator reads as held in the footprint but not in the live heap.
+bool LeakGateFails(const LeakTestResult& footprint, const StacksReport* stacks);
 
 inline constexpr int64_t TopStackCount = 5;
 

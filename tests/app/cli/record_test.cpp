@@ -1,9 +1,12 @@
 // Recordings through the real binary, side by side: one table of targets and options, each row's
 // exit status, what standard error tells and the JSON's figures; a CSV log analysed again; the
 // family sum of --include-children.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <regex>
 
 #include "app/cli/command_line.h"
@@ -68,11 +71,15 @@ TEST(Record, EveryEndHasItsStatusMessageAndFigures) {
     const std::string noHeap = "(?![\\s\\S]*libquolk-heap)";  // the sampler preloaded only with --stacks
     std::vector<Case> cases = {
         {with(fiveSeconds, {"--csv", "LOG", "--stacks", "--stacks-out", "FOLDED", "--", Allocator, "grow", "4", "100"}),
-         ExitLeakFound, "quolk: leak test: leak, \\+.*\n", true,
-         {{"/source", "record"}, {"/endReason", "duration"}, {"/intervalMs", 100}, {"/verdict", "high_suspicion"},
+         ExitLeakFound, "quolk: leak test: leak, \\+.*\nquolk: sampled live heap, leak test: leak, \\+.*\n", true,
+         {{"/source", "record"}, {"/heapLeakTest/result", "leak"}, {"/endReason", "duration"}, {"/intervalMs", 100}, {"/verdict", "high_suspicion"},
           {"/leakTest/result", "leak"}, {"/target/name", "quolk_test_allocator"}, {"/heapSampling/status", "ready"},
           {"/heapSampling/sampleBytes", 512 * 1024}, {"/stacks/0/frames/0/line", SiteLine("hold")},
           {"/stacks/0/share", Range(0.9, 1.1)}, {"/report", {{"has", "Hold\\(long\\) — .*/" + site + "\r\n"}}}}},
+        // Memory freed and kept resident by the allocator grows the footprint, not the live heap.
+        {with(fiveSeconds, {"--stacks", "--", Allocator, "retain", "4", "100"}), 0,
+         "quolk: leak test: leak, .*\nquolk: sampled live heap, leak test: no leak .*\nquolk: the footprint grows but .*\n",
+         true, {{"/leakTest/result", "leak"}, {"/heapLeakTest/result", "no_leak"}, {"/heapSampling/status", "ready"}}},
         {with(fiveSeconds, {"--max-footprint", "1000", "--", Allocator, "hold", "1"}), 0,
          "quolk: leak test: no leak .*\n", true,
          {{"/verdict", "no_evidence"}, {"/leakTest/result", "no_leak"}, {"/budget/maxFootprintMB", 1000},
@@ -110,6 +117,14 @@ TEST(Record, EveryEndHasItsStatusMessageAndFigures) {
         {{"--duration", "0.3", "--csv", "LOG", "--", "sleep", "1"}, ExitLoadError,
          "quolk: the result cannot be written to standard output: Bad file descriptor\n", false, {}, 0, ClosedOutput},
     };
+    // A set-user-ID command (root gives a copy to another user) is recorded without stacks.
+    ScratchDir setIdDir;
+    const std::string setId = setIdDir.File("allocator");
+    std::filesystem::copy_file(QUOLK_TEST_ALLOCATOR_STATIC, setId);
+    if (chown(setId.c_str(), 65534, 65534) == 0 && chmod(setId.c_str(), 04755) == 0)
+        cases.push_back({{"--stacks", "--duration", "0.5", "--interval", "100", "--json", "--", setId, "hold", "1"}, 0, "",
+                         true, {{"/heapSampling/status", "set_id"}, {"/heapLeakTest", nullptr},
+                                {"/report", {{"has", "\r\nAllocation stacks unavailable: the command is set-user-ID"}}}}});
     // A free PID and a kernel thread.
     pid_t free = 4000000;
     while (Exists(free)) ++free;
