@@ -1,19 +1,23 @@
 // A program with known allocation sites, for the allocation-stack tests:
-//   heap_sites fork THREADS SECONDS
-// A forked child and an executed one allocate and end; then each of THREADS threads fills its
-// share of a 50 MB cache (kept), and, once a line "go" arrives on standard input, churns its share
-// of 200 MB/s (allocated and freed at once) and leaks its share of 1 MB/s for SECONDS, in blocks
-// of 16 B to 64 KiB. It prints "ready" before the go, "leaked BYTES" after, then waits for a line
-// "end" and exits with status 3. Block sizes come from fixed seeds: the output is always the same.
+//   heap_sites MODE THREADS SECONDS [PLUGIN]
+// Each of THREADS threads fills its share of a 50 MB cache (kept), then, once a line "go" arrives
+// on standard input, churns its share of 200 MB/s (allocated and freed at once) and leaks its
+// share of 1 MB/s for SECONDS, in blocks of 16 B to 64 KiB. MODE says how it leaks:
+//   leak     malloc                 none      nothing (the healthy variant)
+//   realloc  growing buffers        plugin    malloc in PLUGIN, dlopen'ed, dlclose'd at the end
+//   fork     malloc, after a forked child and an executed one allocated and ended
+// It prints "ready" before the go, "leaked BYTES" after, then waits for a line "end" and exits
+// with status 0 (3 in fork mode). Block sizes come from fixed seeds: the output is always the same.
 //   heap_sites child         the executed child: allocates 4 MB and exits with status 5
+#include <dlfcn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -57,9 +61,30 @@ __attribute__((noinline)) void LeakBlock(size_t size) {
     Keep(block, size, 0x5a);
 }
 
+// Buffers that only grow: the leak is their growth.
+struct Buffers {
+    char* data[16]{};
+    size_t size[16]{};
+    int next{};
+};
+thread_local Buffers buffers;
+
+__attribute__((noinline)) void GrowBuffer(size_t by) {
+    Buffers& b = buffers;
+    int i = b.next++ % 16;
+    char* grown = static_cast<char*>(std::realloc(b.data[i], b.size[i] + by));  // site: realloc
+    std::memset(grown + b.size[i], 0x5a, by);
+    asm volatile("" : : "r"(grown) : "memory");
+    b.data[i] = grown;
+    b.size[i] += by;
+}
+
+using LeakFunction = void (*)(size_t);
+
 struct Run {
     int threads{1};
     double seconds{2};
+    LeakFunction leak{};
     std::atomic<int> filled{0};
     std::atomic<bool> go{false};
     std::atomic<size_t> leaked{0};
@@ -84,9 +109,9 @@ void Worker(Run& run, int index) {
             Churn(size);
             churned += size;
         }
-        for (size_t due = leakTotal * size_t(slice) / size_t(slices); leaked < due;) {
+        for (size_t due = leakTotal * size_t(slice) / size_t(slices); run.leak && leaked < due;) {
             size_t size = std::min(random.BlockSize(), leakTotal - leaked);
-            LeakBlock(size);
+            run.leak(size);
             leaked += size;
         }
         usleep(1000000 / SlicesPerSecond);
@@ -129,11 +154,20 @@ int main(int argc, char** argv) {
         ChildSite();
         return 5;
     }
-    if (argc < 4 || std::strcmp(argv[1], "fork") != 0) return 64;
+    if (argc < 4) return 64;
+    std::string mode = argv[1];
     static Run run;
     run.threads = std::max(1, std::atoi(argv[2]));
     run.seconds = std::atof(argv[3]);
-    RunChildren(argv[0]);
+    void* plugin = nullptr;
+    if (mode == "leak" || mode == "fork") run.leak = LeakBlock;
+    if (mode == "realloc") run.leak = GrowBuffer;
+    if (mode == "plugin") {
+        plugin = argc > 4 ? dlopen(argv[4], RTLD_NOW) : nullptr;
+        if (!plugin) return 65;
+        run.leak = reinterpret_cast<LeakFunction>(dlsym(plugin, "PluginLeak"));
+    }
+    if (mode == "fork") RunChildren(argv[0]);
     std::vector<std::thread> workers;
     for (int i = 0; i < run.threads; ++i) workers.emplace_back(Worker, std::ref(run), i);
     while (run.filled < run.threads) usleep(1000);
@@ -142,8 +176,9 @@ int main(int argc, char** argv) {
     if (!ReadLine("go")) return 66;
     run.go = true;
     for (std::thread& worker : workers) worker.join();
+    if (plugin) dlclose(plugin);
     std::printf("leaked %zu\n", run.leaked.load());
     std::fflush(stdout);
     if (!ReadLine("end")) return 66;
-    return 3;
+    return mode == "fork" ? 3 : 0;
 }
