@@ -136,7 +136,9 @@ TEST_P(LeakSite, TopStackIsTheLeakOnlyItGrowsAndTheProgramIsAsUnwatched) {
     ASSERT_EQ(std::sscanf(leaked.c_str(), "leaked %lf", &truth), 1);
     StackSymbols symbols;
     std::vector<StackGrowth> grown = TopStacksByGrowth(history, 0, 1, -1);
-    if (c.function) ASSERT_FALSE(grown.empty());
+    if (c.function) {
+        ASSERT_FALSE(grown.empty());
+    }
     for (const StackGrowth& growth : grown) {
         std::vector<StackFrame> frames = StackFrames(symbols, history, growth.stack);
         ASSERT_FALSE(frames.empty());
