@@ -12,11 +12,14 @@ void AnalyzeLogFile(SampleHistory& history, int64_t mainWindow) {
     const Text path = OpenFileRequester(u"Select CSV Memory Log", GetHomeDirectory(),
                                         u"CSV (*.csv)|*.csv|" + LookupText(TextId::AllFiles) + u" (*)|*", 0);
     if (path.empty()) return;
-    const LogLoadResult result = LoadMonitorLog(path, history);
+    // Read aside first: a log that is rejected leaves the stopped session's history as it was.
+    SampleHistory loaded;
+    const LogLoadResult result = LoadMonitorLog(path, loaded);
     if (result != LogLoadResult::Loaded) {
         AlertAttention();
         MessageRequester(LookupText(TextId::ErrorTitle), LoadErrorMessage(result), RequesterError);
         return;
     }
+    history.slots = loaded.slots;
     ShowAnalysisReport(RunPhaseAnalysis(history), true, u"", mainWindow);
 }

@@ -100,6 +100,7 @@ TEST_F(ReportWindowTest, AnalyzedLogsShowTheirErrorOrTheReport) {
         asked.clear();
         chosen = c.path;
         SampleHistory history;
+        AppendHistoryPoint(history, 1, 7.0f, 9.0f);  // a stopped session's
         std::vector<LoopScript::Step> steps;
         if (good) steps.push_back([] {
             if (!IsGadget(ReportClose)) return false;
@@ -115,9 +116,8 @@ TEST_F(ReportWindowTest, AnalyzedLogsShowTheirErrorOrTheReport) {
         if (c.message) {
             EXPECT_EQ(asked[1].title + u"|" + asked[1].message, Text(u"Error!|") + c.message) << c.name;
         }
-        if (good) {
-            EXPECT_EQ(history.slots[0].footprintMB, 50.0f) << "the log goes into the history given";
-        }
+        EXPECT_EQ(history.slots[0].footprintMB, good ? 50.0f : 7.0f)
+            << c.name << ": a good log goes into the history given, a rejected one leaves it as it was";
         EXPECT_FALSE(IsWindow(ReportWindow)) << c.name;
     }
 }
