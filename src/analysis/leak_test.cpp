@@ -286,15 +286,30 @@ std::vector<LeakPoint> LeakSeries(const SampleHistory& history, std::span<const 
         if (slotMB.empty()) return double(history.slots[slot].footprintMB);
         return size_t(slot) < slotMB.size() ? slotMB[size_t(slot)] : 0.0;
     };
+    // Runs of readings that share a second; the fullest tells the interval. A run inside the
+    // series fills its second; the first and the last runs may fill only its end and its start,
+    // so they are laid at the interval from there, lest a short recording read as a second longer.
+    std::vector<std::pair<size_t, size_t>> runs;
+    size_t fullest = 1;
+    for (size_t i = 0, j = 0; i < active.size(); i = j) {
+        while (j < active.size() && history.slots[active[j]].timestamp == history.slots[active[i]].timestamp) ++j;
+        runs.emplace_back(i, j);
+        fullest = std::max(fullest, j - i);
+    }
+    const double step = 1.0 / double(fullest);
     std::vector<LeakPoint> series;
     series.reserve(active.size());
-    for (size_t i = 0; i < active.size();) {
-        const DateValue stamp = history.slots[active[i]].timestamp;
-        size_t j = i;
-        while (j < active.size() && history.slots[active[j]].timestamp == stamp) ++j;
-        for (size_t k = i; k < j; ++k)
-            series.push_back({double(stamp) + (double(k - i) + 0.5) / double(j - i), figure(active[k])});
-        i = j;
+    for (size_t r = 0; r < runs.size(); ++r) {
+        const auto [i, j] = runs[r];
+        const double stamp = double(history.slots[active[i]].timestamp), count = double(j - i);
+        for (size_t k = i; k < j; ++k) {
+            const double at = double(k - i) + 0.5;
+            const double offset = runs.size() < 2 ? at / count
+                                  : r == 0           ? 1.0 - (count - at) * step
+                                  : r + 1 == runs.size() ? at * step
+                                                     : at / count;
+            series.push_back({stamp + offset, figure(active[k])});
+        }
     }
     return series;
 }

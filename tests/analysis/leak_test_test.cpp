@@ -67,10 +67,12 @@ TEST(LeakTest, OutcomesOfRecordingsThatLeakAndThatDoNot) {
     EXPECT_NEAR(MBpsToBytesPerSecond(steady.slopeMBps), 1048576.0, 2e4);
 }
 
+// Readings of one second spread across it; the last second's from its start at the interval the
+// fullest second shows, as a recording that stopped there took them.
 TEST(LeakTest, HistorySpreadsTheReadingsOfOneSecondAcrossIt) {
     const SampleHistory history =
         analysis_test::HistoryOf({{100, 5.0f}, {100, 6.0f}, {100, 0.0f}, {100, 7.0f}, {101, 8.0f}, {102, 9.0f}, {102, 9.5f}});
-    const double times[] = {100 + 1 / 6.0, 100.5, 100 + 5 / 6.0, 101.5, 102.25, 102.75};
+    const double times[] = {100 + 1 / 6.0, 100.5, 100 + 5 / 6.0, 101.5, 102 + 1 / 6.0, 102.5};
     const std::vector<LeakPoint> series = LeakSeries(history);
     ASSERT_EQ(series.size(), 6u);  // the empty reading is no reading
     for (size_t i = 0; i < series.size(); ++i) EXPECT_DOUBLE_EQ(series[i].seconds, times[i]) << i;
