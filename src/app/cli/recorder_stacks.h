@@ -43,8 +43,9 @@ struct StacksReport {
 };
 
 // Whether --fail-on-leak fails: the footprint's leak test says leak and, where the live heap was
-// sampled, its test says so too. The live heap sees what the footprint cannot: memory freed and
-// kept resident by the allocator reads as held in the footprint but not in the live heap.
+// sampled, it grew too (significantly, by the growth a leak must reach) or could not be judged.
+// The live heap sees what the footprint cannot: memory freed and kept resident by the allocator
+// reads as held in the footprint but not in the live heap.
 bool LeakGateFails(const LeakTestResult& footprint, const StacksReport* stacks);
 
 inline constexpr int64_t TopStackCount = 5;
