@@ -30,6 +30,9 @@ struct FileObject {
     size_t start = 0;  // reading: the unread bytes are buffer[start, end)
     size_t end = 0;
     int error = 0;  // errno of the first write or flush that failed
+    // Writing: where the stream stands, counted here so that asking costs no system call; -1 once a
+    // write failed part way, and then asked of the stream.
+    int64_t streamOffset = 0;
 
     FileObject() = default;
     FileObject(const FileObject&) = delete;
@@ -49,7 +52,9 @@ ObjectTable<FileObject>& Files() {
 // Keeps the first failure of a write: what comes after it is usually its consequence.
 void WriteRaw(FileObject& f, const void* bytes, size_t size) {
     errno = 0;
-    if (fwrite(bytes, 1, size, f.stream) != size && f.error == 0) f.error = errno != 0 ? errno : EIO;
+    const bool whole = fwrite(bytes, 1, size, f.stream) == size;
+    if (!whole && f.error == 0) f.error = errno != 0 ? errno : EIO;
+    f.streamOffset = whole && f.streamOffset >= 0 ? f.streamOffset + int64_t(size) : -1;
 }
 
 void FlushStream(FileObject& f) {
@@ -215,7 +220,7 @@ int FileError(int64_t file) {
 int64_t FileWriteOffset(int64_t file) {
     FileObject* f = Files().Get(file);
     if (!f) return -1;
-    const off_t offset = ftello(f->stream);
+    const off_t offset = !f->reading && f->streamOffset >= 0 ? off_t(f->streamOffset) : ftello(f->stream);
     return offset < 0 ? -1 : int64_t(offset) + int64_t(f->reading ? 0 : f->used);
 }
 
@@ -231,6 +236,7 @@ bool CutFile(int64_t file, int64_t size) {
     if (!f || f->reading || size < 0) return false;
     f->used = 0;
     __fpurge(f->stream);
+    f->streamOffset = -1;
     if (ftruncate(fileno(f->stream), off_t(size)) != 0) return false;
     return fseeko(f->stream, off_t(size), SEEK_SET) == 0;
 }

@@ -77,9 +77,17 @@ Text MonitorLogFileName(TextView targetName, int32_t pid, DateValue created) {
 
 Text MonitorLogRow(DateValue time, float virtualMB, float footprintMB, float deltaMB, float peakMB,
                    TextView alertText) {
+    // Appended in place: a recording writes one a tick, and every temporary is work it pays for.
     Text row = FormatDate(u"%hh:%ii:%ss", time);
-    for (float value : {virtualMB, footprintMB, deltaMB, peakMB}) row += u"," + StrF(value, 2);
-    return row + u",\"" + ReplaceString(alertText, u"\"", u"\"\"") + u"\"";
+    row.reserve(row.size() + 48 + alertText.size());
+    for (float value : {virtualMB, footprintMB, deltaMB, peakMB}) {
+        row += u',';
+        row += StrF(value, 2);
+    }
+    row += u",\"";
+    row += ReplaceString(alertText, u"\"", u"\"\"");
+    row += u'"';
+    return row;
 }
 
 LogFailure CreateMonitorLog(MonitorLog& log, bool enabled, TextView targetName, int32_t pid,

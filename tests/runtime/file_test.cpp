@@ -85,6 +85,33 @@ TEST_F(FileTest, BufferedBytesReachTheFileInOrder) {
     }
 }
 
+// The offset a log's whole lines are cut back to: every byte written or waiting in the buffer,
+// lines long enough to go straight to the file included, and after a cut, where the cut left it.
+TEST_F(FileTest, WriteOffsetCountsBytesWrittenAndWaitingAndFollowsACut) {
+    const struct { std::vector<size_t> lengths; int64_t cut; } cases[] = {
+        {{0, 10}, -1}, {{2047, 3}, -1}, {{10, 2500, 10}, -1}, {{10, 20}, 4},
+    };
+    for (const auto& c : cases) {
+        const int64_t file = CreateFile(AnyNumber, TPath("out.txt"));
+        int64_t expected = 0;
+        for (size_t length : c.lengths) {
+            WriteStringN(file, Text(length, u'é'));  // two bytes each, and the line end
+            expected += int64_t(2 * length + 1);
+            EXPECT_EQ(FileWriteOffset(file), expected) << length;
+        }
+        if (c.cut >= 0) {
+            FlushFileBuffers(file);
+            ASSERT_TRUE(CutFile(file, c.cut));
+            WriteStringN(file, u"x");
+            expected = c.cut + 2;
+        }
+        FlushFileBuffers(file);
+        EXPECT_EQ(FileWriteOffset(file), expected);
+        EXPECT_EQ(int64_t(dir_.Read("out.txt").size()), expected);
+        CloseFile(file);
+    }
+}
+
 TEST_F(FileTest, OpeningFailsForWhatIsNotARegularFileAndReadFilesAreNeverWritten) {
     ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
     dir_.Write("in.txt", "a\n");
