@@ -31,6 +31,20 @@ TEST(NumberText, StrAndStrFRoundTheFloatsExactBinaryValue) {
     for (const auto& c : cases) EXPECT_EQ(U(StrF(c.value, c.decimals)), c.expected) << c.value << " " << c.decimals;
 }
 
+// Against printf over floats of every size, ties among them, on both sides of the short way's
+// 2^53 bound and its 12 decimals.
+TEST(NumberText, StrFGivesPrintfsDigitsForAnyFloatAndPrecision) {
+    uint32_t state = 12345;
+    for (int i = 0; i < 20000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const float value = std::ldexp(float(state % 4096) / 8.0f - 256.0f, int(state >> 24) % 64 - 24);
+        const int decimals = int(state >> 12) % 15;
+        char expected[700];
+        std::snprintf(expected, sizeof expected, "%.*f", decimals, double(value == 0.0f ? 0.0f : value));
+        ASSERT_EQ(U(StrF(value, decimals)), expected) << value << " " << decimals;
+    }
+}
+
 TEST(NumberText, ValReadsPrefixesStopsAtForeignCharactersAndWraps) {
     const struct { const char* text; int64_t expected; } cases[] = {
         {"  -42abc", -42}, {"-$FF", -255}, {"%101", 5}, {"- 5", 0},
