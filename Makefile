@@ -5,7 +5,7 @@ PACKAGES := build-essential cmake qt6-base-dev qt6-qpa-plugins libgtest-dev libb
             fonts-dejavu-core fonts-noto-color-emoji libicu-dev locales nlohmann-json3-dev \
             librsvg2-bin desktop-file-utils groff-base man-db dpkg-dev qt6-svg-dev \
             dbus-daemon dbus-bin libunwind-dev libdw-dev qt6-translations-l10n \
-            prometheus-cpp-dev prometheus curl systemd
+            prometheus-cpp-dev prometheus curl systemd libfontconfig-dev
 BUILD_DIR := build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)

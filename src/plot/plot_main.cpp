@@ -3,6 +3,7 @@
 // needed) and writes the picture to standard output, which quolk has opened on the plot's file:
 // `quolk-plot svg` or `quolk-plot png`. Status 0 when the picture is written; otherwise 1 and the
 // reason as one line on standard error. Every decision about the picture is in the plan.
+#include <fontconfig/fontconfig.h>
 #include <unistd.h>
 
 #include <QBuffer>
@@ -85,6 +86,51 @@ QByteArray Render(const PlotPlan& plan, bool svg) {
     return buffer.data();
 }
 
+// Fontconfig's whole configuration (some fifty files and every font of the system) costs a plot
+// more than its drawing. The plot names DejaVu Sans, which the package depends on, so where that
+// font has every character of the plan's texts, fontconfig is given its folder alone, with the
+// rendering Debian's configuration gives it (antialiased, slight hinting). Otherwise, or without
+// the folder, the system's configuration stays, and with it the fonts other scripts fall back to.
+constexpr char DejaVuConfiguration[] = R"(<?xml version="1.0"?>
+<fontconfig>
+  <dir>/usr/share/fonts/truetype/dejavu</dir>
+  <cachedir>/var/cache/fontconfig</cachedir>
+  <cachedir prefix="xdg">fontconfig</cachedir>
+  <match target="font">
+    <edit name="antialias" mode="assign"><bool>true</bool></edit>
+    <edit name="hinting" mode="assign"><bool>true</bool></edit>
+    <edit name="hintstyle" mode="assign"><const>hintslight</const></edit>
+  </match>
+</fontconfig>)";
+
+// Whether the configuration's regular DejaVu Sans has every character of the plan's labels.
+bool DejaVuCovers(FcConfig* config, const PlotPlan& plan) {
+    FcFontSet* fonts = FcConfigGetFonts(config, FcSetSystem);
+    FcCharSet* characters = nullptr;
+    for (int i = 0; fonts && i < fonts->nfont && !characters; ++i) {
+        FcChar8* file = nullptr;
+        if (FcPatternGetString(fonts->fonts[i], FC_FILE, 0, &file) == FcResultMatch &&
+            std::strstr(reinterpret_cast<const char*>(file), "/DejaVuSans.ttf"))
+            FcPatternGetCharSet(fonts->fonts[i], FC_CHARSET, 0, &characters);
+    }
+    if (!characters) return false;
+    for (const PlotOp& op : plan.ops) {
+        if (op.kind != PlotOp::Label) continue;
+        for (char32_t c : QString::fromUtf8(op.text.data(), qsizetype(op.text.size())).toUcs4())
+            if (!FcCharSetHasChar(characters, c)) return false;
+    }
+    return true;
+}
+
+void ConfigureFonts(const PlotPlan& plan) {
+    FcConfig* config = FcConfigCreate();
+    if (!config) return;
+    if (FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(DejaVuConfiguration), FcFalse) &&
+        FcConfigBuildFonts(config) && DejaVuCovers(config, plan) && FcConfigSetCurrent(config))
+        return;  // the current configuration now
+    FcConfigDestroy(config);
+}
+
 bool WriteAll(const QByteArray& bytes) {
     for (qsizetype done = 0; done < bytes.size();) {
         const ssize_t n = write(STDOUT_FILENO, bytes.data() + done, size_t(bytes.size() - done));
@@ -111,6 +157,7 @@ int main(int argc, char** argv) {
     }
     // Offscreen: no display, no X server, whatever the environment says.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    ConfigureFonts(plan);
     // Qt's own notes (a missing runtime folder and such) are no reason of ours.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QGuiApplication app(argc, argv);
