@@ -2,7 +2,7 @@
 // start it. Cold start is timed to the main window's first paint (the program ends there when
 // QUOLK_QUIT_AFTER_FIRST_PAINT=1) beside a one-label Qt program, offscreen and, when DISPLAY names
 // an X server (for example Xvfb), on it. Idle runs the window for 10 s and reports its anonymous
-// memory and CPU time.
+// memory and CPU time. With BEFORE=path/to/an/older/quolk, that one starts in the same rounds too.
 #include <benchmark/benchmark.h>
 
 #include <signal.h>
@@ -48,11 +48,11 @@ void WaitFor(pid_t pid) {
 void WindowBesideOneLabel(benchmark::State& state, const std::string& platform) {
     const std::string size = std::to_string(MainWindowWidth) + "x" + std::to_string(MainWindowHeight);
     const std::vector<std::string> environment = {"QT_QPA_PLATFORM=" + platform, "QUOLK_QUIT_AFTER_FIRST_PAINT=1"};
-    side_by_side::RunSideBySide(state,
-                                {{"one_label", {kOneLabel}, environment},
-                                 {"one_label_window_size", {kOneLabel, size}, environment},
-                                 {"quolk", {kQuolk}, environment}},
-                                20);
+    std::vector<side_by_side::Program> programs = {{"one_label", {kOneLabel}, environment},
+                                                   {"one_label_window_size", {kOneLabel, size}, environment},
+                                                   {"quolk", {kQuolk}, environment}};
+    if (const char* older = std::getenv("BEFORE")) programs.push_back({"before", {older}, environment});
+    side_by_side::RunSideBySide(state, programs, 20);
 }
 
 void BM_WindowBesideOneLabelOffscreen(benchmark::State& state) { WindowBesideOneLabel(state, "offscreen"); }

@@ -67,6 +67,7 @@ bool StartApplication(AppState& state) {
 }
 
 void FinishStart(AppState& state) {
+    LetPluginsIn();
     SetApplicationIcon(LoadApplicationIcon());
     if (!state.sleepWakeObserver) state.sleepWakeObserver = StartSleepWakeObserver();
 }
@@ -77,6 +78,8 @@ void FinishStartAfterFirstPaint(AppState& state) {
 
 int RunApplication(int& argc, char** argv) {
     InitToolkit(argc, argv, u"Quolk", u"quolk");
+    // Until the main window's first paint: it reads only Qt's built-in PNGs.
+    HoldPluginsBack();
     AppState state;
     if (!StartApplication(state)) {
         EndToolkit();

@@ -54,6 +54,25 @@ int InitToolkit(int& argc, char** argv, TextView applicationName, TextView deskt
     return 1;
 }
 
+namespace {
+
+QStringList* heldLibraryPaths = nullptr;
+
+}  // namespace
+
+void HoldPluginsBack() {
+    if (heldLibraryPaths) return;
+    heldLibraryPaths = new QStringList(QCoreApplication::libraryPaths());
+    QCoreApplication::setLibraryPaths({});
+}
+
+void LetPluginsIn() {
+    if (!heldLibraryPaths) return;
+    QCoreApplication::setLibraryPaths(*heldLibraryPaths);
+    delete heldLibraryPaths;
+    heldLibraryPaths = nullptr;
+}
+
 bool LoadToolkitTranslations(TextView languageCode) {
     static QTranslator* loaded = nullptr;
     if (loaded) QCoreApplication::removeTranslator(loaded);

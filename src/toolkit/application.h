@@ -16,6 +16,13 @@ int InitToolkit(int& argc, char** argv, TextView applicationName = u"", TextView
 // InitToolkit created it.
 void EndToolkit();
 
+// Qt loads every image format plugin (JPEG, GIF, SVG and the rest) the first time it reads any
+// image, even one of its own built-in PNGs (a check box's mark): work a window's first paint can do
+// without. From HoldPluginsBack to LetPluginsIn Qt finds no plugin (the platform's own are loaded
+// by then); LetPluginsIn makes every one findable again.
+void HoldPluginsBack();
+void LetPluginsIn();
+
 // Loads Qt's own translations (its dialogs' labels and buttons) for a language code ("fr") in
 // place of those loaded before; "" or a language without them: Qt speaks English again (false).
 bool LoadToolkitTranslations(TextView languageCode);

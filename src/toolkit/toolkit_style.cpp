@@ -1,6 +1,7 @@
 #include "toolkit/toolkit_style.h"
 
 #include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QStyleOptionViewItem>
@@ -11,6 +12,41 @@ namespace {
 
 // How strongly a disabled control's emoji show: colour glyphs ignore the disabled text colour.
 constexpr qreal DisabledEmojiOpacity = 0.4;
+
+// A standard icon made when something first draws it. A menu bar asks for its extension button's
+// icon as it is built, and the first icon read from a file has Qt load every image format plugin
+// (JPEG, GIF, SVG and the rest) before the main window's first paint, for a button that shows only
+// when the bar is too narrow for its menus.
+class DeferredStandardIcon : public QIconEngine {
+public:
+    DeferredStandardIcon(const QProxyStyle& style, QStyle::StandardPixmap which) : style_(style), which_(which) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        Icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return Icon().pixmap(size, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return Icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return Icon().availableSizes(mode, state);
+    }
+    QIconEngine* clone() const override { return new DeferredStandardIcon(style_, which_); }
+    QString key() const override { return QStringLiteral("DeferredStandardIcon"); }
+
+private:
+    const QIcon& Icon() {
+        if (!made_) icon_ = style_.QProxyStyle::standardIcon(which_, nullptr, nullptr), made_ = true;
+        return icon_;
+    }
+
+    const QProxyStyle& style_;
+    const QStyle::StandardPixmap which_;
+    QIcon icon_;
+    bool made_ = false;
+};
 
 // The base style draws each control's text through drawItemText (labels, buttons, check boxes,
 // frame titles, tooltips, combo boxes, list headers) and list cells through CE_ItemViewItem; both
@@ -49,6 +85,12 @@ public:
         withoutText.text.clear();
         QProxyStyle::drawControl(element, &withoutText, painter, widget);
         DrawItemViewText(*item, painter, widget);
+    }
+
+    QIcon standardIcon(StandardPixmap which, const QStyleOption* option, const QWidget* widget) const override {
+        if (which == SP_ToolBarHorizontalExtensionButton || which == SP_ToolBarVerticalExtensionButton)
+            return QIcon(new DeferredStandardIcon(*this, which));
+        return QProxyStyle::standardIcon(which, option, widget);
     }
 
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,

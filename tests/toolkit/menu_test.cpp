@@ -1,16 +1,44 @@
 // The application menu and the desktop's quit requests: they ask the program, which keeps running.
 #include <QAction>
 #include <QApplication>
+#include <QImageReader>
 #include <QMenuBar>
+#include <QProxyStyle>
 
 #include <functional>
 
+#include "toolkit/application.h"
 #include "toolkit/menu.h"
 #include "toolkit_fixture.h"
 
 namespace {
 
 using MenuTest = ToolkitTest;
+
+// A menu bar asks for its extension button's icon at once; it is made when drawn, as the base
+// style's.
+TEST_F(MenuTest, TheBarsExtensionIconsDrawAsTheBaseStylesOwn) {
+    const QStyle* base = static_cast<QProxyStyle*>(QApplication::style())->baseStyle();
+    for (QStyle::StandardPixmap which : {QStyle::SP_ToolBarHorizontalExtensionButton,
+                                         QStyle::SP_ToolBarVerticalExtensionButton, QStyle::SP_DialogOkButton}) {
+        const QImage expected = base->standardIcon(which).pixmap(16).toImage();
+        EXPECT_FALSE(expected.isNull()) << which;
+        EXPECT_EQ(QApplication::style()->standardIcon(which).pixmap(16).toImage(), expected) << which;
+    }
+}
+
+// Held back, Qt has no folder to look for plugins in (so a first image read loads none); let in, the
+// folders are back, a second hold included, and with them every plugin's format.
+TEST(PluginsTest, HeldBackThenLetInAgain) {
+    const QStringList paths = QCoreApplication::libraryPaths();
+    ASSERT_FALSE(paths.isEmpty());
+    HoldPluginsBack();
+    EXPECT_TRUE(QCoreApplication::libraryPaths().isEmpty());
+    HoldPluginsBack();
+    LetPluginsIn();
+    EXPECT_EQ(QCoreApplication::libraryPaths(), paths);
+    EXPECT_TRUE(QImageReader::supportedImageFormats().contains("jpeg"));
+}
 
 TEST_F(MenuTest, QuitRequestsAboutAndOwnItemsAreMenuEventsAndTheApplicationKeepsRunning) {
     OpenWindow(0, 0, 0, 300, 200, u"Main", 0x64);
