@@ -83,8 +83,10 @@ void Tick(SessionContext& context, TickRecord& r) {
     r.figures = Figures(context.settings, s, sample, now);
     const TickFigures& f = r.figures;
     if (context.settings.csvOutputEnabled && context.log.file != 0 && !context.log.failed) {
+        // Most ticks raise no alert: their column is the text taken at the start, not looked up again.
+        const Text alerts = f.AlertTick() ? AlertDetailsText(context.settings, f) : Text();
         const Text row = MonitorLogRow(now, f.virtualMB, f.footprintMB, f.deltaMB, f.peakMB,
-                                       AlertDetailsText(context.settings, f));
+                                       f.AlertTick() ? TextView(alerts) : TextView(s.stableText));
         NoteLogFailure(r, WriteMonitorLogRow(context.log, row, f.AlertTick()));
     }
     if (context.keepsHistory) AppendHistoryPoint(context.history, now, f.footprintMB, f.virtualMB);
@@ -137,6 +139,7 @@ TickRecord StartSession(SessionContext& context, bool csvChecked) {
         ClearHistory(context.history);
     }
     s.peakMB = 0.0f;
+    s.stableText = AlertDetailsText(context.settings, TickFigures{});
     s.prevFootprint = 0;
     s.streak = 0;
     s.active = true;

@@ -50,6 +50,7 @@ struct MonitorSession {
     int64_t streak{};
     int64_t stableCount{};
     float stableRefMB{};
+    Text stableText;  // the log's alert column on a tick without alerts, taken when the session starts
     // The target chosen in the picker. With the start time the PID names one process for good: a
     // PID that comes back with another start time is the target's end, not a new target.
     int32_t targetPid{-1};
