@@ -1,7 +1,7 @@
-// quolk-plot: the drawing program of `quolk --plot`, private to Quolk (lib/quolk/quolk-plot). It
-// reads a plot's plan on standard input, paints it with Qt's painter offscreen (no display is
-// needed) and writes the picture to standard output, which quolk has opened on the plot's file:
-// `quolk-plot svg` or `quolk-plot png`. Status 0 when the picture is written; otherwise 1 and the
+// quolk-plot: the drawing program of `quolk --plot FILE.png`, private to Quolk (lib/quolk/quolk-plot).
+// It reads a plot's plan on standard input, paints it with Qt's painter offscreen (no display is
+// needed) and writes the PNG to standard output, which quolk has opened on the plot's file:
+// `quolk-plot png`. (quolk writes an SVG itself.) Status 0 when the picture is written; otherwise 1 and the
 // reason as one line on standard error. Every decision about the picture is in the plan.
 #include <fontconfig/fontconfig.h>
 #include <unistd.h>
@@ -11,7 +11,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSvgGenerator>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -62,27 +61,16 @@ void Paint(QPainter& painter, const PlotPlan& plan) {
     }
 }
 
-QByteArray Render(const PlotPlan& plan, bool svg) {
+QByteArray Render(const PlotPlan& plan) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    if (svg) {
-        QSvgGenerator generator;
-        generator.setOutputDevice(&buffer);
-        generator.setSize(QSize(plan.width, plan.height));
-        generator.setViewBox(QRect(0, 0, plan.width, plan.height));
-        generator.setTitle(QStringLiteral("Quolk"));
-        generator.setResolution(96);  // so that its size in millimetres reads as the pixels asked for
-        QPainter painter(&generator);
+    QImage image(plan.width, plan.height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
         Paint(painter, plan);
-    } else {
-        QImage image(plan.width, plan.height, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        {
-            QPainter painter(&image);
-            Paint(painter, plan);
-        }
-        image.save(&buffer, "PNG");
     }
+    image.save(&buffer, "PNG");
     return buffer.data();
 }
 
@@ -145,8 +133,8 @@ bool WriteAll(const QByteArray& bytes) {
 
 int main(int argc, char** argv) {
     const std::string kind = argc == 2 ? argv[1] : "";
-    if (kind != "svg" && kind != "png") {
-        std::fputs("usage: quolk-plot svg|png < plan > picture\n", stderr);
+    if (kind != "png") {
+        std::fputs("usage: quolk-plot png < plan > picture\n", stderr);
         return 1;
     }
     const std::string text((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
@@ -163,7 +151,7 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     // The built-in PNG writer is all we need: no image format plugins to look for.
     QCoreApplication::setLibraryPaths({});
-    if (!WriteAll(Render(plan, kind == "svg"))) {
+    if (!WriteAll(Render(plan))) {
         std::fprintf(stderr, "%s\n", std::strerror(errno));
         return 1;
     }

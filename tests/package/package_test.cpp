@@ -190,7 +190,7 @@ TEST(Package, ControlDataAndDependencies) {
     const struct { const char* name; std::string recommends; std::vector<std::string> depends; } packages[] = {
         {"quolk-cli", "", {"libc6", "libdw1"}},
         {"quolk", "fonts-noto-color-emoji", {"quolk-cli", "libqt6widgets6", "qt6-translations-l10n"}},
-        {"quolk-plot", "", {"quolk-cli", "libqt6svg6", "qt6-qpa-plugins", "fonts-dejavu-core"}},
+        {"quolk-plot", "", {"quolk-cli", "libqt6gui6", "qt6-qpa-plugins", "fonts-dejavu-core"}},
     };
     for (const auto& p : packages) {
         SCOPED_TRACE(p.name);

@@ -34,8 +34,9 @@ double Noise(int i) { return std::sin(i * 12.9898) * 2.0; }
 
 TEST(Plot, TheSvgHoldsOneBandPerPhaseWithItsLabel) {
     ScratchDir dir;
-    // Cycles of growth and release: several phases of each kind.
-    const std::string log = Log(dir, "cycles.csv", 300, [](int i) { return 100 + (i % 100 < 50 ? i % 100 * 4.0 : 0.0) + i * 0.05; });
+    // Cycles of growth and release: several phases of each kind. The caption names the file, whose
+    // name holds markup and a control character.
+    const std::string log = Log(dir, "a&b <cycles>\x01.csv", 300, [](int i) { return 100 + (i % 100 < 50 ? i % 100 * 4.0 : 0.0) + i * 0.05; });
     const Outcome json = RunQuolk(dir, {"--analyze", log, "--json", "--plot", dir.File("run.svg")});
     ASSERT_EQ(json.status, 0) << json.err;
     const auto phases = nlohmann::json::parse(json.out)["phases"];
@@ -55,6 +56,7 @@ TEST(Plot, TheSvgHoldsOneBandPerPhaseWithItsLabel) {
     // A pale band for each phase (and a swatch in the legend for those whose label did not fit
     // their band), each phase's name written in its band or in the legend.
     EXPECT_GE(paleFills, phases.size());
+    EXPECT_NE(texts.find("a&b <cycles>.csv"), std::string::npos) << texts;
     for (const auto& phase : phases) {
         const std::string label = phase["label"];
         EXPECT_NE(texts.find(label.substr(0, label.rfind(" ("))), std::string::npos) << label << "\n" << texts;

@@ -18,6 +18,7 @@
 #include "app/cli/json_summary.h"
 #include "app/cli/private_program.h"
 #include "presentation/analysis_plot.h"
+#include "presentation/plot_svg.h"
 
 extern char** environ;
 
@@ -51,9 +52,9 @@ std::string ReadAll(int fd) {
     return text;
 }
 
-// Runs the drawing program with the plan on its standard input, the picture's file on its standard
+// Runs the drawing program with the plan on its standard input, the PNG's file on its standard
 // output and a pipe on its standard error; "" when it drew, else its reason.
-std::string Draw(const std::string& program, bool svg, int picture, const std::string& plan) {
+std::string Draw(const std::string& program, int picture, const std::string& plan) {
     int in[2], errPipe[2];
     if (pipe2(in, O_CLOEXEC) != 0) return std::strerror(errno);
     if (pipe2(errPipe, O_CLOEXEC) != 0) {
@@ -74,7 +75,7 @@ std::string Draw(const std::string& program, bool svg, int picture, const std::s
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-    char* args[] = {const_cast<char*>(program.c_str()), const_cast<char*>(svg ? "svg" : "png"), nullptr};
+    char* args[] = {const_cast<char*>(program.c_str()), const_cast<char*>("png"), nullptr};
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, args, environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -105,11 +106,19 @@ bool PlotFormatOf(const std::string& path, bool& svg) {
     return svg || EndsWith(path, ".png");
 }
 
+// The picture written by quolk itself: "" when it is whole on its storage, else the reason.
+std::string WriteSvg(int picture, const PlotPlan& plan) {
+    if (!WriteAll(picture, PlotSvg(plan))) return std::strerror(errno != 0 ? errno : EIO);
+    if (fsync(picture) != 0 && errno != EINVAL && errno != EROFS) return std::strerror(errno);
+    return std::string();
+}
+
 bool WritePlot(const std::string& path, const PlotPlan& plan, std::FILE* err) {
     bool svg = false;
     PlotFormatOf(path, svg);
-    const std::string program = PrivateProgramPath("quolk-plot");
-    if (program.empty() || access(program.c_str(), X_OK) != 0) {
+    // A vector picture is text of our own; only a PNG needs the drawing program's painter.
+    const std::string program = svg ? std::string() : PrivateProgramPath("quolk-plot");
+    if (!svg && (program.empty() || access(program.c_str(), X_OK) != 0)) {
         Say(err, FilledText(TextId::PlotModuleMissing, {program + ": " + std::strerror(errno)}));
         return false;
     }
@@ -118,7 +127,8 @@ bool WritePlot(const std::string& path, const PlotPlan& plan, std::FILE* err) {
         Say(err, FilledText(TextId::PlotCannotWrite, {path, std::strerror(errno)}));
         return false;
     }
-    const std::string reason = Draw(program, svg, picture, WritePlotPlan(plan));
+    errno = 0;
+    const std::string reason = svg ? WriteSvg(picture, plan) : Draw(program, picture, WritePlotPlan(plan));
     close(picture);
     if (reason.empty()) return true;
     Say(err, FilledText(TextId::PlotCannotWrite, {path, reason}));
