@@ -27,8 +27,12 @@ public:
     int64_t ReadHeldFootprint(const ProcessHold& hold) override;
 
     // The members of the last reading, the target first and every parent before its children,
-    // with their footprints and names. It costs the readings nothing unless asked for.
-    std::vector<FamilyMember> Members() const { return family_.Members(); }
+    // with their footprints and names (only those `named` accepts, when given; see
+    // ProcessFamily::Members). It costs the readings nothing unless asked for. None when the last
+    // reading did not sum the family (the process's own figures were read).
+    std::vector<FamilyMember> Members(const std::function<bool(const FamilyMember&)>& named = {}) const {
+        return familyRead_ ? family_.Members(named) : std::vector<FamilyMember>{};
+    }
 
 private:
     // Replaces the root's own task figures with the family's sums, following the family of the

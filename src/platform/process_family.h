@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -65,8 +66,10 @@ public:
     bool Read(FamilyReading& out);
 
     // The members of the last reading, the root first and every parent before its children, with
-    // their names read now: nothing of this is done unless asked for.
-    std::vector<FamilyMember> Members() const;
+    // their names read now: nothing of this is done unless asked for. With `named`, only the
+    // members it accepts (given without their names) are named, so that a caller that follows
+    // the members at every reading reads each name once rather than every time.
+    std::vector<FamilyMember> Members(const std::function<bool(const FamilyMember&)>& named = {}) const;
 
     // The members' files and what the readings keep of them; the reader's own.
     struct State;

@@ -392,13 +392,15 @@ bool ProcessFamily::Read(FamilyReading& out) {
     return true;
 }
 
-std::vector<FamilyMember> ProcessFamily::Members() const {
+std::vector<FamilyMember> ProcessFamily::Members(const std::function<bool(const FamilyMember&)>& named) const {
     std::vector<FamilyMember> members;
     members.reserve(state_->order.size());
     for (const FamilyFiles* m : state_->order) {
+        FamilyMember& member = members.emplace_back(FamilyMember{m->pid, m->parentPid, m->startTime, m->footprint, {}});
+        if (named && !named(member)) continue;
         ProcessDescription description;
         DescribeProcessAt(m->dirFd, m->pid, description);
-        members.push_back({m->pid, m->parentPid, m->startTime, m->footprint, description.name});
+        member.name = std::move(description.name);
     }
     return members;
 }
