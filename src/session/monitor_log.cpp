@@ -84,11 +84,12 @@ Text MonitorLogRow(DateValue time, float virtualMB, float footprintMB, float del
         row += u',';
         row += StrF(value, 2);
     }
-    row += u",\"";
-    row += ReplaceString(alertText, u"\"", u"\"\"");
-    row += u'"';
+    row += u',';
+    row += CsvQuoted(alertText);
     return row;
 }
+
+Text CsvQuoted(TextView field) { return u"\"" + ReplaceString(field, u"\"", u"\"\"") + u"\""; }
 
 LogFailure CreateMonitorLog(MonitorLog& log, bool enabled, TextView targetName, int32_t pid,
                             DateValue now) {
@@ -104,7 +105,7 @@ LogFailure CreateMonitorLogIn(MonitorLog& log, TextView folder, TextView targetN
     return CreateMonitorLogAt(log, Text(folder) + MonitorLogFileName(targetName, pid, now));
 }
 
-LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path) {
+LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path, TextView header) {
     CloseMonitorLog(log);
     log.failed = false;
     log.path = Text(path);
@@ -115,7 +116,7 @@ LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path) {
     log.lineEnds.clear();
     WriteStringFormat(log.file);
     WriteStringN(log.file, MonitorLogTitleLine);
-    WriteStringN(log.file, MonitorLogHeaderLine);
+    WriteStringN(log.file, header);
     FlushFileBuffers(log.file);
     if (int error = FileError(log.file)) return Failure(log, error, false);
     NoteLine(log, true);

@@ -41,8 +41,11 @@ struct LogFailure {
 // file name fits in 255 bytes of UTF-8.
 Text MonitorLogFileName(TextView targetName, int32_t pid, DateValue created);
 
+// A text as one CSV field: in double quotes, with every double quote in it doubled.
+Text CsvQuoted(TextView field);
+
 // One row without its line end: time of day, the four MB figures with 2 decimals, and the alert
-// text in double quotes with every double quote in it doubled.
+// text quoted (CsvQuoted).
 Text MonitorLogRow(DateValue time, float virtualMB, float footprintMB, float deltaMB, float peakMB,
                    TextView alertText);
 
@@ -55,8 +58,9 @@ LogFailure CreateMonitorLog(MonitorLog& log, bool enabled, TextView targetName, 
 LogFailure CreateMonitorLogIn(MonitorLog& log, TextView folder, TextView targetName, int32_t pid,
                               DateValue now);
 
-// The same at a path the user chose (the recorder's --csv FILE), replacing a file of that name.
-LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path);
+// The same at a path the user chose (the recorder's --csv FILE), replacing a file of that name;
+// another header line for a log of other rows (the recorder's --children-csv).
+LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path, TextView header = MonitorLogHeaderLine);
 // Writes one row when a log is open and has not failed; flushes on an alert tick or on the 15th
 // row since the last flush. A write or flush that fails cuts the file back to its last whole row,
 // closes the log and is returned.
