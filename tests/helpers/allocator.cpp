@@ -14,10 +14,17 @@
 //                              a second thread takes STEPS steps as grow does, then ends the
 //                              process; the main thread ends after EXIT_MS, leaving the process to
 //                              live on with its leader a zombie
+//   brood STEP_MB EVERY_MS END_MS START_MS
+//                              a parent holding 2 MB and three children: one holding 1 MB that
+//                              grows STEP_MB every EVERY_MS, one holding 3 MB that ends after
+//                              END_MS, and one started after START_MS holding 1 MB; prints each
+//                              child's PID as it starts, one a line, in that order. The children
+//                              die with the parent
 // Every mode first writes its own PID and a line feed to standard output.
 #include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +50,23 @@ __attribute__((noinline)) void Hold(long megabytes) {
 
 [[noreturn]] void WaitForEnd() {
     for (;;) pause();
+}
+
+// A child of the calling process that holds `megabytes`, then runs `then`; killed with its parent.
+template <typename Then>
+pid_t Child(long megabytes, Then then) {
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid != 0) {
+        std::printf("%d\n", int(pid));
+        std::fflush(stdout);
+        return pid;
+    }
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(0);
+    Hold(megabytes);
+    then();
+    _exit(0);
 }
 
 }  // namespace
@@ -107,6 +131,19 @@ int main(int argc, char** argv) {
     if (std::strcmp(mode, "stubborn") == 0) {
         signal(SIGTERM, SIG_IGN);
         Hold(1);
+        WaitForEnd();
+    }
+    if (std::strcmp(mode, "brood") == 0 && argc == 6) {
+        static long step = std::atol(argv[2]), every = std::atol(argv[3]);
+        const long end = std::atol(argv[4]);
+        signal(SIGCHLD, SIG_IGN);  // the child that ends is reaped at once
+        Hold(2);
+        Child(1, [] {
+            for (;;) usleep(useconds_t(every * 1000)), Hold(step);
+        });
+        Child(3, [end] { usleep(useconds_t(end * 1000)); });
+        usleep(useconds_t(std::atol(argv[5]) * 1000));
+        Child(1, WaitForEnd);
         WaitForEnd();
     }
     if (std::strcmp(mode, "family") == 0 && argc == 4) {
