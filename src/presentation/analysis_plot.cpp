@@ -1,6 +1,7 @@
 #include "presentation/analysis_plot.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "strings/stringtable.h"
 
@@ -11,6 +12,11 @@ constexpr uint32_t FootprintInk = Opaque | TrendColour(112, 48, 200);
 constexpr uint32_t VirtualInk = 0xA0000000u | TrendColour(0, 150, 175);
 constexpr uint32_t BaselineInk = Opaque | TrendColour(30, 130, 70);
 constexpr uint32_t FloorInk = Opaque | TrendColour(200, 120, 20);
+// The members' thin lines, the largest first, and the line of the others.
+constexpr uint32_t MemberInks[] = {Opaque | TrendColour(214, 39, 40), Opaque | TrendColour(31, 119, 180),
+                                   Opaque | TrendColour(227, 119, 194), Opaque | TrendColour(140, 86, 75),
+                                   Opaque | TrendColour(150, 150, 30)};
+constexpr uint32_t OtherMembersInk = Opaque | TrendColour(135, 135, 135);
 
 // Pale, see-through fills, one per kind of phase.
 uint32_t BandColour(PhaseKind kind) {
@@ -63,6 +69,17 @@ RunSeries HistorySeries(const SampleHistory& history) {
     return run;
 }
 
+// A member's line at the run's points where it was in the family.
+std::vector<PlotPoint> MemberPoints(const RunSeries& run, const MemberLine& line) {
+    std::vector<PlotPoint> points;
+    for (size_t i = 0; i < run.slots.size(); ++i) {
+        const size_t slot = size_t(run.slots[i]);
+        if (slot < line.mb.size() && std::isfinite(line.mb[slot]))
+            points.push_back({run.footprint[i].seconds, line.mb[slot]});
+    }
+    return points;
+}
+
 // The leak test's result as the title tells it: "leak test: leak, +11.1 MB/min (95 %: 10.2 to 12.0)".
 std::string PlotLeakTestLine(const LeakTestResult& leak) {
     if (leak.outcome == LeakOutcome::Inconclusive) return FilledText(TextId::PlotLeakInconclusive);
@@ -103,7 +120,13 @@ PlotInput AnalysisPlot(const SampleHistory& history, const PhaseAnalysis& analys
     in.caption = FilledText(TextId::PlotCaption, {facts.name, facts.date, std::to_string(run.footprint.size())});
     in.rightAxisName = FilledText(TextId::LegendVirtual);
     in.curves.push_back({FilledText(TextId::LegendVirtual), VirtualInk, 1.2, true, std::move(run.virtualSize)});
-    in.curves.push_back({FilledText(TextId::LegendFootprint), FootprintInk, 2.2, false, run.footprint});
+    const bool family = !facts.members.empty();
+    in.curves.push_back({FilledText(family ? TextId::LegendFamilyFootprint : TextId::LegendFootprint), FootprintInk,
+                         2.2, false, run.footprint});
+    size_t ink = 0;
+    for (const MemberLine& line : facts.members)
+        in.curves.push_back({line.name, line.rest ? OtherMembersInk : MemberInks[ink++ % std::size(MemberInks)], 1.2,
+                             false, MemberPoints(run, line)});
     if (!analysis.analysed) return in;
     for (const PhaseRow& row : analysis.segmentation.rows)
         in.bands.push_back({SlotSeconds(run, row.startSlot), SlotSeconds(run, row.endSlot),

@@ -10,10 +10,19 @@
 #include "analysis/phase_analysis.h"
 #include "presentation/plot_plan.h"
 
+// A thin line under a family's footprint: one member's footprint (or the sum of several, `rest`)
+// at each slot of the history, NaN where it was not in the family.
+struct MemberLine {
+    std::string name;  // in the legend
+    std::vector<float> mb;
+    bool rest{};
+};
+
 struct PlotFacts {
     std::string name;  // the target's name, or the log's file name
     std::string date;  // the run's date, as the caption shows it
     int width{1200}, height{600};
+    std::vector<MemberLine> members;  // a family's: its footprint is then named the family's
 };
 
 PlotInput AnalysisPlot(const SampleHistory& history, const PhaseAnalysis& analysis, const LeakTestResult& leak,

@@ -252,6 +252,8 @@ static const char16_t kGermanBlock[] =
     u"558\0" u"kann nicht auf %1 lauschen: %2\0"
     u"559\0" u"Metriken für Prometheus unter http://%1/metrics\0"
     u"570\0" u"das Fenster kann nicht geladen werden; es gehört zum Paket quolk, und die Befehlszeile funktioniert ohne es (quolk --help): %1\0"
+    u"600\0" u"%1 weitere Prozesse\0"
+    u"601\0" u"Phys. RAM, ganze Familie\0"
     u"450\0" u"Lecktest: Leck, %1 MB/s (95-%-Intervall %2 bis %3), p = %4\0"
     u"451\0" u"Lecktest: kein Leck (%1 MB/s, p = %2)\0"
     u"452\0" u"Lecktest: nicht eindeutig, zu wenige Messungen; eine Aufzeichnung von %1 s würde es klären\0"

@@ -253,6 +253,8 @@ static const char16_t kEnglishBlock[] =
     u"558\0" u"cannot listen on %1: %2\0"
     u"559\0" u"serving metrics for Prometheus at http://%1/metrics\0"
     u"570\0" u"the window cannot be loaded; it comes with the quolk package, and the command line works without it (quolk --help): %1\0"
+    u"600\0" u"%1 other processes\0"
+    u"601\0" u"Footprint RAM, whole family\0"
     u"450\0" u"leak test: leak, %1 MB/s (95 % interval %2 to %3), p = %4\0"
     u"451\0" u"leak test: no leak (%1 MB/s, p = %2)\0"
     u"452\0" u"leak test: inconclusive, too few samples; a recording of %1 s would settle it\0"

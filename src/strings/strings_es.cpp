@@ -252,6 +252,8 @@ static const char16_t kSpanishBlock[] =
     u"558\0" u"no se puede escuchar en %1: %2\0"
     u"559\0" u"métricas para Prometheus en http://%1/metrics\0"
     u"570\0" u"no se puede cargar la ventana; viene con el paquete quolk, y la línea de órdenes funciona sin ella (quolk --help): %1\0"
+    u"600\0" u"%1 procesos más\0"
+    u"601\0" u"RAM física, toda la familia\0"
     u"450\0" u"prueba de fuga: fuga, %1 MB/s (intervalo del 95 % de %2 a %3), p = %4\0"
     u"451\0" u"prueba de fuga: sin fuga (%1 MB/s, p = %2)\0"
     u"452\0" u"prueba de fuga: no concluyente, muy pocas muestras; una grabación de %1 s lo decidiría\0"

@@ -252,6 +252,8 @@ static const char16_t kFrenchBlock[] =
     u"558\0" u"impossible d'écouter sur %1 : %2\0"
     u"559\0" u"métriques servies pour Prometheus sur http://%1/metrics\0"
     u"570\0" u"la fenêtre ne peut pas être chargée ; elle vient avec le paquet quolk, et la ligne de commande fonctionne sans elle (quolk --help) : %1\0"
+    u"600\0" u"%1 autres processus\0"
+    u"601\0" u"RAM physique, toute la famille\0"
     u"450\0" u"test de fuite : fuite, %1 MB/s (intervalle à 95 % de %2 à %3), p = %4\0"
     u"451\0" u"test de fuite : pas de fuite (%1 MB/s, p = %2)\0"
     u"452\0" u"test de fuite : non concluant, trop peu d'échantillons ; un enregistrement de %1 s trancherait\0"

@@ -252,6 +252,8 @@ static const char16_t kItalianBlock[] =
     u"558\0" u"impossibile restare in ascolto su %1: %2\0"
     u"559\0" u"metriche per Prometheus su http://%1/metrics\0"
     u"570\0" u"impossibile caricare la finestra; è fornita dal pacchetto quolk, e la riga di comando funziona senza (quolk --help): %1\0"
+    u"600\0" u"%1 altri processi\0"
+    u"601\0" u"RAM fisica, tutta la famiglia\0"
     u"450\0" u"test di perdita: perdita, %1 MB/s (intervallo al 95 % da %2 a %3), p = %4\0"
     u"451\0" u"test di perdita: nessuna perdita (%1 MB/s, p = %2)\0"
     u"452\0" u"test di perdita: non conclusivo, troppo pochi campioni; una registrazione di %1 s lo deciderebbe\0"

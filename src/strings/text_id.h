@@ -261,6 +261,10 @@ enum class TextId : int {
     // The command line without the window.
     WindowMissing = 570,  // the loader's reason
 
+    // --include-children, member by member: the plot's lines.
+    PlotOtherMembers = 600,  // how many
+    LegendFamilyFootprint = 601,
+
     // The command line's judgement: the leak test's line and the budgets.
     LeakTestLeak = 450,           // the slope, its interval's two ends, the p-value
     LeakTestNoLeak = 451,         // the slope, the p-value

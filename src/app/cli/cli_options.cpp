@@ -81,9 +81,9 @@ bool Parser::Value(const std::string& name, const std::string& value) {
         o.plotPath = value;
     } else if (name == "--plot-size") {
         if (!ParsePlotSize(value, o.plotWidth, o.plotHeight)) return invalid(TextId::PlotSizeRange);
-    } else if (name == "--csv") {
+    } else if (name == "--csv" || name == "--children-csv") {
         if (value.empty()) return Fail(FilledText(TextId::OptionNeedsFile, {name}));
-        o.csvPath = value;
+        (name == "--csv" ? o.csvPath : o.childrenCsvPath) = value;
     } else if (name == "--profile") {
         auto match = [&](const CliProfile& p) { return value == p.name; };
         const CliProfile* found = std::find_if(std::begin(CliProfiles), std::end(CliProfiles), match);
@@ -140,9 +140,9 @@ bool OneOf(const std::string& name, std::initializer_list<const char*> names) {
 }
 
 bool IsValueOption(const std::string& name) {
-    return OneOf(name, {"--analyze", "--interval", "--duration", "--csv", "--profile", "--growth-limit", "--streak",
-                        "--sample-bytes", "--stacks-out", "--max-footprint", "--max-growth", "--listen", "--match",
-                        "--pid", "--window", "--plot", "--plot-size"});
+    return OneOf(name, {"--analyze", "--interval", "--duration", "--csv", "--children-csv", "--profile",
+                        "--growth-limit", "--streak", "--sample-bytes", "--stacks-out", "--max-footprint",
+                        "--max-growth", "--listen", "--match", "--pid", "--window", "--plot", "--plot-size"});
 }
 bool IsFlagOption(const std::string& name) {
     return OneOf(name, {"--include-children", "--json", "--fail-on-leak", "--quiet", "--stacks", "--serve",
@@ -217,6 +217,8 @@ bool Finish(Parser& p, bool recordGiven) {
     if (o.stacks && o.command.empty()) return p.Fail(FilledText(TextId::StacksNeedCommand));
     for (const char* name : {"--sample-bytes", "--stacks-out"})
         if (p.seen.count(name) && !o.stacks) return p.Fail(FilledText(TextId::OptionNeedsStacks, {name}));
+    if (p.seen.count("--children-csv") && !o.includeChildren)
+        return p.Fail(FilledText(TextId::OptionNeedsOption, {"--children-csv", "--include-children"}));
     ApplyProfile(p);
     o.mode = CliMode::Record;
     return true;

@@ -54,6 +54,7 @@ struct CliOptions {
     int64_t maxGrowthMB{};             // --max-growth over the settled baseline; 0: none
     int64_t streakThreshold{3};
     bool includeChildren{};
+    std::string childrenCsvPath;       // --children-csv FILE: each member's footprint at each sample
     bool json{};
     bool failOnLeak{};
     bool quiet{};

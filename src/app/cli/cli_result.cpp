@@ -8,6 +8,7 @@
 #include "analysis/phase_analysis.h"
 #include "app/cli/cli_text.h"
 #include "app/cli/command_line.h"
+#include "app/cli/family_members.h"
 #include "app/cli/plot_output.h"
 #include "app/cli/recorder_stacks.h"
 #include "runtime/text.h"
@@ -60,7 +61,9 @@ int PrintResult(const CliOptions& options, const SampleHistory& history, const P
     const std::string text = options.json ? JsonSummary(analysis, leak, report, facts) : TextToUtf8(report);
     const int written = WriteOutput(out, err, text);
     // The picture comes after the report or JSON; one that cannot be written is status 2.
-    const bool plotted = PlotRunIfAsked(options, history, analysis, leak, PlotName(facts), PlotDate(facts), err);
+    PlotFacts plot{PlotName(facts), PlotDate(facts), options.plotWidth, options.plotHeight, {}};
+    if (facts.members && !options.plotPath.empty()) plot.members = MemberLines(*facts.members, history);
+    const bool plotted = PlotRunIfAsked(options, history, analysis, leak, plot, err);
     if (written) return written;
     if (!plotted) return ExitLoadError;
     if (!options.failOnLeak) return 0;

@@ -54,6 +54,8 @@ const char* const UsageText =
     "  --max-growth MB       end with status 1 as soon as the growth over the baseline is above MB\n"
     "  --include-children    every figure is the sum over the target and all its descendants\n"
     "                        (counters can then fall when a descendant ends)\n"
+    "  --children-csv FILE   with --include-children: a row for each process of the family at\n"
+    "                        each sample (time, PID, name, footprint MB) in FILE\n"
     "  --quiet               no live line on standard error\n"
     "  --stacks              with -- COMMAND: sample its allocation stacks (the library\n"
     "                        libquolk-heap.so preloaded) and end the report with the stacks\n"

@@ -10,6 +10,7 @@
 
 #include "analysis/log_loader.h"
 #include "analysis/report_text.h"
+#include "app/cli/family_members.h"
 #include "app/cli/recorder_stacks.h"
 #include "quolk_version.h"
 #include "strings/stringtable.h"
@@ -132,6 +133,26 @@ ordered_json Stacks(const StacksReport& s) {
     return stacks;
 }
 
+// Every process seen in the family, in the order first seen: when (seconds from the start), its
+// footprint then, at its peak and when last seen, and whether the last sample found it.
+ordered_json Members(const FamilyMembers& family) {
+    ordered_json members = ordered_json::array();
+    constexpr double MB = 1048576.0;
+    for (const MemberRecord& m : family.members)
+        members.push_back({{"pid", m.pid},
+                           {"name", TextToUtf8(m.name)},
+                           {"parentPid", m.parentPid},
+                           {"firstSeenSeconds", Rounded(m.firstSeconds, 1)},
+                           {"lastSeenSeconds", Rounded(m.lastSeconds, 1)},
+                           {"inLastSample", m.lastSample == family.samples},
+                           {"footprint",
+                            {{"firstMB", Rounded(m.firstBytes / MB)},
+                             {"lastMB", Rounded(m.lastBytes / MB)},
+                             {"peakMB", Rounded(m.peakBytes / MB)}}},
+                           {"growthMB", Rounded((m.lastBytes - m.firstBytes) / MB)}});
+    return members;
+}
+
 // The leak test's answer; the trend's figures only where it judged one.
 ordered_json LeakTest(const LeakTestResult& r) {
     const bool judged = r.outcome != LeakOutcome::Inconclusive;
@@ -218,6 +239,7 @@ ordered_json JsonSummaryObject(const PhaseAnalysis& analysis, const LeakTestResu
     j["verdict"] = AnalysisVerdictName(analysis);
     j["summary"] = Summary(analysis);
     j["phases"] = Phases(analysis);
+    if (facts.members) j["members"] = Members(*facts.members);
     if (facts.stacks) {
         j["heapSampling"] = HeapSampling(*facts.stacks);
         j["stacks"] = Stacks(*facts.stacks);

@@ -12,6 +12,7 @@
 #include "analysis/phase_analysis.h"
 #include "runtime/text.h"
 
+struct FamilyMembers;
 struct StacksReport;
 
 // A recording's budgets (0: none) and the one it exceeded ("footprint", "growth"; "" for none).
@@ -40,6 +41,7 @@ struct SummaryFacts {
     int64_t start{-1};
     int64_t end{-1};
     const StacksReport* stacks{};  // a recording with --stacks; null: no `stacks` in the object
+    const FamilyMembers* members{};  // a recording with --include-children; null: no `members`
     // How a recording ended: "duration", "target_ended", "signal", "budget", "error".
     std::string endReason;
     int64_t ticksLate{}, ticksSkipped{};  // samples longer than the interval; due ticks never taken

@@ -136,9 +136,8 @@ bool WritePlot(const std::string& path, const PlotPlan& plan, std::FILE* err) {
 }
 
 bool PlotRunIfAsked(const CliOptions& options, const SampleHistory& history, const PhaseAnalysis& analysis,
-                    const LeakTestResult& leak, const std::string& name, const std::string& date, std::FILE* err) {
+                    const LeakTestResult& leak, const PlotFacts& facts, std::FILE* err) {
     if (options.plotPath.empty()) return true;
-    PlotFacts facts{name, date, options.plotWidth, options.plotHeight};
     return WritePlot(options.plotPath, PlanPlot(AnalysisPlot(history, analysis, leak, facts)), err);
 }
 

@@ -20,12 +20,14 @@ bool WritePlot(const std::string& path, const PlotPlan& plan, std::FILE* err);
 struct CliOptions;
 struct LeakTestResult;
 struct PhaseAnalysis;
+struct PlotFacts;
 struct SampleHistory;
 
 // The plot of one run when --plot was given: its history, its analysis and the leak test's result,
-// `name` and `date` in the caption. True when no plot was asked for or it was written.
+// with the facts' caption, size and a family's members. True when no plot was asked for or it was
+// written.
 bool PlotRunIfAsked(const CliOptions& options, const SampleHistory& history, const PhaseAnalysis& analysis,
-                    const LeakTestResult& leak, const std::string& name, const std::string& date, std::FILE* err);
+                    const LeakTestResult& leak, const PlotFacts& facts, std::FILE* err);
 
 // The day a file was last written, "2026-12-06" in UTC; "" when it cannot be read.
 std::string FileDate(const std::string& path);

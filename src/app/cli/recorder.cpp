@@ -17,6 +17,7 @@
 #include "app/cli/cli_result.h"
 #include "app/cli/cli_text.h"
 #include "app/cli/command_line.h"
+#include "app/cli/family_members.h"
 #include "app/cli/json_summary.h"
 #include "app/cli/recorder_stacks.h"
 #include "app/cli/tick_pacing.h"
@@ -66,12 +67,15 @@ struct Recording {
     const CliOptions& options;
     std::FILE* err;
     FamilyProcessProvider family;  // the readings with --include-children
+    FamilyMembers members;         // and their members one by one
     SessionContext context;
     ChildProcess child;
     SignalGuard signals;
     bool liveLine{};
     bool lineShown{};
     bool logFailed{};
+    bool childrenCsvFailed{};
+    int64_t startMs{};
     int64_t samples{};
     SummaryFacts facts;
     int64_t intervalMs{};
@@ -81,7 +85,9 @@ struct Recording {
     Recording(const CliOptions& o, std::FILE* e) : options(o), err(e) {}
     ~Recording() { CloseHeldTarget(context.session.held); }
     void Tell(const std::string& message);
+    void TellLogFailure(const LogFailure& failure, bool& told);
     void Apply(const TickRecord& record);
+    void NoteFamily();
     bool OverBudget(const TickRecord& record);
     EndReason Wait(int64_t untilMs);
 };
@@ -92,15 +98,29 @@ void Recording::Tell(const std::string& message) {
     Say(err, message);
 }
 
+// A CSV file's failure, told once.
+void Recording::TellLogFailure(const LogFailure& failure, bool& told) {
+    if (!failure.Failed() || told) return;
+    told = true;
+    Tell(FilledText(failure.creating ? TextId::CsvCannotCreatePrefix : TextId::CsvCannotWritePrefix) +
+         TextToUtf8(failure.path) + ": " + TextToUtf8(failure.reason));
+}
+
+// The family's members at the sample just taken, and their rows in --children-csv.
+void Recording::NoteFamily() {
+    const auto named = [this](const FamilyMember& m) { return MemberNameWanted(members, m); };
+    const SampleHistory& history = context.history;
+    const DateValue time = history.count > 0 ? history.slots[history.count - 1].timestamp : Date();
+    TellLogFailure(NoteMembers(members, family.Members(named), double(MonotonicMs() - startMs) / 1000.0, time),
+                   childrenCsvFailed);
+}
+
 // The live line and the log's failures of one tick record.
 void Recording::Apply(const TickRecord& r) {
-    if (r.logFailure.Failed() && !logFailed) {
-        logFailed = true;
-        Tell(FilledText(r.logFailure.creating ? TextId::CsvCannotCreatePrefix : TextId::CsvCannotWritePrefix) +
-             TextToUtf8(r.logFailure.path) + ": " + TextToUtf8(r.logFailure.reason));
-    }
+    TellLogFailure(r.logFailure, logFailed);
     if (r.ticked) ++samples;
     if (r.ticked && options.stacks) SnapshotStacks(stacks);
+    if (r.ticked && options.includeChildren) NoteFamily();
     // The panel's texts are made for the live line only: a recording that shows none makes none.
     if (!liveLine || !r.ticked) return;
     const SessionView view = SessionViewOf(context, r);
@@ -197,6 +217,7 @@ void Configure(Recording& rec) {
     rec.facts.logPath = o.csvPath;
     rec.facts.command = o.command;
     rec.facts.includeChildren = o.includeChildren;
+    if (o.includeChildren) rec.facts.members = &rec.members;
     rec.facts.intervalMs = rec.intervalMs;
     rec.facts.budget.maxFootprintMB = o.maxFootprintMB;
     rec.facts.budget.maxGrowthMB = o.maxGrowthMB;
@@ -232,10 +253,12 @@ EndReason RunTicks(Recording& rec, int64_t startMs) {
 }
 
 int Finish(Recording& rec, std::FILE* out, int64_t startUnix, EndReason end) {
+    if (rec.options.includeChildren) RenameMembers(rec.members, rec.family.Members());
     if (rec.context.session.active) rec.Apply(StopSession(rec.context));
     rec.facts.end = std::time(nullptr);
     if (rec.lineShown) std::fputc('\n', rec.err);
     if (rec.child.pid > 0) EndChild(rec.child, rec.signals.fd);
+    rec.TellLogFailure(CloseMonitorLog(rec.members.csv), rec.childrenCsvFailed);
     std::string childEnd = ChildEndText(rec.child);
     if (!childEnd.empty()) Say(rec.err, childEnd);
     PhaseAnalysis analysis = AnalyzeHistory(rec.context.history);
@@ -258,7 +281,8 @@ int Finish(Recording& rec, std::FILE* out, int64_t startUnix, EndReason end) {
     rec.facts.spanLast = rec.samples;
     rec.facts.spanFirst = std::max<int64_t>(1, rec.samples - HistorySlotCount + 1);
     const int status = PrintResult(rec.options, rec.context.history, analysis, report, rec.facts, out, rec.err);
-    if (status == ExitLoadError || rec.logFailed || stacksFileFailed || end == EndReason::Error) return ExitLoadError;
+    const bool fileFailed = rec.logFailed || rec.childrenCsvFailed || stacksFileFailed;
+    if (status == ExitLoadError || fileFailed || end == EndReason::Error) return ExitLoadError;
     return end == EndReason::Budget ? ExitBudgetExceeded : status;
 }
 
@@ -266,6 +290,7 @@ int Finish(Recording& rec, std::FILE* out, int64_t startUnix, EndReason end) {
 int Abandon(Recording& rec, const std::string& why) {
     if (rec.context.session.active) StopSession(rec.context);
     if (rec.child.pid > 0) EndChild(rec.child, rec.signals.fd);
+    CloseMonitorLog(rec.members.csv);
     if (!why.empty()) Say(rec.err, why);
     return ExitLoadError;
 }
@@ -286,8 +311,13 @@ int RunRecording(const CliOptions& options, std::FILE* out, std::FILE* err) {
     }
     std::string why;
     if (!ChooseTarget(rec, pid, why)) return Abandon(rec, why);
+    if (!options.childrenCsvPath.empty()) {
+        const Text path = TextFromUtf8(options.childrenCsvPath);
+        rec.TellLogFailure(CreateChildrenCsv(rec.members, path), rec.childrenCsvFailed);
+        if (rec.childrenCsvFailed) return Abandon(rec, std::string());
+    }
     const int64_t startUnix = std::time(nullptr);
-    const int64_t startMs = MonotonicMs();
+    const int64_t startMs = rec.startMs = MonotonicMs();
     TickRecord start = StartSession(rec.context, !options.csvPath.empty());
     rec.Apply(start);
     if (start.logFailure.Failed() && start.logFailure.creating) return Abandon(rec, std::string());

@@ -109,6 +109,7 @@ TEST(CliOptions, EveryWrongLineSaysWhatIsWrong) {
         {"--record 5 --duration 1.", "invalid value '1.' for --duration (seconds above 0, at most 604800)"},
         {"--record 5 --profile custom", "invalid value 'custom' for --profile (default, menu-bar or file-converter)"},
         {"--record 5 --stacks", "--stacks needs '-- COMMAND': a running process cannot be given the sampling library"},
+        {"--record 5 --children-csv k.csv", "option '--children-csv' needs --include-children"},
         {"--serve", "--serve needs at least one --match NAME or --pid PID"},
         {"--serve --match a --record 5", "--serve cannot be combined with --record or --analyze"},
         {"--serve --pid 5 --csv x.csv", "option '--csv' does not go with --serve"},

@@ -1,6 +1,6 @@
 // Recordings through the real binary, side by side: one table of targets and options, each row's
 // exit status, what standard error tells and the JSON's figures; a CSV log analysed again; the
-// family sum of --include-children.
+// family sum of --include-children and its members one by one.
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -236,6 +236,44 @@ TEST(Record, IncludeChildrenSumsTheFamily) {
     // The 42 MB the children hold (2 %); the pages the three share from before the forks count once.
     EXPECT_NEAR(std::stod(rows.back().substr(rows.back().find(',', 9) + 1)), 42.0, 0.84);
     EXPECT_LT(json::parse(alone.out)["summary"]["finalMB"].get<double>(), 5.0);  // without the option, the parent alone
+}
+
+// Member by member: a parent and three children, of which one grows, one ends at 1.75 s and one
+// starts at 1.25 s (between samples). The grower is named with its growth, the others are flat
+// (within the shifts of the pages they share with the parent, counted in proportion, as the
+// family changes), and the ends have their times; --children-csv has their rows.
+TEST(Record, IncludeChildrenFollowsEachMember) {
+    ScratchDir dir;
+    const Outcome o = RunQuolk(dir, {"--record", "--include-children", "--duration", "3", "--interval", "100", "--json",
+                                     "--children-csv", dir.File("kids.csv"), "--", Allocator, "brood", "4", "200",
+                                     "1750", "1250"});
+    ASSERT_EQ(o.status, 0) << o.err;
+    std::vector<int> pids;  // the parent, the grower, the child that ends, the late one
+    for (const std::string& line : Lines(o.err))
+        if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) pids.push_back(std::stoi(line));
+    ASSERT_EQ(pids.size(), 4u) << o.err;
+    const json members = json::parse(o.out)["members"];
+    ASSERT_EQ(members.size(), 4u) << members;
+    const struct { int pid; double growth[2], first[2], last[2]; bool inLast; } expected[] = {
+        {pids[1], {20, 80}, {0, 0.5}, {2.5, 3.5}, true},
+        {pids[2], {-3, 3}, {0, 0.5}, {1.5, 2.5}, false},
+        {pids[3], {-3, 3}, {1.2, 2}, {2.5, 3.5}, true},
+    };
+    const std::string rows = dir.Read("kids.csv");
+    for (const auto& e : expected) {
+        const auto m = std::find_if(members.begin(), members.end(), [&](const json& m) { return m["pid"] == e.pid; });
+        ASSERT_NE(m, members.end()) << e.pid;
+        ExpectValue((*m)["growthMB"], Range(e.growth[0], e.growth[1]), m->dump());
+        ExpectValue((*m)["firstSeenSeconds"], Range(e.first[0], e.first[1]), std::to_string(e.pid));
+        ExpectValue((*m)["lastSeenSeconds"], Range(e.last[0], e.last[1]), std::to_string(e.pid));
+        EXPECT_EQ((*m)["inLastSample"], e.inLast);
+        EXPECT_EQ((*m)["parentPid"], pids[0]);
+        // Its last row has the footprint the JSON gives it last.
+        const size_t row = rows.rfind("," + std::to_string(e.pid) + ",\"quolk_test_allocator\",");
+        ASSERT_NE(row, std::string::npos) << e.pid;
+        EXPECT_NEAR(std::stod(rows.substr(rows.find("\",", row) + 2)), (*m)["footprint"]["lastMB"].get<double>(), 0.01);
+    }
+    EXPECT_TRUE(rows.starts_with(LogHeader.substr(0, LogHeader.find('\n') + 1) + "Timestamp,PID,Name,Footprint(MB)\n"));
 }
 
 }  // namespace
