@@ -1,6 +1,7 @@
 // One tick of a recording: the session tick with its CSV row, alone and with --include-children:
 // a family of ten, of a thousand, a target with 2,000 threads and no children, and a target with
-// two children among a thousand other processes.
+// two children among a thousand other processes; the families of ten and a thousand also with
+// their members noted one by one, as the recorder does, and written to --children-csv.
 #include <benchmark/benchmark.h>
 #include <pthread.h>
 #include <signal.h>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/cli/family_members.h"
 #include "monitor/family_provider.h"
 #include "platform/proc_fixture.h"
 #include "platform/process_info.h"
@@ -40,8 +42,13 @@ std::unique_ptr<ChildProcess> Family(int descendants) {
     });
 }
 
+// What the recorder does after each tick besides: nothing, note the family's members, or note them
+// and write their rows to --children-csv.
+enum class Members { None, Noted, Written };
+
 // Ticks a recording session of the target with its CSV log, as the recorder does.
-void TickRecording(benchmark::State& state, pid_t target, ProcessProvider& provider, size_t expectFamily) {
+void TickRecording(benchmark::State& state, pid_t target, ProcessProvider& provider, size_t expectFamily,
+                   Members members = Members::None) {
     LoadStringTable(u"en");
     ScratchDir dir;
     // The family must be complete before the ticks are timed.
@@ -58,10 +65,17 @@ void TickRecording(benchmark::State& state, pid_t target, ProcessProvider& provi
     context.settings.csvPath = TextFromUtf8(dir.File("log.csv"));
     SetMonitorTarget(context, {target, u"target", u"", ProcessStartTime(target)});
     if (!StartSession(context, true).ticked) state.SkipWithError("target not readable");
+    FamilyMembers family;
+    if (members == Members::Written) CreateChildrenCsv(family, TextFromUtf8(dir.File("children.csv")));
+    const auto named = [&family](const FamilyMember& m) { return MemberNameWanted(family, m); };
     for (auto _ : state) {
         TickRecord record = TickSession(context);
         benchmark::DoNotOptimize(record);
+        if (members != Members::None)
+            NoteMembers(family, static_cast<FamilyProcessProvider&>(provider).Members(named), 0, Date());
     }
+    CloseMonitorLog(family.csv);
+    if (members != Members::None && family.members.size() < expectFamily) state.SkipWithError("members not noted");
     if (!context.session.active) state.SkipWithError("the target ended");
     StopSession(context);
     CloseHeldTarget(context.session.held);
@@ -84,13 +98,14 @@ void BM_RecordTick_IncludeChildren_Among1000(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordTick_IncludeChildren_Among1000)->Unit(benchmark::kMillisecond);
 
-// --include-children of a family of ten: the target and nine children.
+// --include-children of a family of ten: the target and nine children; also with the members noted
+// and written.
 void BM_RecordTick_IncludeChildren_Of10(benchmark::State& state) {
     std::unique_ptr<ChildProcess> target = Family(9);
     FamilyProcessProvider family;
-    TickRecording(state, target->Pid(), family, 9);
+    TickRecording(state, target->Pid(), family, 9, Members(state.range(0)));
 }
-BENCHMARK(BM_RecordTick_IncludeChildren_Of10)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RecordTick_IncludeChildren_Of10)->Unit(benchmark::kMicrosecond)->DenseRange(0, 2);
 
 // --include-children of a target with 2,000 threads and no children: more threads than each
 // thread's children list is read for, so its children come from the process table.
@@ -118,9 +133,9 @@ BENCHMARK(BM_RecordTick_IncludeChildren_2000Threads)->Unit(benchmark::kMicroseco
 void BM_RecordTick_IncludeChildren_Of1000(benchmark::State& state) {
     std::unique_ptr<ChildProcess> target = Family(kProcesses);
     FamilyProcessProvider family;
-    TickRecording(state, target->Pid(), family, kProcesses);
+    TickRecording(state, target->Pid(), family, kProcesses, Members(state.range(0)));
 }
-BENCHMARK(BM_RecordTick_IncludeChildren_Of1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RecordTick_IncludeChildren_Of1000)->Unit(benchmark::kMillisecond)->DenseRange(0, 2);
 
 // The family's own reading, without the session around it: the cost per descendant.
 void BM_ProcessFamilyRead_Of1000(benchmark::State& state) {
@@ -134,6 +149,25 @@ void BM_ProcessFamilyRead_Of1000(benchmark::State& state) {
     state.counters["perDescendant"] = benchmark::Counter(double(kProcesses), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ProcessFamilyRead_Of1000)->Unit(benchmark::kMillisecond);
+
+// What the recorder adds to a tick of a family of 1,000 for its members one by one, without the
+// reading itself: the members asked for (named only when new) and noted; also written to
+// --children-csv.
+void BM_FamilyMembers_Of1000(benchmark::State& state) {
+    std::unique_ptr<ChildProcess> target = Family(kProcesses);
+    ProcessFamily family;
+    FamilyReading reading;
+    family.Follow(target->Pid(), 0);
+    for (int tries = 0; tries < 500 && reading.members <= kProcesses; ++tries) family.Read(reading), usleep(20000);
+    ScratchDir dir;
+    FamilyMembers members;
+    if (state.range(0)) CreateChildrenCsv(members, TextFromUtf8(dir.File("children.csv")));
+    const auto named = [&members](const FamilyMember& m) { return MemberNameWanted(members, m); };
+    for (auto _ : state) NoteMembers(members, family.Members(named), 0, Date());
+    CloseMonitorLog(members.csv);
+    if (members.members.size() != kProcesses + 1) state.SkipWithError("family incomplete");
+}
+BENCHMARK(BM_FamilyMembers_Of1000)->Unit(benchmark::kMicrosecond)->DenseRange(0, 1);
 
 }  // namespace
 
