@@ -137,13 +137,18 @@ void BM_RecordTick_IncludeChildren_Of1000(benchmark::State& state) {
 }
 BENCHMARK(BM_RecordTick_IncludeChildren_Of1000)->Unit(benchmark::kMillisecond)->DenseRange(0, 2);
 
+// Follows the target's family until a reading finds all its descendants (or 10 s have passed).
+void FollowWhole(ProcessFamily& family, pid_t target, FamilyReading& reading) {
+    family.Follow(target, 0);
+    for (int tries = 0; tries < 500 && reading.members <= kProcesses; ++tries) family.Read(reading), usleep(20000);
+}
+
 // The family's own reading, without the session around it: the cost per descendant.
 void BM_ProcessFamilyRead_Of1000(benchmark::State& state) {
     std::unique_ptr<ChildProcess> target = Family(kProcesses);
     ProcessFamily family;
     FamilyReading reading;
-    family.Follow(target->Pid(), 0);
-    for (int tries = 0; tries < 500 && reading.members <= kProcesses; ++tries) family.Read(reading), usleep(20000);
+    FollowWhole(family, target->Pid(), reading);
     for (auto _ : state) benchmark::DoNotOptimize(family.Read(reading));
     if (reading.members != kProcesses + 1) state.SkipWithError("family incomplete");
     state.counters["perDescendant"] = benchmark::Counter(double(kProcesses), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
@@ -157,8 +162,7 @@ void BM_FamilyMembers_Of1000(benchmark::State& state) {
     std::unique_ptr<ChildProcess> target = Family(kProcesses);
     ProcessFamily family;
     FamilyReading reading;
-    family.Follow(target->Pid(), 0);
-    for (int tries = 0; tries < 500 && reading.members <= kProcesses; ++tries) family.Read(reading), usleep(20000);
+    FollowWhole(family, target->Pid(), reading);
     ScratchDir dir;
     FamilyMembers members;
     if (state.range(0)) CreateChildrenCsv(members, TextFromUtf8(dir.File("children.csv")));
