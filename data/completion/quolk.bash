@@ -2,7 +2,7 @@
 # Self-contained (nothing from the bash-completion package), so that sourcing it is enough.
 
 _quolk_record_options="--interval --duration --csv --profile --growth-limit --streak
-    --max-footprint --max-growth --include-children --json --fail-on-leak --plot --plot-size --quiet --stacks
+    --max-footprint --max-growth --include-children --children-csv --json --fail-on-leak --plot --plot-size --quiet --stacks
     --sample-bytes --stacks-out --"
 _quolk_serve_options="--listen --match --pid --interval --window --profile --growth-limit --streak"
 _quolk_compare_options="--json --plot --plot-size --fail-on-regression"
@@ -49,7 +49,7 @@ _quolk() {
         return
     fi
     case $prev in
-        --analyze | --csv | --stacks-out | --plot | --compare)
+        --analyze | --csv | --children-csv | --stacks-out | --plot | --compare)
             _quolk_files "$cur"
             return
             ;;
