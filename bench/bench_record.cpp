@@ -167,7 +167,8 @@ void BM_FamilyMembers_Of1000(benchmark::State& state) {
     FamilyMembers members;
     if (state.range(0) == 1) CreateChildrenCsv(members, TextFromUtf8(dir.File("children.csv")));
     const auto named = [&members](const FamilyMember& m) { return MemberNameWanted(members, m); };
-    for (auto _ : state) NoteMembers(members, state.range(0) == 2 ? family.Members() : family.Members(named), 0, Date());
+    const bool everyName = state.range(0) == 2;
+    for (auto _ : state) NoteMembers(members, everyName ? family.Members() : family.Members(named), 0, Date());
     CloseMonitorLog(members.csv);
     if (members.members.size() != kProcesses + 1) state.SkipWithError("family incomplete");
 }
