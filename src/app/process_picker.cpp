@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QStyle>
 
+#include <algorithm>
 #include <vector>
 
 #include "session/process_list.h"
@@ -13,21 +14,30 @@
 #include "toolkit/gadget.h"
 #include "toolkit/qt_text.h"
 #include "toolkit/requester.h"
+#include "toolkit/timer.h"
 #include "toolkit/window.h"
 
 namespace {
 
-// The rows the list shows now, for the start time of the one chosen.
-std::vector<ProcessDescription>& ListedRows() {
-    static std::vector<ProcessDescription> rows;
-    return rows;
+// The processes this sheet has read.
+ListedProcesses& Table() {
+    static ListedProcesses table;
+    return table;
 }
 
-// What this sheet's refills learnt about which processes are desktop applications.
-UserAppCache& KnownUserApps() {
-    static UserAppCache cache;
-    return cache;
+// What the list shows now, in its order: the PIDs, and the rows of Table() for the start time of
+// the one chosen (taken again after every reading of the table, which moves them).
+struct Shown {
+    std::vector<int32_t> pids;
+    std::vector<const ListedProcess*> rows;
+};
+Shown& ShownRows() {
+    static Shown shown;
+    return shown;
 }
+
+// While the sheet is open, the processes are read again this often: new ones appear, ended ones go.
+constexpr int64_t PickerRefreshMs = 2000;
 
 // The desktop theme's icon named like the executable, else the generic one for programs. Lookups
 // are kept for the run: a refill on every key press asks for the same names again.
@@ -61,8 +71,36 @@ bool CreatePickerGadgets() {
     return ButtonGadget(PickerCancel, 425, 380, EstimateTextWidth(cancel), 25, cancel, ButtonDefault) != 0;
 }
 
-void Refill() {
-    FillProcessList(GetGadgetText(PickerSearch), GetGadgetState(PickerUserAppsOnly) == CheckBoxChecked);
+bool UserAppsOnly() { return GetGadgetState(PickerUserAppsOnly) == CheckBoxChecked; }
+
+void Refill() { FillProcessList(GetGadgetText(PickerSearch), UserAppsOnly()); }
+
+// The list with these rows. A list that shows the same processes already is left as it is, with
+// its selection and scroll position; otherwise the selected process stays selected if it is
+// still listed and keepSelection.
+void ShowRows(std::vector<const ListedProcess*> rows, bool keepSelection) {
+    Shown& shown = ShownRows();
+    const int64_t selected = GetGadgetState(PickerList);
+    const int32_t selectedPid = selected >= 0 && size_t(selected) < shown.pids.size() ? shown.pids[size_t(selected)] : 0;
+    const bool same = std::equal(rows.begin(), rows.end(), shown.pids.begin(), shown.pids.end(),
+                                 [](const ListedProcess* row, int32_t pid) { return row->description.pid == pid; });
+    shown.rows = std::move(rows);
+    if (same && CountGadgetItems(PickerList) == int64_t(shown.rows.size())) return;
+    shown.pids.clear();
+    ClearGadgetItems(PickerList);
+    for (const ListedProcess* row : shown.rows) {
+        shown.pids.push_back(row->description.pid);
+        AddGadgetItem(PickerList, -1, ProcessRowText(row->description), ExecutableIcon(row->description.path));
+    }
+    for (size_t i = 0; keepSelection && selectedPid > 0 && i < shown.pids.size(); ++i)
+        if (shown.pids[i] == selectedPid) SetGadgetState(PickerList, int64_t(i));
+}
+
+// Reads the processes again (what is new, and which have gone) and shows the rows for the search
+// text and mode, the selection kept.
+void RefreshProcessList() {
+    RefreshListedProcesses(Table(), UserAppsOnly());
+    ShowRows(SearchListedProcesses(Table(), GetGadgetText(PickerSearch), UserAppsOnly()), true);
 }
 
 // The selected row as the choice; nothing when no row is selected.
@@ -70,8 +108,8 @@ std::optional<ProcessDescription> SelectedProcess() {
     const int64_t row = GetGadgetState(PickerList);
     if (row < 0) return std::nullopt;
     const int32_t pid = int32_t(Val(GetGadgetItemText(PickerList, row, 0)));
-    if (size_t(row) < ListedRows().size() && ListedRows()[size_t(row)].pid == pid)
-        return ListedRows()[size_t(row)];
+    const std::vector<const ListedProcess*>& rows = ShownRows().rows;
+    if (size_t(row) < rows.size() && rows[size_t(row)]->description.pid == pid) return rows[size_t(row)]->description;
     // Not a row this sheet listed: the PID and name the list shows, and no start time.
     ProcessDescription picked;
     picked.pid = pid;
@@ -79,20 +117,21 @@ std::optional<ProcessDescription> SelectedProcess() {
     return picked;
 }
 
-// The sheet's own loop: only its gadgets' events and its close request (Escape) count; everything
-// else is taken and dropped.
+// The sheet's own loop: only its gadgets' events, its timer and its close request (Escape) count;
+// everything else is taken and dropped.
 std::optional<ProcessDescription> RunPickerLoop() {
     for (;;) {
         DisableGadget(PickerSelect, GetGadgetState(PickerList) < 0 ? 1 : 0);
         const int32_t code = WaitWindowEvent();
         if (EventWindow() != PickerWindow) continue;
         if (code == EventCodeCloseWindow) return std::nullopt;
+        if (code == EventCodeTimer && EventTimer() == PickerRefreshTimer) RefreshProcessList();
         if (code != EventCodeGadget) continue;
         switch (EventGadget()) {
             case PickerSearch:
                 if (EventType() == EventTypeChange) Refill();
                 break;
-            case PickerUserAppsOnly: Refill(); break;
+            case PickerUserAppsOnly: RefreshProcessList(); break;
             case PickerList:
                 if (EventType() != EventTypeLeftDoubleClick) break;
                 [[fallthrough]];
@@ -107,26 +146,31 @@ std::optional<ProcessDescription> RunPickerLoop() {
 }  // namespace
 
 void FillProcessList(TextView searchText, bool userAppsOnly) {
-    ClearGadgetItems(PickerList);
-    ListedRows() = ListProcessRows(searchText, userAppsOnly, &KnownUserApps());
-    for (const ProcessDescription& row : ListedRows())
-        AddGadgetItem(PickerList, -1, ProcessRowText(row), ExecutableIcon(row.path));
+    ListedProcesses& table = Table();
+    if (ListedProcessesLack(table, userAppsOnly)) RefreshListedProcesses(table, userAppsOnly);
+    ShowRows(SearchListedProcesses(table, searchText, userAppsOnly), false);
+}
+
+void ForgetProcessList() {
+    Table() = ListedProcesses{};
+    ShownRows() = Shown{};
 }
 
 std::optional<ProcessDescription> PickProcess(int64_t parentWindow) {
     AlertAttention();
-    KnownUserApps().entries.clear();  // a new sheet looks at every process afresh
+    ForgetProcessList();  // a new sheet looks at every process afresh
     if (!OpenWindow(PickerWindow, 0, 0, 550, 420, u"", WindowInvisible, parentWindow)) return std::nullopt;
     std::optional<ProcessDescription> picked;
     if (CreatePickerGadgets()) {
         FillProcessList(u"", true);
         SetGadgetState(PickerUserAppsOnly, CheckBoxChecked);
         BeginSheet(PickerWindow, parentWindow);
+        AddWindowTimer(PickerWindow, PickerRefreshTimer, PickerRefreshMs);
         picked = RunPickerLoop();
+        RemoveWindowTimer(PickerWindow, PickerRefreshTimer);
         EndSheet(PickerWindow);
     }
     CloseWindow(PickerWindow);
-    ListedRows().clear();
-    KnownUserApps().entries.clear();
+    ForgetProcessList();
     return picked;
 }

@@ -95,8 +95,15 @@ bool DescribeProcessAt(int dirFd, int32_t pid, ProcessDescription& out);
 bool IsUserAppProcessAt(int dirFd);
 
 // --- By PID, for listing ---------------------------------------------------------------------
-// Every PID under the process root, in the order the directory gives them.
-std::vector<int32_t> ListAllPids();
+// A process as the process root lists it: its PID, and the inode number of its directory, which
+// the kernel gives each process anew, so that a PID that passes to another process shows as
+// another inode: what was learnt about the entry can be kept until it changes.
+struct ProcessEntry {
+    int32_t pid{};
+    uint64_t inode{};
+};
+// Every process under the process root, in the order the directory gives them.
+std::vector<ProcessEntry> ListProcesses();
 // The process's start time in clock ticks since boot; 0 if it has gone or is a zombie.
 uint64_t ProcessStartTime(int32_t pid);
 // The real user ID; -1 if it cannot be read.

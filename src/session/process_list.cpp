@@ -1,11 +1,10 @@
 #include "session/process_list.h"
 
-#include "platform/process_info.h"
+#include <sys/stat.h>
 
-bool MatchesProcessSearch(TextView loweredSearch, TextView name, int32_t pid) {
-    if (loweredSearch.empty()) return true;
-    return FindString(LCase(name), loweredSearch) > 0 || FindString(Str(pid), loweredSearch) > 0;
-}
+#include <algorithm>
+#include <unordered_map>
+#include <utility>
 
 bool IsSystemHelperPath(TextView path) {
     const Text lowered = LCase(path);
@@ -18,49 +17,109 @@ Text ProcessRowText(const ProcessDescription& row) {
 
 namespace {
 
-// The cached answer while the PID still names the same process, else a fresh one, kept in `seen`.
-bool IsUserApp(int dirFd, int32_t pid, uint64_t startTime, const UserAppCache* cache, UserAppCache& seen) {
-    if (startTime == 0) return false;  // gone, or a zombie
-    UserAppCache::Entry entry{startTime, false};
-    const UserAppCache::Entry* known = nullptr;
-    if (cache) {
-        auto found = cache->entries.find(pid);
-        if (found != cache->entries.end() && found->second.startTime == startTime) known = &found->second;
+// The directory of a row's process, if the PID still names the process the row was read from.
+int OpenRowDir(const ListedProcess& row) {
+    const int dirFd = OpenProcessDir(row.description.pid);
+    struct stat status {};
+    if (dirFd >= 0 && (fstat(dirFd, &status) != 0 || uint64_t(status.st_ino) != row.inode)) {
+        CloseProcessDir(dirFd);
+        return -1;
     }
-    entry.userApp = known ? known->userApp : IsUserAppProcessAt(dirFd);
-    seen.entries[pid] = entry;
-    return entry.userApp;
+    return dirFd;
 }
 
-// The row of one process read through its directory; false when the mode or the search drops it.
-bool ReadRow(int dirFd, int32_t pid, TextView search, bool userAppsOnly, const UserAppCache* cache,
-             UserAppCache& seen, ProcessDescription& row) {
-    // Should the PID pass to a new process while the row is read, reads through the directory
-    // fail, and a session started from this row ends at once instead of watching the newcomer.
-    if (userAppsOnly) {
-        // Most processes are no desktop application: their names and paths are never read.
-        TaskInfo task;
-        if (!IsUserApp(dirFd, pid, ReadTaskInfoAt(dirFd, task) ? task.startTime : 0, cache, seen)) return false;
+// What the mode needs of the row and the table does not know yet: in user-apps mode whether it is
+// a desktop application of the user (three reads of its files), and its name, path and start time
+// where it is one or in all-processes mode. A process that had ended when it was described (start
+// time 0: a zombie) or that runs a helper program of the system is no application to list.
+// Whether anything was learnt.
+bool Complete(ListedProcess& row, int dirFd, bool userAppsOnly) {
+    bool learnt = false;
+    if (userAppsOnly && row.userApp < 0) {
+        row.userApp = dirFd >= 0 && IsUserAppProcessAt(dirFd) ? 1 : 0;
+        learnt = true;
     }
-    const bool readable = DescribeProcessAt(dirFd, pid, row);
-    if (userAppsOnly && (!readable || IsSystemHelperPath(row.path))) return false;
-    return MatchesProcessSearch(search, row.name, pid);
+    if (!row.described && (!userAppsOnly || row.userApp == 1)) {
+        // Should the PID pass to a new process while the row is read, reads through the directory
+        // fail, and a session started from this row ends at once instead of watching the newcomer.
+        if (dirFd >= 0) DescribeProcessAt(dirFd, row.description.pid, row.description);
+        row.loweredName = LCase(row.description.name);
+        row.described = learnt = true;
+    }
+    if (row.userApp == 1 && row.described &&
+        (row.description.startTime == 0 || IsSystemHelperPath(row.description.path)))
+        row.userApp = 0;
+    return learnt;
+}
+
+bool NeedsCompleting(const ListedProcess& row, bool userAppsOnly) {
+    return userAppsOnly ? row.userApp < 0 || (row.userApp == 1 && !row.described) : !row.described;
+}
+
+ListedProcess ReadRow(const ProcessEntry& entry, bool userAppsOnly) {
+    ListedProcess row;
+    row.description.pid = entry.pid;
+    row.pidDigits = Str(entry.pid);
+    row.inode = entry.inode;
+    const int dirFd = OpenProcessDir(entry.pid);
+    Complete(row, dirFd, userAppsOnly);
+    CloseProcessDir(dirFd);
+    return row;
 }
 
 }  // namespace
 
-std::vector<ProcessDescription> ListProcessRows(TextView searchText, bool userAppsOnly,
-                                                UserAppCache* cache) {
-    const Text search = LCase(searchText);
-    std::vector<ProcessDescription> rows;
-    UserAppCache seen;
-    for (int32_t pid : ListAllPids()) {
-        const int dirFd = OpenProcessDir(pid);
-        ProcessDescription row;
-        if (ReadRow(dirFd, pid, search, userAppsOnly, cache, seen, row)) rows.push_back(std::move(row));
-        CloseProcessDir(dirFd);
+bool RefreshListedProcesses(ListedProcesses& table, bool userAppsOnly) {
+    std::unordered_map<int32_t, size_t> known;
+    known.reserve(table.rows.size());
+    for (size_t i = 0; i < table.rows.size(); ++i) known.emplace(table.rows[i].description.pid, i);
+    std::vector<ListedProcess> rows;
+    rows.reserve(table.rows.size());
+    bool changed = !table.read;
+    for (const ProcessEntry& entry : ListProcesses()) {
+        auto found = known.find(entry.pid);
+        if (found == known.end() || table.rows[found->second].inode != entry.inode) {
+            rows.push_back(ReadRow(entry, userAppsOnly));
+            changed = true;
+            continue;
+        }
+        rows.push_back(std::move(table.rows[found->second]));
+        known.erase(found);
+        if (NeedsCompleting(rows.back(), userAppsOnly)) {
+            const int dirFd = OpenRowDir(rows.back());
+            changed = Complete(rows.back(), dirFd, userAppsOnly) || changed;
+            CloseProcessDir(dirFd);
+        }
     }
-    // Only user-apps mode asks; a refill in the other mode leaves what is known alone.
-    if (cache && userAppsOnly) cache->entries = std::move(seen.entries);
+    changed = changed || !known.empty();
+    table.rows = std::move(rows);
+    table.read = true;
+    return changed;
+}
+
+bool ListedProcessesLack(const ListedProcesses& table, bool userAppsOnly) {
+    return !table.read || std::any_of(table.rows.begin(), table.rows.end(), [userAppsOnly](const ListedProcess& row) {
+               return NeedsCompleting(row, userAppsOnly);
+           });
+}
+
+std::vector<const ListedProcess*> SearchListedProcesses(const ListedProcesses& table, TextView searchText,
+                                                        bool userAppsOnly) {
+    const Text search = LCase(searchText);
+    std::vector<const ListedProcess*> rows;
+    for (const ListedProcess& row : table.rows) {
+        if (userAppsOnly ? row.userApp != 1 : !row.described) continue;
+        if (search.empty() || FindString(row.loweredName, search) > 0 || FindString(row.pidDigits, search) > 0)
+            rows.push_back(&row);
+    }
+    return rows;
+}
+
+std::vector<ProcessDescription> ListProcessRows(TextView searchText, bool userAppsOnly) {
+    ListedProcesses table;
+    RefreshListedProcesses(table, userAppsOnly);
+    std::vector<ProcessDescription> rows;
+    for (const ListedProcess* row : SearchListedProcesses(table, searchText, userAppsOnly))
+        rows.push_back(row->description);
     return rows;
 }

@@ -110,3 +110,44 @@ TEST_F(ProcessPickerTest, SearchByPidThenEachGestureChoosesOrCancels) {
         EXPECT_EQ(picked->startTime, ProcessStartTime(child.Pid()));
     }
 }
+
+// The sheet reads the processes when it opens, on its timer and when the mode is switched: a key
+// typed in the search field searches what was read and reads nothing. A reading keeps the selected
+// process selected.
+TEST_F(ProcessPickerTest, TheTimerReadsTheProcessesAgainAndKeysReadNothing) {
+    ProcFixture proc;
+    const auto add = [&proc](int32_t pid, const char* name) {
+        proc.Add(pid, "stat", StatLine(pid, name, "S"));
+        proc.Add(pid, "exe", std::string("/usr/bin/") + name, true);
+    };
+    add(10, "firefox");
+    add(11, "editor");
+    LoopScript script(
+        {[&] {
+             if (!IsGadget(PickerCancel) || !WindowID(PickerWindow)->isVisible()) return false;
+             QTest::mouseClick(GadgetID(PickerUserAppsOnly), Qt::LeftButton, {}, QPoint(5, 10));
+             return true;
+         },
+         [&] {
+             EXPECT_EQ(CountGadgetItems(PickerList), 2);
+             SetGadgetState(PickerList, RowOf(11));
+             add(12, "newcomer");
+             PostEvent(EventCodeTimer, PickerWindow, PickerRefreshTimer);
+             return true;
+         },
+         [&] {
+             EXPECT_EQ(CountGadgetItems(PickerList), 3) << "read on the timer";
+             EXPECT_EQ(GetGadgetState(PickerList), RowOf(11)) << "still selected";
+             add(13, "newest");
+             QTest::keyClicks(GadgetID(PickerSearch), QStringLiteral("new"));
+             return true;
+         },
+         [&] {
+             EXPECT_EQ(CountGadgetItems(PickerList), 1) << "the search read nothing";
+             EXPECT_GE(RowOf(12), 0);
+             PostEvent(EventCodeGadget, PickerWindow, PickerCancel);
+             return true;
+         }},
+        GiveUp);
+    EXPECT_FALSE(PickProcess(0).has_value());
+}

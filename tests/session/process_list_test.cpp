@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <string>
 
 #include "platform/proc_fixture.h"
@@ -58,9 +60,11 @@ TEST(ProcessList, ModesAndSearchPickTheRows) {
     };
     for (const FakeProcess& p : processes) AddProcess(proc, p);
     proc.Add(107, "");  // a process that vanished while listed: nothing readable
+    AddProcess(proc, {108, "/usr/bin/ended-app", "ended-app", true, AppScope, ""});
+    proc.Add(108, "stat", StatLine(108, "ended-app", "Z"));  // ended, not yet reaped: no application
     const struct { const char16_t* search; bool userApps; std::vector<int32_t> expected; } cases[] = {
         {u"", true, {100, 101, 1234, 4120}},
-        {u"", false, {100, 101, 102, 103, 104, 105, 106, 107, 1234, 4120}},
+        {u"", false, {100, 101, 102, 103, 104, 105, 106, 107, 108, 1234, 4120}},
         {u"12", true, {1234, 4120}},   // 4120 by its PID's digits, 1234 by them too
         {u"SAF", true, {1234, 4120}},  // "Safari" and "Xsafe", whatever the letter case
         {u"unknown", false, {107}},     {u"kworker", true, {}},      {u"evolution", false, {102}},
@@ -79,26 +83,63 @@ TEST(ProcessList, ModesAndSearchPickTheRows) {
     EXPECT_TRUE(IsSystemHelperPath(u"/USR/LIBEXEC/x") && !IsSystemHelperPath(u"/usr/libexecx/y"));
 }
 
-// A refill asks again only about processes it has not seen: a PID that now has another start time
-// is another process and is judged afresh; a process that has gone leaves the cache.
-TEST(ProcessList, UserAppAnswersAreKeptPerProcessAcrossRefills) {
+// A refresh reads only the processes new to the table: a process already read keeps its row (a
+// changed name is not read again), one that has gone leaves, and one that took over a PID (a new
+// directory) is read afresh. Whether a row is a desktop application is asked once, and only in
+// user-apps mode; the search reads nothing.
+TEST(ProcessList, RefreshesReadWhatIsNewAndSearchesReadNothing) {
     ProcFixture proc;
+    const std::string root = ProcRoot();
     AddProcess(proc, {100, "/usr/bin/editor", "editor", true, AppScope, ""});
     AddProcess(proc, {101, "/usr/bin/viewer", "viewer", true, AppScope, ""});
-    UserAppCache cache;
-    EXPECT_EQ(Pids(ListProcessRows(u"", true, &cache)), (std::vector<int32_t>{100, 101}));
-    EXPECT_EQ(cache.entries.size(), 2u);
-
-    proc.Add(100, "cgroup", SystemScope);  // what a fresh look would now say
-    EXPECT_EQ(Pids(ListProcessRows(u"", true, &cache)), (std::vector<int32_t>{100, 101})) << "kept";
-    EXPECT_EQ(Pids(ListProcessRows(u"", true)), (std::vector<int32_t>{101})) << "without a cache";
-
-    proc.Add(100, "stat", StatLine(100, "editor", "S", {{22, "99999"}}));  // the PID passed on
-    std::filesystem::remove_all(std::string(ProcRoot()) + "/101");
-    EXPECT_EQ(Pids(ListProcessRows(u"", true, &cache)), (std::vector<int32_t>{}));
-    ASSERT_EQ(cache.entries.size(), 1u);
-    EXPECT_EQ(std::tuple(cache.entries.at(100).startTime, cache.entries.at(100).userApp), std::tuple(99999u, false));
-    proc.Add(100, "cgroup", AppScope);
-    EXPECT_EQ(Pids(ListProcessRows(u"edit", false, &cache)), (std::vector<int32_t>{100}));
-    EXPECT_FALSE(cache.entries.at(100).userApp) << "all-processes refills leave the cache alone";
+    const auto renameAndAdd = [&] {
+        proc.Add(100, "cgroup", SystemScope);  // a fresh look would now say no
+        std::filesystem::remove(root + "/101/exe");
+        proc.Add(101, "exe", "/usr/bin/renamed", true);
+        AddProcess(proc, {102, "/usr/bin/player", "player", true, "", "DISPLAY=:0"});
+    };
+    // The PID 100 passes to another process (a new directory, made before the old one goes, so that
+    // it cannot have the old one's inode number); 101 has gone.
+    const auto passOn = [&] {
+        AddProcess(proc, {1000, "/usr/bin/daemon", "daemon", true, SystemScope, ""});
+        std::filesystem::remove_all(root + "/100");
+        std::filesystem::remove_all(root + "/101");
+        std::filesystem::rename(root + "/1000", root + "/100");
+    };
+    using Names = std::vector<std::string>;
+    const Names all{"100 editor", "101 viewer", "102 player"};
+    enum Read { None, AllProcesses, UserApps };
+    const struct {
+        std::function<void()> change;
+        Read read;
+        bool lacks, changed;  // ListedProcessesLack before, in the search's mode; what the read says
+        const char16_t* search;
+        bool userApps;
+        Names expected;
+    } steps[] = {
+        {{}, AllProcesses, true, true, u"", false, {"100 editor", "101 viewer"}},
+        {{}, None, true, false, u"", true, {}},  // not asked yet
+        {{}, UserApps, true, true, u"", true, {"100 editor", "101 viewer"}},
+        {renameAndAdd, None, false, false, u"play", false, {}},  // a search reads nothing
+        {{}, UserApps, false, true, u"", true, all},
+        {{}, None, false, false, u"play", false, {"102 player"}},
+        {{}, UserApps, false, false, u"", true, all},  // nothing new
+        {passOn, UserApps, false, true, u"", true, {"102 player"}},
+        {{}, AllProcesses, true, true, u"", false, {"100 daemon", "102 player"}},  // names every process
+    };
+    ListedProcesses table;
+    int step = 0;
+    for (const auto& s : steps) {
+        ++step;
+        if (s.change) s.change();
+        EXPECT_EQ(ListedProcessesLack(table, s.userApps), s.lacks) << step;
+        if (s.read != None) {
+            EXPECT_EQ(RefreshListedProcesses(table, s.read == UserApps), s.changed) << step;
+        }
+        Names found;
+        for (const ListedProcess* row : SearchListedProcesses(table, s.search, s.userApps))
+            found.push_back(std::to_string(row->description.pid) + " " + TextToUtf8(row->description.name));
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(found, s.expected) << step;
+    }
 }

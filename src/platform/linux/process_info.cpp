@@ -248,10 +248,12 @@ bool IsUserAppProcessAt(int dirFd) {
     return InAppSliceAt(dirFd) || NamesDisplayAt(dirFd);
 }
 
-std::vector<int32_t> ListAllPids() {
-    std::vector<int32_t> pids;
-    proc::VisitProcesses([&pids](int32_t pid, const dirent&, int) { return pids.push_back(pid), false; });
-    return pids;
+std::vector<ProcessEntry> ListProcesses() {
+    std::vector<ProcessEntry> processes;
+    proc::VisitProcesses([&processes](int32_t pid, const dirent& entry, int) {
+        return processes.push_back({pid, uint64_t(entry.d_ino)}), false;
+    });
+    return processes;
 }
 
 uint64_t ProcessStartTime(int32_t pid) {
