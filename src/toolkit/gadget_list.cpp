@@ -71,9 +71,12 @@ public:
         const int row = position >= 0 && position < count ? static_cast<int>(position) : count;
         table_->insertRow(row);
         const QStringList cells = ToQString(text).split(QLatin1Char('\n'));
-        for (int column = 0; column < table_->columnCount(); ++column)
-            table_->setItem(row, column, NewCell(column < cells.size() ? cells[column] : QString(), column));
-        if (!image.isNull() && table_->columnCount() > 0) table_->item(row, 0)->setIcon(image);
+        for (int column = 0; column < table_->columnCount(); ++column) {
+            QTableWidgetItem* cell = NewCell(column < cells.size() ? cells[column] : QString(), column);
+            // Before the cell is in the table, where each change would tell the view again.
+            if (column == 0 && !image.isNull()) cell->setIcon(image);
+            table_->setItem(row, column, cell);
+        }
         return row;
     }
 
