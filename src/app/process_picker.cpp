@@ -6,6 +6,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <unordered_set>
 #include <vector>
 
 #include "session/process_list.h"
@@ -25,10 +26,11 @@ ListedProcesses& Table() {
     return table;
 }
 
-// What the list shows now, in its order: the PIDs, and the rows of Table() for the start time of
-// the one chosen (taken again after every reading of the table, which moves them).
+// What the list shows now, in its order: the directory inode of each row's process (which tells
+// it from a later process with the same PID), and the rows of Table() for the start time of the one
+// chosen (taken again after every reading of the table, which moves them).
 struct Shown {
-    std::vector<int32_t> pids;
+    std::vector<uint64_t> inodes;
     std::vector<const ListedProcess*> rows;
 };
 Shown& ShownRows() {
@@ -75,32 +77,62 @@ bool UserAppsOnly() { return GetGadgetState(PickerUserAppsOnly) == CheckBoxCheck
 
 void Refill() { FillProcessList(GetGadgetText(PickerSearch), UserAppsOnly()); }
 
-// The list with these rows. A list that shows the same processes already is left as it is, with
-// its selection and scroll position; otherwise the selected process stays selected if it is
-// still listed and keepSelection.
-void ShowRows(std::vector<const ListedProcess*> rows, bool keepSelection) {
-    Shown& shown = ShownRows();
+void AddRow(int64_t position, const ListedProcess& row) {
+    AddGadgetItem(PickerList, position, ProcessRowText(row.description), ExecutableIcon(row.description.path));
+}
+
+// The list filled afresh with these rows, the selected process selected again if it is among them.
+void FillRows(const std::vector<const ListedProcess*>& rows) {
+    const Shown& shown = ShownRows();
     const int64_t selected = GetGadgetState(PickerList);
-    const int32_t selectedPid = selected >= 0 && size_t(selected) < shown.pids.size() ? shown.pids[size_t(selected)] : 0;
-    const bool same = std::equal(rows.begin(), rows.end(), shown.pids.begin(), shown.pids.end(),
-                                 [](const ListedProcess* row, int32_t pid) { return row->description.pid == pid; });
-    shown.rows = std::move(rows);
-    if (same && CountGadgetItems(PickerList) == int64_t(shown.rows.size())) return;
-    shown.pids.clear();
+    const uint64_t selectedInode =
+        selected >= 0 && size_t(selected) < shown.inodes.size() ? shown.inodes[size_t(selected)] : 0;
     ClearGadgetItems(PickerList);
-    for (const ListedProcess* row : shown.rows) {
-        shown.pids.push_back(row->description.pid);
-        AddGadgetItem(PickerList, -1, ProcessRowText(row->description), ExecutableIcon(row->description.path));
+    for (const ListedProcess* row : rows) {
+        AddRow(-1, *row);
+        if (row->inode == selectedInode) SetGadgetState(PickerList, CountGadgetItems(PickerList) - 1);
     }
-    for (size_t i = 0; keepSelection && selectedPid > 0 && i < shown.pids.size(); ++i)
-        if (shown.pids[i] == selectedPid) SetGadgetState(PickerList, int64_t(i));
+}
+
+// The list brought from the rows it shows to these. Where fewer rows change than are to be shown
+// (a key typed or erased most often drops or brings back a few), rows that left are removed and
+// new ones inserted where they belong, the others kept with the selection and scroll position;
+// otherwise the list is filled afresh.
+void ShowRows(std::vector<const ListedProcess*> rows) {
+    Shown& shown = ShownRows();
+    std::unordered_set<uint64_t> wanted;
+    for (const ListedProcess* row : rows) wanted.insert(row->inode);
+    const size_t kept = size_t(std::count_if(shown.inodes.begin(), shown.inodes.end(),
+                                             [&wanted](uint64_t inode) { return wanted.count(inode) > 0; }));
+    const size_t changes = (shown.inodes.size() - kept) + (rows.size() - kept);
+    if (CountGadgetItems(PickerList) != int64_t(shown.inodes.size()) || changes > kept) {
+        FillRows(rows);
+    } else {
+        // Both lists follow the table's order: walked together, each old row is kept or removed.
+        size_t old = 0;
+        int64_t position = 0;
+        for (const ListedProcess* row : rows) {
+            for (; old < shown.inodes.size() && shown.inodes[old] != row->inode && !wanted.count(shown.inodes[old]);
+                 ++old)
+                RemoveGadgetItem(PickerList, position);
+            if (old < shown.inodes.size() && shown.inodes[old] == row->inode)
+                ++old;
+            else
+                AddRow(position, *row);
+            ++position;
+        }
+        while (CountGadgetItems(PickerList) > position) RemoveGadgetItem(PickerList, position);
+    }
+    shown.inodes.clear();
+    for (const ListedProcess* row : rows) shown.inodes.push_back(row->inode);
+    shown.rows = std::move(rows);
 }
 
 // Reads the processes again (what is new, and which have gone) and shows the rows for the search
 // text and mode, the selection kept.
 void RefreshProcessList() {
     RefreshListedProcesses(Table(), UserAppsOnly());
-    ShowRows(SearchListedProcesses(Table(), GetGadgetText(PickerSearch), UserAppsOnly()), true);
+    ShowRows(SearchListedProcesses(Table(), GetGadgetText(PickerSearch), UserAppsOnly()));
 }
 
 // The selected row as the choice; nothing when no row is selected.
@@ -148,7 +180,7 @@ std::optional<ProcessDescription> RunPickerLoop() {
 void FillProcessList(TextView searchText, bool userAppsOnly) {
     ListedProcesses& table = Table();
     if (ListedProcessesLack(table, userAppsOnly)) RefreshListedProcesses(table, userAppsOnly);
-    ShowRows(SearchListedProcesses(table, searchText, userAppsOnly), false);
+    ShowRows(SearchListedProcesses(table, searchText, userAppsOnly));
 }
 
 void ForgetProcessList() {

@@ -11,6 +11,7 @@
 #include "app/loop_script.h"
 #include "platform/proc_fixture.h"
 #include "platform/process_info.h"
+#include "session/process_list.h"
 #include "strings/stringtable.h"
 #include "toolkit/event_queue.h"
 #include "toolkit/gadget.h"
@@ -112,16 +113,24 @@ TEST_F(ProcessPickerTest, SearchByPidThenEachGestureChoosesOrCancels) {
 }
 
 // The sheet reads the processes when it opens, on its timer and when the mode is switched: a key
-// typed in the search field searches what was read and reads nothing. A reading keeps the selected
-// process selected.
+// typed in the search field searches what was read and reads nothing. The list keeps the order in
+// which the processes are listed, whether its rows are removed and put back one by one (a key
+// typed, then erased) or all shown anew; a reading keeps the selected process selected.
 TEST_F(ProcessPickerTest, TheTimerReadsTheProcessesAgainAndKeysReadNothing) {
     ProcFixture proc;
     const auto add = [&proc](int32_t pid, const char* name) {
         proc.Add(pid, "stat", StatLine(pid, name, "S"));
         proc.Add(pid, "exe", std::string("/usr/bin/") + name, true);
     };
-    add(10, "firefox");
-    add(11, "editor");
+    const auto shownPids = [] {
+        std::vector<int32_t> pids;
+        for (int64_t row = 0; row < CountGadgetItems(PickerList); ++row)
+            pids.push_back(int32_t(Val(GetGadgetItemText(PickerList, row, 0))));
+        return pids;
+    };
+    std::vector<int32_t> listed;  // the three first processes in the order they are listed
+    add(10, "anna");
+    add(11, "bob");
     LoopScript script(
         {[&] {
              if (!IsGadget(PickerCancel) || !WindowID(PickerWindow)->isVisible()) return false;
@@ -131,20 +140,27 @@ TEST_F(ProcessPickerTest, TheTimerReadsTheProcessesAgainAndKeysReadNothing) {
          [&] {
              EXPECT_EQ(CountGadgetItems(PickerList), 2);
              SetGadgetState(PickerList, RowOf(11));
-             add(12, "newcomer");
+             add(12, "carla");
              PostEvent(EventCodeTimer, PickerWindow, PickerRefreshTimer);
              return true;
          },
          [&] {
-             EXPECT_EQ(CountGadgetItems(PickerList), 3) << "read on the timer";
+             for (const ProcessDescription& row : ListProcessRows(u"", false)) listed.push_back(row.pid);
+             EXPECT_EQ(shownPids(), listed) << "read on the timer";
              EXPECT_EQ(GetGadgetState(PickerList), RowOf(11)) << "still selected";
-             add(13, "newest");
-             QTest::keyClicks(GadgetID(PickerSearch), QStringLiteral("new"));
+             add(13, "annabel");
+             QTest::keyClick(GadgetID(PickerSearch), Qt::Key_A);
              return true;
          },
          [&] {
-             EXPECT_EQ(CountGadgetItems(PickerList), 1) << "the search read nothing";
-             EXPECT_GE(RowOf(12), 0);
+             std::vector<int32_t> expected = listed;
+             std::erase(expected, 11);
+             EXPECT_EQ(shownPids(), expected) << "the search read nothing";
+             QTest::keyClick(GadgetID(PickerSearch), Qt::Key_Backspace);
+             return true;
+         },
+         [&] {
+             EXPECT_EQ(shownPids(), listed) << "put back in its place";
              PostEvent(EventCodeGadget, PickerWindow, PickerCancel);
              return true;
          }},
