@@ -53,7 +53,7 @@ bool Complete(ListedProcess& row, int dirFd, bool userAppsOnly) {
 }
 
 bool NeedsCompleting(const ListedProcess& row, bool userAppsOnly) {
-    return userAppsOnly ? row.userApp < 0 || (row.userApp == 1 && !row.described) : !row.described;
+    return userAppsOnly ? row.userApp < 0 : !row.described;  // an application is described when found
 }
 
 ListedProcess ReadRow(const ProcessEntry& entry, bool userAppsOnly) {
