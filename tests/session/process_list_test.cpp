@@ -102,12 +102,8 @@ TEST(ProcessList, RefreshesReadWhatIsNewAndSearchesReadNothing) {
         std::filesystem::rename(root + "/1000", root + "/100");
     };
     enum Read { None, AllProcesses, UserApps };
-    const struct {
-        std::function<void()> change;
-        Read read;
-        bool changed, userApps;
-        std::vector<std::string> expected;
-    } steps[] = {
+    using Names = std::vector<std::string>;
+    const struct { std::function<void()> change; Read read; bool changed, userApps; Names expected; } steps[] = {
         {{}, UserApps, true, true, {"100 editor"}},
         {addPlayer, None, false, false, {"100 editor"}},
         {{}, UserApps, true, true, {"100 editor", "101 player"}},
@@ -122,7 +118,7 @@ TEST(ProcessList, RefreshesReadWhatIsNewAndSearchesReadNothing) {
         if (s.read != None) {
             EXPECT_EQ(RefreshListedProcesses(table, s.read == UserApps), s.changed) << &s - steps;
         }
-        std::vector<std::string> found;
+        Names found;
         for (const ListedProcess* row : SearchListedProcesses(table, u"", s.userApps))
             found.push_back(std::to_string(row->description.pid) + " " + TextToUtf8(row->description.name));
         std::sort(found.begin(), found.end());
