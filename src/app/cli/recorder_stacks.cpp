@@ -176,10 +176,12 @@ bool LeakGateFails(const LeakTestResult& footprint, const StacksReport* stacks) 
     if (!stacks || !stacks->heapTested) return true;
     // The footprint's test has judged the shape (sustained, not a level shift); the live heap need
     // only grow with it. Sampling makes its series lumpy, so its own halves may fail the shape on
-    // a real leak: only a heap that was judged and did not grow clears the footprint.
+    // a real leak. A heap too unsettled to judge, on the samples where the footprint was judged,
+    // rises and falls back: the very case of memory freed and kept resident.
     const LeakTestResult& heap = stacks->heapLeak;
-    return heap.outcome == LeakOutcome::Inconclusive ||
-           (heap.pValue < LeakTestSettings{}.alpha && heap.growthMB >= heap.minGrowthMB);
+    return heap.outcome == LeakOutcome::Leak ||
+           (heap.outcome == LeakOutcome::NoLeak && heap.pValue < LeakTestSettings{}.alpha &&
+            heap.growthMB >= heap.minGrowthMB);
 }
 
 bool WriteStacksFile(RecordingStacks& stacks, const std::string& path, std::FILE* err) {

@@ -43,7 +43,8 @@ struct StacksReport {
 };
 
 // Whether --fail-on-leak fails: the footprint's leak test says leak and, where the live heap was
-// sampled, it grew too (significantly, by the growth a leak must reach) or could not be judged.
+// sampled, it was judged to grow too (its test's leak, or a significant growth by the growth a
+// leak must reach).
 // The live heap sees what the footprint cannot: memory freed and kept resident by the allocator
 // reads as held in the footprint but not in the live heap.
 bool LeakGateFails(const LeakTestResult& footprint, const StacksReport* stacks);
