@@ -27,7 +27,8 @@ Points Clean(std::span<const LeakPoint> series, bool keepZeros) {
     Points points;
     points.reserve(series.size());
     for (const LeakPoint& p : series) {
-        if (!std::isfinite(p.seconds) || !std::isfinite(p.footprintMB) || (p.footprintMB <= 0.0 && !(keepZeros && p.footprintMB == 0.0))) continue;
+        if (!std::isfinite(p.seconds) || !std::isfinite(p.footprintMB)) continue;
+        if (p.footprintMB < 0.0 || (p.footprintMB == 0.0 && !keepZeros)) continue;
         if (!points.empty() && p.seconds < points.back().seconds) continue;
         points.push_back(p);
     }

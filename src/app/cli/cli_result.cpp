@@ -69,9 +69,10 @@ int PrintResult(const CliOptions& options, const SampleHistory& history, const P
     if (!options.failOnLeak) return 0;
     Say(err, LeakTestLine(leak));
     const StacksReport* stacks = facts.stacks;
-    if (stacks && stacks->heapTested) {
+    const bool fails = LeakGateFails(leak, stacks);
+    if (stacks && stacks->HeapTested()) {
         Say(err, FilledText(TextId::HeapLeakTestPrefix) + LeakTestLine(stacks->heapLeak));
-        if (leak.outcome == LeakOutcome::Leak && !LeakGateFails(leak, stacks)) Say(err, FilledText(TextId::HeapLeakGatePassed));
+        if (leak.outcome == LeakOutcome::Leak && !fails) Say(err, FilledText(TextId::HeapLeakGatePassed));
     }
-    return LeakGateFails(leak, stacks) ? ExitLeakFound : 0;
+    return fails ? ExitLeakFound : 0;
 }

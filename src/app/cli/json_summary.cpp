@@ -246,7 +246,7 @@ ordered_json JsonSummaryObject(const PhaseAnalysis& analysis, const LeakTestResu
     }
     j["leakTest"] = LeakTest(leak);
     if (facts.stacks)
-        j["heapLeakTest"] = facts.stacks->heapTested ? LeakTest(facts.stacks->heapLeak) : ordered_json(nullptr);
+        j["heapLeakTest"] = facts.stacks->HeapTested() ? LeakTest(facts.stacks->heapLeak) : ordered_json(nullptr);
     j["report"] = TextToUtf8(report);
     return j;
 }

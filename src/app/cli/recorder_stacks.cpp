@@ -165,15 +165,15 @@ StacksReport SummarizeStacks(RecordingStacks& stacks, const PhaseAnalysis& analy
         report.top.push_back(std::move(grown));
     }
     std::vector<double> liveMB(static_cast<size_t>(HistorySlotCount));
-    for (int64_t slot = 0; slot < HistorySlotCount; ++slot) liveMB[size_t(slot)] = LiveBytesAt(stacks.history, slot) / BytesPerMB;
+    for (int64_t slot = 0; slot < HistorySlotCount; ++slot)
+        liveMB[size_t(slot)] = LiveBytesAt(stacks.history, slot) / BytesPerMB;
     report.heapLeak = RunLeakTest(LeakSeries(history, liveMB), LeakTestSettings{.zerosAreReadings = true});
-    report.heapTested = true;
     return report;
 }
 
 bool LeakGateFails(const LeakTestResult& footprint, const StacksReport* stacks) {
     if (footprint.outcome != LeakOutcome::Leak) return false;
-    if (!stacks || !stacks->heapTested) return true;
+    if (!stacks || !stacks->HeapTested()) return true;
     // The footprint's test has judged the shape (sustained, not a level shift); the live heap need
     // only grow with it. Sampling makes its series lumpy, so its own halves may fail the shape on
     // a real leak. A heap too unsettled to judge, on the samples where the footprint was judged,

@@ -37,9 +37,9 @@ struct StacksReport {
     double footprintGrowthBytes{};
     std::vector<GrownStack> top;  // largest growth first, at most TopStackCount
     // The leak test on the sampled live heap (every stack's live bytes summed at each sample),
-    // over the same samples as the footprint's; only when the state is Ready.
-    bool heapTested{};
+    // over the same samples as the footprint's; run only when the state is Ready.
     LeakTestResult heapLeak;
+    bool HeapTested() const { return state == StacksState::Ready; }
 };
 
 // Whether --fail-on-leak fails: the footprint's leak test says leak and, where the live heap was

@@ -35,7 +35,7 @@ TEST(LeakGate, FailsOnTheFootprintsLeakOnlyWhereTheLiveHeapWasJudgedToGrow) {
     };
     for (const auto& c : cases) {
         StacksReport stacks;
-        stacks.heapTested = c.heapTested;
+        stacks.state = c.heapTested ? StacksState::Ready : StacksState::NoMallocSeen;
         stacks.heapLeak = c.heap;
         EXPECT_EQ(LeakGateFails(Result(c.footprint), &stacks), c.fails) << c.name;
     }
