@@ -78,7 +78,7 @@ const char* const UsageText =
     "Options of --analyze and --record:\n"
     "  --json                print a JSON summary instead of the report text\n"
     "  --fail-on-leak        exit 1 when the leak test finds a leak; its result on standard error\n"
-    "  --plot FILE           draw the run into FILE.svg or FILE.png (with the quolk-plot package)\n"
+    "  --plot FILE           draw the run into FILE.svg, or FILE.png with the quolk-plot package\n"
     "  --plot-size WxH       the picture's size in pixels, 200 to 8000 each (default 1200x600)\n"
     "\n"
     "Options of --compare: --json, --plot FILE, --plot-size WxH as above, and\n"
