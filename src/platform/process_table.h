@@ -11,6 +11,7 @@
 // changes, and only when asked for.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -55,3 +56,10 @@ private:
     int64_t lastReads_{};
     bool recheckNames_;
 };
+
+// Whether the name of a process first seen at firstSeen and last read at nameRead is due to be read
+// again at nowSeconds: at every refresh while the process is young, then the older the process the
+// less often, at least once in MaxRecheckSeconds.
+inline bool NameRecheckDue(double nowSeconds, double firstSeen, double nameRead) {
+    return nowSeconds - nameRead >= std::min(ProcessTable::MaxRecheckSeconds, (nowSeconds - firstSeen) / 4);
+}

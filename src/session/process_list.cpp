@@ -6,6 +6,9 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/process_table.h"
+#include "runtime/date.h"
+
 bool IsSystemHelperPath(TextView path) {
     const Text lowered = LCase(path);
     return FindString(lowered, u"/system/library/") > 0 || FindString(lowered, u"/usr/libexec/") > 0;
@@ -28,11 +31,25 @@ int OpenRowDir(const ListedProcess& row) {
     return dirFd;
 }
 
+// Should the PID pass to a new process while the row is read, reads through the directory fail,
+// and a session started from this row ends at once instead of watching the newcomer.
+void Describe(ListedProcess& row, int dirFd) {
+    if (dirFd >= 0) DescribeProcessAt(dirFd, row.description.pid, row.description);
+    row.loweredName = LCase(row.description.name);
+    row.described = true;
+}
+
+// A process that had ended when it was described (start time 0: a zombie) or that runs a helper
+// program of the system is no application to list.
+void DropNonApplication(ListedProcess& row) {
+    if (row.userApp == 1 && row.described &&
+        (row.description.startTime == 0 || IsSystemHelperPath(row.description.path)))
+        row.userApp = 0;
+}
+
 // What the mode needs of the row and the table does not know yet: in user-apps mode whether it is
 // a desktop application of the user (three reads of its files), and its name, path and start time
-// where it is one or in all-processes mode. A process that had ended when it was described (start
-// time 0: a zombie) or that runs a helper program of the system is no application to list.
-// Whether anything was learnt.
+// where it is one or in all-processes mode. Whether anything was learnt.
 bool Complete(ListedProcess& row, int dirFd, bool userAppsOnly) {
     bool learnt = false;
     if (userAppsOnly && row.userApp < 0) {
@@ -40,24 +57,32 @@ bool Complete(ListedProcess& row, int dirFd, bool userAppsOnly) {
         learnt = true;
     }
     if (!row.described && (!userAppsOnly || row.userApp == 1)) {
-        // Should the PID pass to a new process while the row is read, reads through the directory
-        // fail, and a session started from this row ends at once instead of watching the newcomer.
-        if (dirFd >= 0) DescribeProcessAt(dirFd, row.description.pid, row.description);
-        row.loweredName = LCase(row.description.name);
-        row.described = learnt = true;
+        Describe(row, dirFd);
+        learnt = true;
     }
-    if (row.userApp == 1 && row.described &&
-        (row.description.startTime == 0 || IsSystemHelperPath(row.description.path)))
-        row.userApp = 0;
+    DropNonApplication(row);
     return learnt;
+}
+
+// Reads a described row's name and path again; whether they changed (the process executed another
+// program).
+bool Redescribe(ListedProcess& row) {
+    const int dirFd = OpenRowDir(row);
+    if (dirFd < 0) return false;
+    const ProcessDescription before = row.description;
+    Describe(row, dirFd);
+    CloseProcessDir(dirFd);
+    DropNonApplication(row);
+    return row.description.name != before.name || row.description.path != before.path;
 }
 
 bool NeedsCompleting(const ListedProcess& row, bool userAppsOnly) {
     return userAppsOnly ? row.userApp < 0 : !row.described;  // an application is described when found
 }
 
-ListedProcess ReadRow(const ProcessEntry& entry, bool userAppsOnly) {
+ListedProcess ReadRow(const ProcessEntry& entry, bool userAppsOnly, double now) {
     ListedProcess row;
+    row.firstSeen = row.describedAt = now;
     row.description.pid = entry.pid;
     row.pidDigits = Str(entry.pid);
     row.inode = entry.inode;
@@ -76,19 +101,24 @@ bool RefreshListedProcesses(ListedProcesses& table, bool userAppsOnly) {
     std::vector<ListedProcess> rows;
     rows.reserve(table.rows.size());
     bool changed = !table.read;
+    const double now = double(MonotonicMs()) / 1000.0;
     for (const ProcessEntry& entry : ListProcesses()) {
         auto found = known.find(entry.pid);
         if (found == known.end() || table.rows[found->second].inode != entry.inode) {
-            rows.push_back(ReadRow(entry, userAppsOnly));
+            rows.push_back(ReadRow(entry, userAppsOnly, now));
             changed = true;
             continue;
         }
-        rows.push_back(std::move(table.rows[found->second]));
+        ListedProcess& row = rows.emplace_back(std::move(table.rows[found->second]));
         known.erase(found);
-        if (NeedsCompleting(rows.back(), userAppsOnly)) {
-            const int dirFd = OpenRowDir(rows.back());
-            changed = Complete(rows.back(), dirFd, userAppsOnly) || changed;
+        if (NeedsCompleting(row, userAppsOnly)) {
+            const int dirFd = OpenRowDir(row);
+            changed = Complete(row, dirFd, userAppsOnly) || changed;
             CloseProcessDir(dirFd);
+            row.describedAt = now;
+        } else if (row.described && NameRecheckDue(now, row.firstSeen, row.describedAt)) {
+            changed = Redescribe(row) || changed;
+            row.describedAt = now;
         }
     }
     changed = changed || !known.empty();

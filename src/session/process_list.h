@@ -21,6 +21,10 @@ struct ListedProcess {
     Text pidDigits;
     int8_t userApp{-1};  // a desktop application of the user: 1 or 0; -1 while no one has asked
     bool described{};    // user-apps mode describes only the user's applications
+    // When the row was first read and last described (seconds of a steady clock): a process that
+    // executes another program keeps its directory, so its name is read again, as the process
+    // table reads names.
+    double firstSeen{}, describedAt{};
 };
 
 struct ListedProcesses {
@@ -29,7 +33,8 @@ struct ListedProcesses {
 };
 
 // Reads the processes new to the table (every one the first time) and drops those that have
-// gone, and learns of every row what the mode needs and is not known yet: in user-apps mode
+// gone, describes again the rows whose names are due to be read again (NameRecheckDue), and learns
+// of every row what the mode needs and is not known yet: in user-apps mode
 // whether it is a desktop application of the user (three more reads of its files) and the name and
 // path of those that are; in all-processes mode every name and path. Whether the rows or what is
 // known of them changed.

@@ -86,7 +86,8 @@ TEST(ProcessList, ModesAndSearchPickTheRows) {
 // A refresh reads only the processes new to the table: one already read keeps its row (whether it
 // is an application is asked once, in user-apps mode), one that has gone leaves, and one that took
 // over a PID (a new directory, made before the old one goes so that its inode differs) is read
-// afresh. A search reads nothing.
+// afresh, and one that executed another program (the same directory) is described again while it
+// is young. A search reads nothing.
 TEST(ProcessList, RefreshesReadWhatIsNewAndSearchesReadNothing) {
     ProcFixture proc;
     const std::string root = ProcRoot();
@@ -101,6 +102,10 @@ TEST(ProcessList, RefreshesReadWhatIsNewAndSearchesReadNothing) {
         std::filesystem::remove_all(root + "/100");
         std::filesystem::rename(root + "/1000", root + "/100");
     };
+    const auto exec = [&] {
+        std::filesystem::remove(root + "/100/exe");
+        AddProcess(proc, {100, "/usr/bin/worker", "worker", true, SystemScope, ""});
+    };
     enum Read { None, AllProcesses, UserApps };
     using Names = std::vector<std::string>;
     const struct { std::function<void()> change; Read read; bool changed, userApps; Names expected; } steps[] = {
@@ -111,6 +116,7 @@ TEST(ProcessList, RefreshesReadWhatIsNewAndSearchesReadNothing) {
         {end, UserApps, true, true, {"100 editor"}},
         {passOn, UserApps, true, true, {}},
         {{}, AllProcesses, true, false, {"100 daemon"}},
+        {exec, AllProcesses, true, false, {"100 worker"}},
     };
     ListedProcesses table;
     for (const auto& s : steps) {

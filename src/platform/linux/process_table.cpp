@@ -51,8 +51,7 @@ bool ProcessTable::Refresh(double nowSeconds) {
             e.pid = pid;
             e.inode = listing.d_ino;
             e.firstSeen = e.nameRead = nowSeconds;
-        } else if (recheckNames_ &&
-                   nowSeconds - e.nameRead >= std::min(MaxRecheckSeconds, (nowSeconds - e.firstSeen) / 4)) {
+        } else if (recheckNames_ && NameRecheckDue(nowSeconds, e.firstSeen, e.nameRead)) {
             ++lastReads_;
             std::string_view name = ReadAt(procFd, pid, "comm", buffer, sizeof buffer);
             if (!name.empty() && name.back() == '\n') name.remove_suffix(1);
