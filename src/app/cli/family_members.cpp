@@ -106,7 +106,8 @@ std::vector<MemberLine> MemberLines(const FamilyMembers& family, const SampleHis
     for (MemberLine& line : lines) line.mb.assign(HistorySlotCount, std::numeric_limits<float>::quiet_NaN());
     for (int64_t slot = 0; slot < slots; ++slot) {
         const auto* column = columnAt(slot);
-        for (const auto& [member, mb] : column ? *column : std::vector<std::pair<uint32_t, float>>{}) {
+        if (!column) continue;
+        for (const auto& [member, mb] : *column) {
             const auto own = lineOf.find(member);
             float& value = lines[own != lineOf.end() ? own->second : alone].mb[size_t(slot)];
             value = std::isnan(value) ? mb : value + mb;
