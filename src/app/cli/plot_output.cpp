@@ -108,6 +108,7 @@ bool PlotFormatOf(const std::string& path, bool& svg) {
 
 // The picture written by quolk itself: "" when it is whole on its storage, else the reason.
 std::string WriteSvg(int picture, const PlotPlan& plan) {
+    errno = 0;  // a write of nothing leaves it as it was
     if (!WriteAll(picture, PlotSvg(plan))) return std::strerror(errno != 0 ? errno : EIO);
     if (fsync(picture) != 0 && errno != EINVAL && errno != EROFS) return std::strerror(errno);
     return std::string();
@@ -127,7 +128,6 @@ bool WritePlot(const std::string& path, const PlotPlan& plan, std::FILE* err) {
         Say(err, FilledText(TextId::PlotCannotWrite, {path, std::strerror(errno)}));
         return false;
     }
-    errno = 0;
     const std::string reason = svg ? WriteSvg(picture, plan) : Draw(program, picture, WritePlotPlan(plan));
     close(picture);
     if (reason.empty()) return true;
