@@ -132,7 +132,7 @@ TEST(Record, EveryEndHasItsStatusMessageAndFigures) {
     cases.push_back({{std::to_string(free)}, ExitLoadError,
                      "quolk: cannot read process " + std::to_string(free) + ": no such process\n", false, {}});
     // A running process given by PID that ends before --duration: the recording is cut short, and says so.
-    const pid_t sleeper = Spawn(ScratchDir(), {"sleep", "1.5"}, "");
+    const pid_t sleeper = Spawn(ScratchDir(), {"sleep", "4"}, "");  // outlasts twenty recorders starting
     cases.push_back({{std::to_string(sleeper), "--duration", "60", "--interval", "100", "--json"}, 0,
                      "quolk: the target ended after \\d+\\.\\d s\n", true, {{"/endReason", "target_ended"}, {"/target/pid", sleeper}}});
     if (ReadBytes("/proc/2/comm") == "kthreadd\n")
