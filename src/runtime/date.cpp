@@ -178,11 +178,29 @@ size_t ReadDigits(TextView text, size_t at, size_t maxDigits, int64_t& value) {
 
 void SetDateClock(DateClock clock) { currentClock = clock ? clock : SystemClock; }
 
+namespace {
+
+// The zone's offset for Date(), kept for the minute it was asked in: a recording asks once a tick,
+// and localtime_r runs the zone's rules each time. A minute is kept only when it begins and ends at
+// the same offset, so that a change of offset within it is never missed.
+int64_t OffsetNow(int64_t instant) {
+    thread_local int64_t keptMinute = INT64_MIN, keptOffset = 0;
+    const int64_t minute = FloorDiv(instant, 60);
+    if (minute == keptMinute) return keptOffset;
+    const int64_t offset = ZoneOffset(minute * 60);
+    if (ZoneOffset(minute * 60 + 59) != offset) return ZoneOffset(instant);
+    keptMinute = minute;
+    keptOffset = offset;
+    return offset;
+}
+
+}  // namespace
+
 DateValue Date() {
     const double now = currentClock.load()();
     // A clock outside the 64-bit range of seconds has no date to give.
     if (!(std::fabs(now) < 9.0e18)) return -1;
-    const double local = now + static_cast<double>(ZoneOffset(static_cast<int64_t>(std::floor(now))));
+    const double local = now + static_cast<double>(OffsetNow(static_cast<int64_t>(std::floor(now))));
     return static_cast<DateValue>(std::trunc(local));
 }
 

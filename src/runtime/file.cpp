@@ -185,10 +185,17 @@ void WriteStringFormat(int64_t file) {
     if (FileObject* f = Files().Get(file)) WriteBytes(*f, "\xEF\xBB\xBF");
 }
 
-void WriteStringN(int64_t file, TextView text) {
+void WriteStringN(int64_t file, TextView text) { WriteUtf8N(file, TextToUtf8(text)); }
+
+void WriteUtf8N(int64_t file, std::string_view bytes) {
     FileObject* f = Files().Get(file);
     if (!f || f->reading) return;
-    WriteBytes(*f, TextToUtf8(text) + "\n");
+    if (bytes.size() < FileBufferSize - f->used) {  // both fit: no copy of the line
+        WriteBytes(*f, bytes);
+        WriteBytes(*f, "\n");
+    } else {  // a line that pushes the buffer out goes on with its end
+        WriteBytes(*f, std::string(bytes) + '\n');
+    }
 }
 
 Text ReadStringWithin(int64_t file, int64_t maxBytes, bool& tooLong) {

@@ -16,6 +16,8 @@ int64_t ReadFile(int64_t number, TextView path);
 void WriteStringFormat(int64_t file);
 // Writes the text in UTF-8 and one line feed.
 void WriteStringN(int64_t file, TextView text);
+// Writes bytes that are UTF-8 already, as they are, and one line feed.
+void WriteUtf8N(int64_t file, std::string_view bytes);
 // The next line without its end (LF, CR, CR LF or NUL) when it takes at most maxBytes bytes in the
 // file. A longer line is read to its end without ever being held whole, and gives "" with tooLong
 // set: memory stays bounded whatever the file holds. "" at the end of the file.

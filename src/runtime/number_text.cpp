@@ -46,8 +46,6 @@ locale_t NumericLocale() {
     return locale;
 }
 
-// The largest float has 39 integer digits; with a sign, a point and 512 decimals this is enough.
-constexpr size_t NumberBufferSize = 600;
 constexpr int64_t MaxDecimals = 512;
 // Bytes of a text that ValF hands to the number parser.
 constexpr size_t MaxParsedBytes = 1023;
@@ -82,25 +80,29 @@ Text Str(int64_t n) {
     return WidenAscii(buffer, result.ptr);
 }
 
-Text StrF(float value, int64_t decimals) {
-    if (std::isnan(value)) return u"NaN";
-    if (std::isinf(value)) return value < 0 ? u"-Infinity" : u"+Infinity";
+std::string_view StrFAscii(float value, int64_t decimals, char (&buffer)[StrFBytes]) {
+    if (std::isnan(value)) return "NaN";
+    if (std::isinf(value)) return value < 0 ? "-Infinity" : "+Infinity";
     if (value == 0.0f) value = 0.0f;  // a negative zero prints without its sign
     const bool asNeeded = decimals == -1;
     const int precision = asNeeded ? 10 : static_cast<int>(std::clamp<int64_t>(decimals, 0, MaxDecimals));
 
     // Fixed notation with a precision rounds the exact binary value, ties to even, as printf does.
-    char buffer[NumberBufferSize];
     char* end = FixedWithin53Bits(value, precision, buffer);
     if (!end)
-        end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed,
-                            precision)
+        end = std::to_chars(buffer, buffer + StrFBytes, static_cast<double>(value), std::chars_format::fixed, precision)
                   .ptr;
     if (asNeeded) {
         while (end[-1] == '0') --end;  // the point stops this loop: precision 10 always has one
         if (end[-1] == '.') --end;
     }
-    return WidenAscii(buffer, end);
+    return std::string_view(buffer, size_t(end - buffer));
+}
+
+Text StrF(float value, int64_t decimals) {
+    char buffer[StrFBytes];
+    const std::string_view digits = StrFAscii(value, decimals, buffer);
+    return WidenAscii(digits.data(), digits.data() + digits.size());
 }
 
 int64_t Val(TextView text) {

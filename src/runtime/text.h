@@ -23,6 +23,10 @@ Text Str(int64_t n);
 // value; "+Infinity", "-Infinity", "NaN"; zero never prints a sign; decimals clamped to 0..512,
 // -1 meaning "as many as needed" (trailing zeros removed).
 Text StrF(float value, int64_t decimals);
+// StrF's characters as ASCII in `buffer`, for the writers of files, which need no text: the largest
+// float has 39 integer digits, so with a sign, a point and 512 decimals this is enough.
+constexpr size_t StrFBytes = 600;
+std::string_view StrFAscii(float value, int64_t decimals, char (&buffer)[StrFBytes]);
 // Leading blanks/tabs, optional sign, then decimal digits, "%" binary or "$" hexadecimal digits;
 // stops at the first foreign character; 64-bit wrap-around.
 int64_t Val(TextView text);

@@ -8,6 +8,7 @@
 namespace {
 
 constexpr size_t MaxFileNameBytes = 255;
+constexpr int64_t SecondsPerDay = 86400;
 
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
@@ -75,18 +76,27 @@ Text MonitorLogFileName(TextView targetName, int32_t pid, DateValue created) {
     return FileNamePart(targetName, budget) + tail;
 }
 
-Text MonitorLogRow(DateValue time, float virtualMB, float footprintMB, float deltaMB, float peakMB,
-                   TextView alertText) {
-    // Appended in place: a recording writes one a tick, and every temporary is work it pays for.
-    Text row = FormatDate(u"%hh:%ii:%ss", time);
-    row.reserve(row.size() + 48 + alertText.size());
-    for (float value : {virtualMB, footprintMB, deltaMB, peakMB}) {
-        row += u',';
-        row += StrF(value, 2);
+void FormatMonitorLogRow(std::string& row, DateValue time, float virtualMB, float footprintMB, float deltaMB,
+                         float peakMB, std::string_view quotedAlerts) {
+    // In bytes reused from tick to tick: a recording writes one a tick, and every temporary, every
+    // conversion and every general formatter it runs through is work it pays for after each sleep.
+    row.clear();
+    if (time != -1) {
+        const int64_t second = (time % SecondsPerDay + SecondsPerDay) % SecondsPerDay;
+        for (int64_t field : {second / 3600, second / 60 % 60, second % 60}) {
+            row += char('0' + field / 10);
+            row += char('0' + field % 10);
+            row += ':';
+        }
+        row.pop_back();
     }
-    row += u',';
-    row += CsvQuoted(alertText);
-    return row;
+    char digits[StrFBytes];
+    for (float value : {virtualMB, footprintMB, deltaMB, peakMB}) {
+        row += ',';
+        row += StrFAscii(value, 2, digits);
+    }
+    row += ',';
+    row += quotedAlerts;
 }
 
 Text CsvQuoted(TextView field) { return u"\"" + ReplaceString(field, u"\"", u"\"\"") + u"\""; }
@@ -123,9 +133,9 @@ LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path, TextView header) {
     return {};
 }
 
-LogFailure WriteMonitorLogRow(MonitorLog& log, TextView row, bool alertTick) {
+LogFailure WriteMonitorLogRow(MonitorLog& log, std::string_view row, bool alertTick) {
     if (log.file == 0 || log.failed) return {};
-    WriteStringN(log.file, row);
+    WriteUtf8N(log.file, row);
     const bool flush = alertTick || log.unflushedRows >= MonitorLogFlushRows - 1;
     if (flush) {
         FlushFileBuffers(log.file);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/date.h"
@@ -25,6 +27,7 @@ struct MonitorLog {
     // the file, so that the log never ends in a torn row.
     int64_t flushedBytes{};
     std::vector<int64_t> lineEnds;
+    std::string row;  // the bytes of the row being written, kept for the next one
 };
 
 // What went wrong with a log, once, for the window to tell the user; empty text when nothing did.
@@ -44,10 +47,10 @@ Text MonitorLogFileName(TextView targetName, int32_t pid, DateValue created);
 // A text as one CSV field: in double quotes, with every double quote in it doubled.
 Text CsvQuoted(TextView field);
 
-// One row without its line end: time of day, the four MB figures with 2 decimals, and the alert
-// text quoted (CsvQuoted).
-Text MonitorLogRow(DateValue time, float virtualMB, float footprintMB, float deltaMB, float peakMB,
-                   TextView alertText);
+// One row without its line end, in UTF-8: the time of day, the four MB figures with 2 decimals, and
+// the alert column already quoted (CsvQuoted, in UTF-8). Built in `row`, whose bytes a log reuses.
+void FormatMonitorLogRow(std::string& row, DateValue time, float virtualMB, float footprintMB, float deltaMB,
+                         float peakMB, std::string_view quotedAlerts);
 
 // Closes any open log; then, when enabled and the PID is at least 1, creates the log for the
 // target in the home folder (replacing a file of that name) and writes the byte-order mark and
@@ -63,8 +66,8 @@ LogFailure CreateMonitorLogIn(MonitorLog& log, TextView folder, TextView targetN
 LogFailure CreateMonitorLogAt(MonitorLog& log, TextView path, TextView header = MonitorLogHeaderLine);
 // Writes one row when a log is open and has not failed; flushes on an alert tick or on the 15th
 // row since the last flush. A write or flush that fails cuts the file back to its last whole row,
-// closes the log and is returned.
-LogFailure WriteMonitorLogRow(MonitorLog& log, TextView row, bool alertTick);
+// closes the log and is returned. The row is UTF-8, without its line end.
+LogFailure WriteMonitorLogRow(MonitorLog& log, std::string_view row, bool alertTick);
 
 // Writes out what is buffered and closes the log if one is open. A failure of that last write
 // is returned.

@@ -13,6 +13,9 @@ void NoteLogFailure(TickRecord& record, LogFailure failure) {
     record.logFailure = std::move(failure);
 }
 
+// An alert column as the log writes it.
+std::string CsvField(TextView alerts) { return TextToUtf8(CsvQuoted(alerts)); }
+
 // Counts stable ticks and, on the fifteenth in a row, makes this sample the new baseline. A tick
 // is measured against the footprint where its stable run began, not against the tick before, so
 // that a steady leak of less than the tolerance a tick never passes as a plateau.
@@ -84,10 +87,11 @@ void Tick(SessionContext& context, TickRecord& r) {
     const TickFigures& f = r.figures;
     if (context.settings.csvOutputEnabled && context.log.file != 0 && !context.log.failed) {
         // Most ticks raise no alert: their column is the text taken at the start, not looked up again.
-        const Text alerts = f.AlertTick() ? AlertDetailsText(context.settings, f) : Text();
-        const Text row = MonitorLogRow(now, f.virtualMB, f.footprintMB, f.deltaMB, f.peakMB,
-                                       f.AlertTick() ? TextView(alerts) : TextView(s.stableText));
-        NoteLogFailure(r, WriteMonitorLogRow(context.log, row, f.AlertTick()));
+        const std::string alerts = f.AlertTick() ? CsvField(AlertDetailsText(context.settings, f)) : std::string();
+        MonitorLog& log = context.log;
+        FormatMonitorLogRow(log.row, now, f.virtualMB, f.footprintMB, f.deltaMB, f.peakMB,
+                            f.AlertTick() ? alerts : s.stableCsvField);
+        NoteLogFailure(r, WriteMonitorLogRow(log, log.row, f.AlertTick()));
     }
     if (context.keepsHistory) AppendHistoryPoint(context.history, now, f.footprintMB, f.virtualMB);
 }
@@ -139,7 +143,7 @@ TickRecord StartSession(SessionContext& context, bool csvChecked) {
         ClearHistory(context.history);
     }
     s.peakMB = 0.0f;
-    s.stableText = AlertDetailsText(context.settings, TickFigures{});
+    s.stableCsvField = CsvField(AlertDetailsText(context.settings, TickFigures{}));
     s.prevFootprint = 0;
     s.streak = 0;
     s.active = true;

@@ -50,7 +50,8 @@ struct MonitorSession {
     int64_t streak{};
     int64_t stableCount{};
     float stableRefMB{};
-    Text stableText;  // the log's alert column on a tick without alerts, taken when the session starts
+    // The log's alert column on a tick without alerts, quoted in UTF-8, taken when the session starts.
+    std::string stableCsvField;
     // The target chosen in the picker. With the start time the PID names one process for good: a
     // PID that comes back with another start time is the target's end, not a new target.
     int32_t targetPid{-1};

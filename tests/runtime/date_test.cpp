@@ -69,6 +69,8 @@ TEST(Date, IsTheInstantPlusTheZoneOffsetTruncated) {
         {"UTC0", -0.5, "1970/01/01 00:00:00"},  // toward zero, not down to -1, "no date"
         {NewYork, 1700000000.75, "2023/11/14 17:13:20"}, {Berlin, 1711848600.0, "2024/03/31 03:30:00"},
         {Berlin, 1729989000.0, "2024/10/27 02:30:00"}, {Berlin, 1729992600.0, "2024/10/27 02:30:00"},
+        // A zone whose summer time begins 30 s into a minute: 15 s later, not at the minute's offset.
+        {"STD0DST,J1/0:00:30,J365/23", 1735689645.0, "2025/01/01 01:00:45"},
     };
     for (const auto& c : cases) {
         TimeZoneGuard zone(c.zone);

@@ -43,9 +43,11 @@ TEST(MonitorLogName, NameIsKeptButWhatNoFileNameCanHold) {
 
 TEST(MonitorLogRowText, FieldsAndQuoting) {
     const DateValue t = ParseDate(u"%yyyy-%mm-%dd %hh:%ii:%ss", u"2026-12-05 00:03:27");
-    EXPECT_EQ(U8(MonitorLogRow(t, 1523.41f, 212.75f, -3.25f, 0.0f, u"say \"hi\" \"")),
-              "00:03:27,1523.41,212.75,-3.25,0.00,\"say \"\"hi\"\" \"\"\"");
-    EXPECT_EQ(U8(MonitorLogRow(t, 0, 0, 0, 0, u"")), "00:03:27,0.00,0.00,0.00,0.00,\"\"");
+    std::string row = "the last row's bytes, which the next one replaces";
+    FormatMonitorLogRow(row, t, 1523.41f, 212.75f, -3.25f, 0.0f, U8(CsvQuoted(u"say \"hi\" \"")));
+    EXPECT_EQ(row, "00:03:27,1523.41,212.75,-3.25,0.00,\"say \"\"hi\"\" \"\"\"");
+    FormatMonitorLogRow(row, ParseDate(u"%yyyy-%mm-%dd %hh:%ii:%ss", u"1969-12-31 23:59:58"), 0, 0, 0, -0.0f, "\"\"");
+    EXPECT_EQ(row, "23:59:58,0.00,0.00,0.00,0.00,\"\"");
 }
 
 TEST_F(MonitorLogTest, RowsFlushAfterTheHeaderTheFifteenthAndEveryAlert) {

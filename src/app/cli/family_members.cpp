@@ -65,7 +65,7 @@ LogFailure NoteMembers(FamilyMembers& family, const std::vector<FamilyMember>& m
     }
     if (rows.empty()) return {};
     rows.pop_back();  // the log adds the last line end
-    return WriteMonitorLogRow(family.csv, rows, false);
+    return WriteMonitorLogRow(family.csv, TextToUtf8(rows), false);
 }
 
 void RenameMembers(FamilyMembers& family, const std::vector<FamilyMember>& members) {
