@@ -89,7 +89,7 @@ struct Recording {
     void Apply(const TickRecord& record);
     void NoteFamily();
     bool OverBudget(const TickRecord& record);
-    EndReason Wait(int64_t untilMs);
+    EndReason Wait(int64_t untilMs, int64_t& nowMs);
 };
 
 // One line on standard error, below the live line when one is shown.
@@ -154,14 +154,16 @@ bool Recording::OverBudget(const TickRecord& r) {
 
 // Sleeps in poll until untilMs, a signal or the target's end: the held target's pidfd tells the
 // end of a process the recorder did not start, so that a long interval does not hold the end of a
-// recording back; a command's end comes as SIGCHLD.
-EndReason Recording::Wait(int64_t untilMs) {
+// recording back; a command's end comes as SIGCHLD. nowMs is the clock as the caller last read it,
+// and on return as it was at the wake-up: the clock is read once a wake.
+EndReason Recording::Wait(int64_t untilMs, int64_t& nowMs) {
     const int pidFd = child.pid > 0 ? -1 : HeldTargetEndFd(context.session.held);
     for (;;) {
-        int64_t left = untilMs - MonotonicMs();
+        int64_t left = untilMs - nowMs;
         if (left <= 0) return EndReason::Running;
         pollfd fds[2] = {{signals.fd, POLLIN, 0}, {pidFd, POLLIN, 0}};
         int ready = poll(fds, pidFd >= 0 ? 2 : 1, int(std::min<int64_t>(left, INT_MAX)));
+        nowMs = MonotonicMs();
         if (ready < 0 && errno != EINTR) {
             Tell(FilledText(TextId::CannotWait, {std::strerror(errno)}));
             return EndReason::Error;
@@ -232,19 +234,20 @@ EndReason RunTicks(Recording& rec, int64_t startMs) {
     const int64_t sampleLimit = SampleLimit(rec.options);
     TickPacing& pacing = rec.pacing;
     pacing.nextMs = startMs + rec.intervalMs;
+    int64_t nowMs = MonotonicMs();
     for (;;) {
         if (sampleLimit > 0 && rec.samples >= sampleLimit) return EndReason::Duration;
         const bool tickDue = pacing.nextMs <= endMs;
-        EndReason reason = rec.Wait(tickDue ? pacing.nextMs : endMs);
+        EndReason reason = rec.Wait(tickDue ? pacing.nextMs : endMs, nowMs);
         if (reason != EndReason::Running) return reason;
         if (!tickDue) return EndReason::Duration;
-        const int64_t tickStart = MonotonicMs();
+        const int64_t tickStart = nowMs;
         TickRecord r = TickSession(rec.context);
         rec.Apply(r);
         if (r.stopped) return EndReason::TargetEnded;
         if (rec.OverBudget(r)) return EndReason::Budget;
         if (pacing.nextMs >= endMs) return EndReason::Duration;
-        const int64_t tickEnd = MonotonicMs();
+        const int64_t tickEnd = nowMs = MonotonicMs();
         if (NoteTick(pacing, tickStart, tickEnd))
             rec.Tell(
                 FilledText(TextId::SampleOverran, {std::to_string(tickEnd - tickStart), std::to_string(rec.intervalMs),

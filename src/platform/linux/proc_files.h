@@ -103,6 +103,7 @@ RecordScan ScanRecords(int fd, char separator, OpenRecords open, Visit visit) {
             skipping = false;
             start += length + 1;
         }
+        if (scan.found) break;  // the rest is not wanted: no need to keep it
         std::memmove(buffer, buffer + start, used - start);
         used -= start;
         if (!scan.found && used == sizeof buffer) {
