@@ -96,8 +96,11 @@ bool ReadHeldTargetSample(HeldTarget& target, MemorySample& out) {
     int64_t footprint =
         FootprintBytes([&] { return provider.ReadHeldFootprint(target.hold); },
                        [&](TaskInfo& second) { return provider.ReadHeldTaskInfo(target.hold, second); });
-    // Checked last, so that figures read while the process was ending are not passed on.
-    if (provider.HoldEnded(target.hold)) return false;
+    // Without a pidfd (a fixture root) only the directory tells the end, so it is asked last, and
+    // figures read while the process was ending are not passed on. With one, the reads speak for
+    // themselves (a reaped process's files fail, a zombie or an exiting task reads as such), and a
+    // system call a tick to ask again is what a recording of an idle process pays most for.
+    if (target.hold.pidFd < 0 && provider.HoldEnded(target.hold)) return false;
     CopyCounters(task, footprint, out);
     return true;
 }
