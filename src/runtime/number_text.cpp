@@ -58,11 +58,13 @@ char* FixedWithin53Bits(float value, int precision, char* out) {
     static constexpr double powers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12};
     if (precision > 12) return nullptr;
     const double exact = std::fabs(static_cast<double>(value)) * powers[precision];
-    double scaled = std::floor(exact);
+    if (!(exact < 9007199254740991.0)) return nullptr;
+    // Truncation is the floor of a value that is not negative, without a call into the maths library.
+    auto units = static_cast<uint64_t>(exact);
+    const double below = exact - static_cast<double>(units);
     // Ties to even whatever the floating-point environment's rounding mode.
-    if (exact - scaled > 0.5 || (exact - scaled == 0.5 && std::fmod(scaled, 2.0) != 0.0)) scaled += 1.0;
-    if (!(scaled < 9007199254740992.0)) return nullptr;
-    const auto units = static_cast<uint64_t>(scaled), one = static_cast<uint64_t>(powers[precision]);
+    if (below > 0.5 || (below == 0.5 && units % 2 != 0)) ++units;
+    const auto one = static_cast<uint64_t>(powers[precision]);
     if (value < 0) *out++ = '-';
     out = std::to_chars(out, out + 24, units / one).ptr;
     if (precision == 0) return out;

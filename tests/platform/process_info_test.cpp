@@ -89,6 +89,8 @@ TEST(ProcessInfoFixture, FootprintSumsTheProcessOwnMemory) {
         {"VmRSS:\t 500 kB\nRssAnon:\t  100 kB\nRssFile:\t400 kB\nVmPTE:\t8 kB\nVmSwap:\t20 kB\n", 128 * 1024},
         {"Name:\tkthreadd\nThreads:\t1\n", 0}, {std::nullopt, -1},
         {"RssAnonX:\t100 kB\nXVmPTE:\t4 kB\n", 0},
+        {"Name:\tapp\nUid:\t1000\t1000\t1000\t1000\nVmRSS:\t500 kB\nRssAnon:\t100 kB\nXVmPTE:\t4 kB\nVmPTE:\t8 kB\n"
+         "VmSwap:\t20 kB\nThreads:\t1\n", 128 * 1024},
     };
     int32_t pid = 100;
     for (const auto& c : cases) {

@@ -117,22 +117,52 @@ StatRead ReadStatFrom(int statFd, TaskInfo& out, int32_t* parentPid) {
     return result;
 }
 
+namespace {
+
+// A status line's key and value into the fields the readers want; false for a key they do not.
+bool NoteStatusField(std::string_view key, std::string_view value, StatusFields& out) {
+    if (key == "Uid") out.realUid = KeyedNumber(value);
+    else if (key == "RssAnon") out.rssAnonKb = KeyedNumber(value);
+    else if (key == "VmPTE") out.vmPteKb = KeyedNumber(value);
+    else if (key == "VmSwap") out.vmSwapKb = KeyedNumber(value);
+    else return false;
+    return true;
+}
+
+// The wanted lines of a whole status file, each looked for after the one before in the order the
+// kernel writes them: four searches where a scan looks at every line, on the path a recording
+// takes every tick. False when one is not where that order puts it.
+bool FindStatusFields(std::string_view text, StatusFields& out) {
+    size_t from = 0;
+    for (std::string_view key : {"Uid:", "RssAnon:", "VmPTE:", "VmSwap:"}) {
+        size_t at = text.find(key, from);
+        while (at != std::string_view::npos && at > 0 && text[at - 1] != '\n') at = text.find(key, at + 1);
+        const size_t end = at == std::string_view::npos ? at : text.find('\n', at);
+        if (end == std::string_view::npos) return false;
+        const size_t value = at + key.size();
+        NoteStatusField(key.substr(0, key.size() - 1), text.substr(value, end - value), out);
+        from = end;
+    }
+    return true;
+}
+
+}  // namespace
+
 // Uid holds the real, effective, saved and filesystem IDs, the Vm and Rss lines sizes in kB
-// (kernel threads and exited leaders have none of the memory lines). The file can outgrow one
-// buffer (a Groups line of a few hundred IDs comes before the memory lines), so it is read line
-// by line until every wanted line has come (VmSwap, the last of them, lies well within the first
-// read in the common case) or to its end. Only whole lines count.
+// (kernel threads and exited leaders have none of the memory lines). The file is read whole in the
+// common case; it can outgrow one buffer, though (a Groups line of a few hundred IDs comes before
+// the memory lines), and is then read line by line until every wanted line has come or to its
+// end. Only whole lines count.
 bool ParseStatusFrom(int fd, StatusFields& out) {
+    char buffer[4096];
+    const ssize_t length = ReadStartFrom(fd, buffer, sizeof buffer);
+    if (length <= 0) return false;
+    if (size_t(length) < sizeof buffer - 1 && FindStatusFields(std::string_view(buffer, size_t(length)), out))
+        return true;
     return ScanRecords(fd, '\n', OpenRecords::Skip, [&out](std::string_view line) {
-               size_t colon = line.find(':');
-               if (colon == std::string_view::npos) return false;
-               std::string_view key = line.substr(0, colon);
-               std::string_view value = line.substr(colon + 1);
-               if (key == "Uid") out.realUid = KeyedNumber(value);
-               else if (key == "RssAnon") out.rssAnonKb = KeyedNumber(value);
-               else if (key == "VmPTE") out.vmPteKb = KeyedNumber(value);
-               else if (key == "VmSwap") out.vmSwapKb = KeyedNumber(value);
-               else return false;
+               const size_t colon = line.find(':');
+               if (colon == std::string_view::npos || !NoteStatusField(line.substr(0, colon), line.substr(colon + 1), out))
+                   return false;
                return out.realUid >= 0 && out.rssAnonKb >= 0 && out.vmPteKb >= 0 && out.vmSwapKb >= 0;
            }).readable;
 }
