@@ -4,14 +4,14 @@
 # the same interval (build/bench/programs/raw_sampler): all of them run at once, so they meet the
 # same machine. The on-CPU time is the kernel's (schedstat, wake-ups included) over the steady state,
 # from 1 s after the start to 1 s before the end, so the start-up is not in it; the recorder writes
-# its CSV log as in CI. COPIES (default 3) of each program run at once and the median copy is
+# its CSV log as in CI. COPIES (default 5) of each program run at once and the median copy is
 # shown: 58 samples at 1000 ms are few, and one copy's figure moves by a third from run to run on
 # a loaded machine. With BEFORE=path/to/an/older/quolk, that binary runs beside them as well.
 # Usage: [COPIES=N] [BEFORE=QUOLK] bench/record_idle_cpu.sh [BUILD_DIR] [SECONDS]
 set -eu
 build=${1:-build}
 seconds=${2:-60}
-copies=${COPIES:-3}
+copies=${COPIES:-5}
 before=${BEFORE:-}
 dir=$(mktemp -d)
 sleep $((seconds + 30)) &
