@@ -6,6 +6,7 @@
 #include "toolkit/canvas_raster.h"
 #include "toolkit/gadget.h"
 #include "toolkit/gadget_functions.h"
+#include "toolkit/toolkit_style.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ protected:
         painter.fillRect(rect(), Qt::white);
         const QImage image(Xo_buffer.pixels.data(), Xo_buffer.width, Xo_buffer.height,
                            Xo_buffer.width * 4, QImage::Format_RGBA8888);
-        painter.drawImage(0, 0, image);
+        PaintInBands(painter, image.rect(), [&] { painter.drawImage(0, 0, image); });
         if (Xo_framed) {
             painter.setPen(palette().color(QPalette::Mid));
             painter.drawRect(rect().adjusted(0, 0, -1, -1));

@@ -13,6 +13,9 @@ namespace {
 // How strongly a disabled control's emoji show: colour glyphs ignore the disabled text colour.
 constexpr qreal DisabledEmojiOpacity = 0.4;
 
+// Rows per band of PaintInBands: below the height at which Qt's raster engine takes threads.
+constexpr int BandRows = 32;
+
 // A standard icon made when something first draws it. A menu bar asks for its extension button's
 // icon as it is built, and the first icon read from a file has Qt load every image format plugin
 // (JPEG, GIF, SVG and the rest) before the main window's first paint, for a button that shows only
@@ -93,6 +96,17 @@ public:
         return QProxyStyle::standardIcon(which, option, widget);
     }
 
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        // A frame's border image is stretched over the whole box.
+        if (element == PE_FrameGroupBox && painter && option) {
+            PaintInBands(*painter, option->rect,
+                         [&] { QProxyStyle::drawPrimitive(element, option, painter, widget); });
+            return;
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* returnData) const override {
         // Plain "Yes", "No" and "OK": the stock pixmaps look foreign on this desktop.
@@ -124,6 +138,15 @@ private:
 };
 
 }  // namespace
+
+void PaintInBands(QPainter& painter, const QRect& area, const std::function<void()>& paint) {
+    for (int top = area.top(); top <= area.bottom(); top += BandRows) {
+        painter.save();
+        painter.setClipRect(QRect(area.left(), top, area.width(), BandRows), Qt::IntersectClip);
+        paint();
+        painter.restore();
+    }
+}
 
 void InstallToolkitStyle() {
     if (dynamic_cast<Xo_QProxyStyle*>(QApplication::style())) return;
