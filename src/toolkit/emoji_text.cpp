@@ -202,6 +202,9 @@ EmojiTextLayout::EmojiTextLayout(const QString& text, const QFont& font, int fla
     shown.replace(QLatin1Char('\n'), QChar::LineSeparator);
     layout_.setText(shown);
     layout_.setFont(font);
+    // Draw takes the glyphs of the lines laid out here; without the cache Qt would shape the text
+    // again, and each colour emoji's advance costs the decoding of its image.
+    layout_.setCacheEnabled(true);
     QList<QTextLayout::FormatRange> formats;
     const QString family = EmojiFontFamily();
     for (const EmojiRun& run : SplitEmojiRuns(ViewOf(shown))) {
