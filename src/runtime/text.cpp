@@ -63,11 +63,14 @@ Text Trim(TextView text, TextView character) {
 
 Text LCase(TextView text) {
     Text out(text);
-    const locale_t locale = CaseLocale();
     for (char16_t& unit : out) {
         if (unit < 0x80) {
             if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit + (u'a' - u'A'));
-        } else if (locale && (unit < 0xD800 || unit > 0xDFFF)) {
+            continue;
+        }
+        // Created at the first letter past ASCII only: reading the locale costs every start.
+        const locale_t locale = CaseLocale();
+        if (locale && (unit < 0xD800 || unit > 0xDFFF)) {
             // The basic plane maps onto itself in the simple lower-case mapping.
             const wint_t lower = towlower_l(unit, locale);
             if (lower <= 0xFFFF) unit = static_cast<char16_t>(lower);
