@@ -152,6 +152,8 @@ int AnalyzeLog(const CliOptions& options, std::FILE* out, std::FILE* err) {
 }  // namespace
 
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
+    // Without arguments the window opens, and it reads its texts itself.
+    if (argc < 2) return -1;
     // Every message and report in the user's language, as in the window.
     LoadStringTable(DetectLanguage());
     CliOptions options;
