@@ -140,9 +140,18 @@ private:
 }  // namespace
 
 void PaintInBands(QPainter& painter, const QRect& area, const std::function<void()>& paint) {
+    if (area.height() <= BandRows) {
+        paint();
+        return;
+    }
+    // The bands cut the whole plane into rows, the first and last reaching out of the area, so that
+    // what the painting puts beside or past the area is painted as well, once.
+    constexpr int Far = 1 << 20;
     for (int top = area.top(); top <= area.bottom(); top += BandRows) {
+        const int from = top == area.top() ? -Far : top;
+        const int to = top + BandRows > area.bottom() ? Far : top + BandRows - 1;
         painter.save();
-        painter.setClipRect(QRect(area.left(), top, area.width(), BandRows), Qt::IntersectClip);
+        painter.setClipRect(QRect(QPoint(-Far, from), QPoint(Far, to)), Qt::IntersectClip);
         paint();
         painter.restore();
     }

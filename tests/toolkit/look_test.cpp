@@ -1,8 +1,12 @@
 // How the toolkit's windows look to a new user: lists without a blank strip, centred windows
-// centred as finally framed.
+// centred as finally framed, frames drawn as the desktop's style draws them.
 #include <QApplication>
 #include <QHeaderView>
+#include <QImage>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QScreen>
+#include <QStyleOption>
 #include <QTableWidget>
 
 #include "toolkit/gadget.h"
@@ -47,6 +51,25 @@ TEST_F(LookTest, ACentredWindowStaysCentredWhenItGetsAMenuBar) {
     EXPECT_GT(frame.height(), 200) << "the menu bar adds to the window";
     EXPECT_LE((frame.center() - screen.center()).manhattanLength(), 2) << "top " << frame.top();
     EXPECT_EQ(WindowID(1)->pos(), QPoint(40, 30)) << "a window placed by the program stays where it was put";
+}
+
+// The toolkit's style paints a frame's border image band by band: every row of every height gets
+// the pixels of the desktop's style, once.
+TEST_F(LookTest, FramesLookAsTheDesktopStyleDrawsThem) {
+    auto* toolkit = qobject_cast<QProxyStyle*>(QApplication::style());
+    ASSERT_NE(toolkit, nullptr);
+    for (int height : {32, 33, 64, 140, 181}) {
+        QStyleOptionFrame option;
+        option.rect = QRect(3, 2, 200, height);
+        option.palette = QApplication::palette();
+        QImage banded(210, height + 6, QImage::Format_ARGB32_Premultiplied), whole(banded.size(), banded.format());
+        for (auto [image, style] : {std::pair{&banded, static_cast<QStyle*>(toolkit)}, {&whole, toolkit->baseStyle()}}) {
+            image->fill(Qt::transparent);
+            QPainter painter(image);
+            style->drawPrimitive(QStyle::PE_FrameGroupBox, &option, &painter);
+        }
+        EXPECT_EQ(banded, whole) << "height " << height;
+    }
 }
 
 }  // namespace
