@@ -3,7 +3,8 @@
 # at 1000 ms, each beside a raw loop that keeps the same two /proc files open and re-reads them at
 # the same interval (build/bench/programs/raw_sampler): all of them run at once, so they meet the
 # same machine. The on-CPU time is the kernel's (schedstat, wake-ups included) over the steady state,
-# from 1 s after the start to 1 s before the end, so the start-up is not in it; the recorder writes
+# from 1 s after the start for SECONDS - 2 s while every program runs on, so neither the start-up nor
+# the end is in it; the recorder writes
 # its CSV log as in CI. COPIES (default 5) of each program run at once and the median copy is
 # shown: 58 samples at 1000 ms are few, and one copy's figure moves by a third from run to run on
 # a loaded machine. With BEFORE=path/to/an/older/quolk, that binary runs beside them as well.
@@ -14,22 +15,24 @@ seconds=${2:-60}
 copies=${COPIES:-5}
 before=${BEFORE:-}
 dir=$(mktemp -d)
-sleep $((seconds + 30)) &
+# Every program runs 5 s longer than the span measured, so that none has ended when it is read.
+runs=$((seconds + 5))
+sleep $((runs + 30)) &
 target=$!
 trap 'kill $target 2>/dev/null; rm -rf "$dir"' EXIT
-oncpu() { cut -d' ' -f1 "/proc/$1/schedstat"; }
+oncpu() { read -r ns _ <"/proc/$1/schedstat" && echo "$ns"; }
 pids=""
 for interval in 100 1000; do
   for copy in $(seq "$copies"); do
-    "$build/quolk" --record "$target" --interval $interval --duration "$seconds" --quiet \
+    "$build/quolk" --record "$target" --interval $interval --duration "$runs" --quiet \
       --csv "$dir/$interval.$copy.csv" >/dev/null &
     pids="$pids quolk:$interval:$copy:$!"
     if [ -n "$before" ]; then
-      "$before" --record "$target" --interval $interval --duration "$seconds" --quiet \
+      "$before" --record "$target" --interval $interval --duration "$runs" --quiet \
         --csv "$dir/before.$interval.$copy.csv" >/dev/null &
       pids="$pids before:$interval:$copy:$!"
     fi
-    "$build/bench/programs/raw_sampler" "$target" $interval "$seconds" &
+    "$build/bench/programs/raw_sampler" "$target" $interval "$runs" &
     pids="$pids raw:$interval:$copy:$!"
   done
 done
@@ -57,6 +60,6 @@ for interval in 100 1000; do
     o=$(per before $interval $samples)
     line="$line; before $(median "$o") us ($(echo "$(median "$o") $(median "$r")" | awk '{printf "%.2f", $1 / $2}')x)"
   fi
-  echo "$line; rows logged: $(($(wc -l <"$dir/$interval.1.csv") - 2))"
+  echo "$line; rows logged over $runs s: $(($(wc -l <"$dir/$interval.1.csv") - 2))"
   echo "    copies: quolk $q/ raw $r${before:+/ before $o}"
 done

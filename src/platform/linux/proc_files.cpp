@@ -133,8 +133,9 @@ bool NoteStatusField(std::string_view key, std::string_view value, StatusFields&
 // kernel writes them: four searches where a scan looks at every line, on the path a recording
 // takes every tick. False when one is not where that order puts it.
 bool FindStatusFields(std::string_view text, StatusFields& out) {
+    static constexpr std::string_view keys[] = {"Uid:", "RssAnon:", "VmPTE:", "VmSwap:"};
     size_t from = 0;
-    for (std::string_view key : {"Uid:", "RssAnon:", "VmPTE:", "VmSwap:"}) {
+    for (std::string_view key : keys) {
         size_t at = text.find(key, from);
         while (at != std::string_view::npos && at > 0 && text[at - 1] != '\n') at = text.find(key, at + 1);
         const size_t end = at == std::string_view::npos ? at : text.find('\n', at);
