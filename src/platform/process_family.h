@@ -77,3 +77,23 @@ public:
 private:
     std::unique_ptr<State> state_;
 };
+
+// The descendants of a process as a reading of its family finds them, each held by a pidfd opened
+// while its PID still named that process (the same start time after the opening), so that a signal
+// sent through it never reaches a process that took over the PID. Empty where pidfds are not
+// offered (fixture roots have no real processes).
+class HeldDescendants {
+public:
+    explicit HeldDescendants(int32_t rootPid);
+    ~HeldDescendants();
+    HeldDescendants(const HeldDescendants&) = delete;
+    HeldDescendants& operator=(const HeldDescendants&) = delete;
+
+    void Signal(int signal) const;
+    // True once every one of them has ended; false when untilMs (of MonotonicMs) came first.
+    bool WaitUntilEnded(int64_t untilMs) const;
+    size_t Count() const { return pidFds_.size(); }
+
+private:
+    std::vector<int> pidFds_;
+};

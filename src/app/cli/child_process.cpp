@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "app/cli/cli_text.h"
+#include "platform/process_family.h"
 #include "runtime/date.h"
 
 namespace {
@@ -135,9 +136,16 @@ bool ReapChild(ChildProcess& child) {
 void EndChild(ChildProcess& child, int signalFd) {
     if (ReapChild(child)) return;
     child.endedByUs = true;
+    // What the command started ends with it: a shell's background jobs would outlive the recording
+    // and hold open the pipes a CI job waits on. Held before the command ends, which hands them on.
+    const HeldDescendants descendants(child.pid);
+    descendants.Signal(SIGTERM);
     kill(child.pid, SIGTERM);
     bool interrupted = false;
-    if (WaitForChild(child, signalFd, MonotonicMs() + ChildGraceMs, interrupted)) return;
+    const int64_t graceEnd = MonotonicMs() + ChildGraceMs;
+    const bool ended = WaitForChild(child, signalFd, graceEnd, interrupted);
+    if (interrupted || !descendants.WaitUntilEnded(graceEnd)) descendants.Signal(SIGKILL);
+    if (ended) return;
     kill(child.pid, SIGKILL);
     int status = 0;
     pid_t result;

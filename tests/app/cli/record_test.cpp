@@ -277,5 +277,25 @@ TEST(Record, IncludeChildrenFollowsEachMember) {
     EXPECT_TRUE(rows.starts_with(LogHeader.substr(0, LogHeader.find('\n') + 1) + "Timestamp,PID,Name,Footprint(MB)\n"));
 }
 
+// What the command started ends with the recording: a background job, and one that ignores SIGTERM
+// (killed once the grace period is over), though the shell that started them is gone by then.
+TEST(Record, TheCommandsDescendantsEndWithTheRecording) {
+    ScratchDir dir;
+    const Outcome o = RunQuolk(dir, {"--record", "--duration", "1", "--quiet", "--", "sh", "-c",
+                                     "sleep 60 & echo $!; (trap '' TERM; exec sleep 60) & echo $!; exec sleep 60"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    std::vector<std::string> pids;  // the command's output comes to standard error
+    for (const std::string& line : Lines(o.err))
+        if (std::regex_match(line, std::regex("\\d+"))) pids.push_back(line);
+    ASSERT_EQ(pids.size(), 2u) << o.err;
+    for (const std::string& line : pids) {
+        const pid_t pid = std::stoi(line);
+        bool ended = false;  // reaped by init, or by this test where it adopts orphans
+        for (int tries = 0; tries < 60 && !ended; ++tries, Pause(50)) ended = waitpid(pid, nullptr, WNOHANG) == pid || !Exists(pid);
+        EXPECT_TRUE(ended) << pid;
+        if (!ended) kill(pid, SIGKILL);
+    }
+}
+
 }  // namespace
 }  // namespace record_test
