@@ -6,10 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "runtime/date.h"
 
 HeldDescendants::HeldDescendants(int32_t rootPid) {
+    // A fixture root's PIDs name no real processes: a pidfd opened by one could reach a stranger.
+    if (std::strcmp(ProcRoot(), "/proc") != 0) return;
     ProcessFamily family;
     FamilyReading reading;
     if (!family.Follow(rootPid, 0) || !family.Read(reading)) return;
