@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -212,6 +213,13 @@ int64_t MonotonicMs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+std::string_view TimeOfDayAscii(DateValue date, char (&buffer)[9]) {
+    if (date == -1) return {};
+    const DateFields f = FieldsFromSeconds(date);
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", int(f.hour), int(f.minute), int(f.second));
+    return std::string_view(buffer, 8);
 }
 
 Text FormatDate(TextView mask, DateValue date) {

@@ -17,6 +17,9 @@ int64_t MonotonicMs();
 // "" for an empty mask or the date -1. The fields are those of the value read as UTC, which are the
 // local wall-clock fields of its instant.
 Text FormatDate(TextView mask, DateValue date);
+// FormatDate(u"%hh:%ii:%ss", date) as ASCII in `buffer`, for the writers of files, which need no
+// text; "" for the date -1.
+std::string_view TimeOfDayAscii(DateValue date, char (&buffer)[9]);
 // -1 for any mismatch, missing digits, trailing text or invalid date (years 1601 to 9999). A local
 // time that the zone skips at a forward change of offset moves forward by the gap.
 DateValue ParseDate(TextView mask, TextView text);

@@ -8,7 +8,6 @@
 namespace {
 
 constexpr size_t MaxFileNameBytes = 255;
-constexpr int64_t SecondsPerDay = 86400;
 
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
@@ -80,16 +79,8 @@ void FormatMonitorLogRow(std::string& row, DateValue time, float virtualMB, floa
                          float peakMB, std::string_view quotedAlerts) {
     // In bytes reused from tick to tick: a recording writes one a tick, and every temporary, every
     // conversion and every general formatter it runs through is work it pays for after each sleep.
-    row.clear();
-    if (time != -1) {
-        const int64_t second = (time % SecondsPerDay + SecondsPerDay) % SecondsPerDay;
-        for (int64_t field : {second / 3600, second / 60 % 60, second % 60}) {
-            row += char('0' + field / 10);
-            row += char('0' + field % 10);
-            row += ':';
-        }
-        row.pop_back();
-    }
+    char timeOfDay[9];
+    row.assign(TimeOfDayAscii(time, timeOfDay));
     char digits[StrFBytes];
     for (float value : {virtualMB, footprintMB, deltaMB, peakMB}) {
         row += ',';
