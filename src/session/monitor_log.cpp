@@ -92,6 +92,8 @@ void FormatMonitorLogRow(std::string& row, DateValue time, float virtualMB, floa
 
 Text CsvQuoted(TextView field) { return u"\"" + ReplaceString(field, u"\"", u"\"\"") + u"\""; }
 
+std::string CsvQuotedUtf8(TextView field) { return TextToUtf8(CsvQuoted(field)); }
+
 LogFailure CreateMonitorLog(MonitorLog& log, bool enabled, TextView targetName, int32_t pid,
                             DateValue now) {
     CloseMonitorLog(log);

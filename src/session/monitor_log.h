@@ -46,9 +46,11 @@ Text MonitorLogFileName(TextView targetName, int32_t pid, DateValue created);
 
 // A text as one CSV field: in double quotes, with every double quote in it doubled.
 Text CsvQuoted(TextView field);
+// The same in UTF-8, as a row's bytes hold it.
+std::string CsvQuotedUtf8(TextView field);
 
 // One row without its line end, in UTF-8: the time of day, the four MB figures with 2 decimals, and
-// the alert column already quoted (CsvQuoted, in UTF-8). Built in `row`, whose bytes a log reuses.
+// the alert column already quoted (CsvQuotedUtf8). Built in `row`, whose bytes a log reuses.
 void FormatMonitorLogRow(std::string& row, DateValue time, float virtualMB, float footprintMB, float deltaMB,
                          float peakMB, std::string_view quotedAlerts);
 

@@ -13,9 +13,6 @@ void NoteLogFailure(TickRecord& record, LogFailure failure) {
     record.logFailure = std::move(failure);
 }
 
-// An alert column as the log writes it.
-std::string CsvField(TextView alerts) { return TextToUtf8(CsvQuoted(alerts)); }
-
 // Counts stable ticks and, on the fifteenth in a row, makes this sample the new baseline. A tick
 // is measured against the footprint where its stable run began, not against the tick before, so
 // that a steady leak of less than the tolerance a tick never passes as a plateau.
@@ -87,7 +84,7 @@ void Tick(SessionContext& context, TickRecord& r) {
     const TickFigures& f = r.figures;
     if (context.settings.csvOutputEnabled && context.log.file != 0 && !context.log.failed) {
         // Most ticks raise no alert: their column is the text taken at the start, not looked up again.
-        const std::string alerts = f.AlertTick() ? CsvField(AlertDetailsText(context.settings, f)) : std::string();
+        const std::string alerts = f.AlertTick() ? CsvQuotedUtf8(AlertDetailsText(context.settings, f)) : std::string();
         MonitorLog& log = context.log;
         FormatMonitorLogRow(log.row, now, f.virtualMB, f.footprintMB, f.deltaMB, f.peakMB,
                             f.AlertTick() ? alerts : s.stableCsvField);
@@ -143,7 +140,7 @@ TickRecord StartSession(SessionContext& context, bool csvChecked) {
         ClearHistory(context.history);
     }
     s.peakMB = 0.0f;
-    s.stableCsvField = CsvField(AlertDetailsText(context.settings, TickFigures{}));
+    s.stableCsvField = CsvQuotedUtf8(AlertDetailsText(context.settings, TickFigures{}));
     s.prevFootprint = 0;
     s.streak = 0;
     s.active = true;

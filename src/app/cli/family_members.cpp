@@ -45,8 +45,10 @@ LogFailure NoteMembers(FamilyMembers& family, const std::vector<FamilyMember>& m
     auto& column = family.columns[size_t(sample % HistorySlotCount)];
     column.clear();
     const bool writing = family.csv.file != 0 && !family.csv.failed;
-    const Text timeOfDay = writing ? FormatDate(u"%hh:%ii:%ss", time) : Text();
-    Text rows;
+    char timeOfDay[9], digits[StrFBytes];
+    const std::string_view clock = TimeOfDayAscii(time, timeOfDay);
+    std::string& rows = family.csv.row;
+    rows.clear();
     for (const FamilyMember& member : members) {
         const int64_t bytes = std::max<int64_t>(member.footprintBytes, 0);
         MemberRecord& record = RecordOf(family, member, seconds, bytes);
@@ -59,13 +61,16 @@ LogFailure NoteMembers(FamilyMembers& family, const std::vector<FamilyMember>& m
         ++record.sightings;
         const float mb = float(Megabytes(bytes));
         column.emplace_back(uint32_t(&record - family.members.data()), mb);
-        if (writing)
-            rows += timeOfDay + u"," + Str(member.pid) + u"," + CsvQuoted(record.name) + u"," +
-                    StrF(mb, 2) + u"\n";
+        if (writing) {
+            rows += clock;
+            rows += ',' + std::to_string(member.pid) + ',' + CsvQuotedUtf8(record.name) + ',';
+            rows += StrFAscii(mb, 2, digits);
+            rows += '\n';
+        }
     }
     if (rows.empty()) return {};
     rows.pop_back();  // the log adds the last line end
-    return WriteMonitorLogRow(family.csv, TextToUtf8(rows), false);
+    return WriteMonitorLogRow(family.csv, rows, false);
 }
 
 void RenameMembers(FamilyMembers& family, const std::vector<FamilyMember>& members) {
