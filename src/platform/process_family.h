@@ -92,7 +92,6 @@ public:
     void Signal(int signal) const;
     // True once every one of them has ended; false when untilMs (of MonotonicMs) came first.
     bool WaitUntilEnded(int64_t untilMs) const;
-    size_t Count() const { return pidFds_.size(); }
 
 private:
     std::vector<int> pidFds_;
