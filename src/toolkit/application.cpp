@@ -8,6 +8,7 @@
 #include <QTranslator>
 
 #include <memory>
+#include <optional>
 
 #include "toolkit/event_queue.h"
 #include "toolkit/menu.h"
@@ -56,21 +57,20 @@ int InitToolkit(int& argc, char** argv, TextView applicationName, TextView deskt
 
 namespace {
 
-QStringList* heldLibraryPaths = nullptr;
+std::optional<QStringList> heldLibraryPaths;
 
 }  // namespace
 
 void HoldPluginsBack() {
     if (heldLibraryPaths) return;
-    heldLibraryPaths = new QStringList(QCoreApplication::libraryPaths());
+    heldLibraryPaths = QCoreApplication::libraryPaths();
     QCoreApplication::setLibraryPaths({});
 }
 
 void LetPluginsIn() {
     if (!heldLibraryPaths) return;
     QCoreApplication::setLibraryPaths(*heldLibraryPaths);
-    delete heldLibraryPaths;
-    heldLibraryPaths = nullptr;
+    heldLibraryPaths.reset();
 }
 
 bool LoadToolkitTranslations(TextView languageCode) {
