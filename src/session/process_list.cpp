@@ -144,12 +144,3 @@ std::vector<const ListedProcess*> SearchListedProcesses(const ListedProcesses& t
     }
     return rows;
 }
-
-std::vector<ProcessDescription> ListProcessRows(TextView searchText, bool userAppsOnly) {
-    ListedProcesses table;
-    RefreshListedProcesses(table, userAppsOnly);
-    std::vector<ProcessDescription> rows;
-    for (const ListedProcess* row : SearchListedProcesses(table, searchText, userAppsOnly))
-        rows.push_back(row->description);
-    return rows;
-}

@@ -49,9 +49,6 @@ bool ListedProcessesLack(const ListedProcesses& table, bool userAppsOnly);
 std::vector<const ListedProcess*> SearchListedProcesses(const ListedProcesses& table, TextView searchText,
                                                         bool userAppsOnly);
 
-// A fresh table read and searched: the rows as they are now.
-std::vector<ProcessDescription> ListProcessRows(TextView searchText, bool userAppsOnly);
-
 // Helper programs of the system, which user-apps mode leaves out: the path holds
 // "/system/library/" or "/usr/libexec/" in any letter case.
 bool IsSystemHelperPath(TextView path);

@@ -144,7 +144,10 @@ TEST_F(ProcessPickerTest, TheTimerReadsTheProcessesAgainAndKeysReadNothing) {
              return PostEvent(EventCodeTimer, PickerWindow, PickerRefreshTimer), true;
          },
          [&] {
-             for (const ProcessDescription& row : ListProcessRows(u"", false)) listed.push_back(row.pid);
+             ListedProcesses now;
+             RefreshListedProcesses(now, false);
+             for (const ListedProcess* row : SearchListedProcesses(now, u"", false))
+                 listed.push_back(row->description.pid);
              std::copy_if(listed.begin(), listed.end(), std::back_inserter(withoutBob), [](int p) { return p != 11; });
              EXPECT_EQ(shown(), listed) << "read on the timer";
              EXPECT_EQ(GetGadgetState(PickerList), RowOf(11)) << "still selected";

@@ -33,6 +33,16 @@ void AddProcess(const ProcFixture& proc, const FakeProcess& p) {
     if (!p.exe.empty()) proc.Add(p.pid, "exe", p.exe, true);
 }
 
+// A fresh table read and searched: the rows as they are now.
+std::vector<ProcessDescription> ListProcessRows(TextView searchText, bool userAppsOnly) {
+    ListedProcesses table;
+    RefreshListedProcesses(table, userAppsOnly);
+    std::vector<ProcessDescription> rows;
+    for (const ListedProcess* row : SearchListedProcesses(table, searchText, userAppsOnly))
+        rows.push_back(row->description);
+    return rows;
+}
+
 std::vector<int32_t> Pids(std::vector<ProcessDescription> rows) {
     std::vector<int32_t> pids;
     for (const ProcessDescription& row : rows) pids.push_back(row.pid);
